@@ -1,0 +1,29 @@
+# The two everyday commands. Everything else is CMake and CTest.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_ARGS ?=
+
+.PHONY: run test bench deps build clean
+
+deps:
+	@sh scripts/install-deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@sh scripts/run-staged $(BUILD)/app
+
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF
+	cmake --build build-bench -j $(JOBS) --target velmora
+	cmake --build build-bench --target bench
+
+clean:
+	rm -rf $(BUILD) build-asan build-bench
