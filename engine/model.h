@@ -28,8 +28,8 @@ constexpr int GroupCount = 10;
 struct GroupConfig
 {
     bool enabled = false;
-    int total = 0;   // seats, numbered 1..total
-    int males = -1;  // target of the targeted boys' fill; not above the seated boys means none
+    int total = 0;  // seats, numbered 1..total
+    int males = -1; // target of the targeted boys' fill; not above the seated boys means none
     int females = -1;
 };
 

@@ -17,7 +17,8 @@ ScriptedDialogs::~ScriptedDialogs()
 
 QStringList ScriptedDialogs::transcript() const
 {
-    static const char *const names[] = {"warning", "information", "critical", "question", "saveFile", "openFile"};
+    static const char *const names[] = {"warning",  "information", "critical",
+                                        "question", "saveFile",    "openFile"};
     QStringList lines;
     for (const Call &call : calls)
         lines << QString::fromLatin1(names[int(call.kind)]) + QStringLiteral(": ") + call.title +

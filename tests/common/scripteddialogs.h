@@ -15,7 +15,15 @@ namespace Velmora::Test {
 class ScriptedDialogs final : public Dialogs
 {
 public:
-    enum class Kind { Warning, Information, Critical, Question, SaveFile, OpenFile };
+    enum class Kind
+    {
+        Warning,
+        Information,
+        Critical,
+        Question,
+        SaveFile,
+        OpenFile
+    };
     struct Call
     {
         Kind kind;

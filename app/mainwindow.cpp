@@ -1,0 +1,291 @@
+#include "mainwindow.h"
+
+#include "aboutbox.h"
+#include "configstore.h"
+#include "dialogs.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+// The resources live in this static library; without an explicit init the linker may drop them.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace Velmora {
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
+{
+    initResources();
+    setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+    setWindowTitle(u"Velmora"_s);
+    setMinimumSize(1004, 753);
+
+    buildLayout();
+
+    appendLog(ConfigStore::loadConfiguration(state));
+    state.groupConfigs = defaultGroupConfigs();
+    ConfigStore::loadGroupConfiguration(state);
+    refreshConstraintTable();
+    // The loader fills the table and construction refreshes it once more; both are harmless and
+    // keep the table in step with whatever the loader read.
+    refreshConstraintTable();
+
+    connectWidgets();
+    buildMenuBar();
+    appendLog(u"系统初始化完成"_s);
+}
+
+MainWindow::~MainWindow()
+{
+    // Closing always saves; there is no unsaved-changes question.
+    saveGroupConfiguration();
+}
+
+void MainWindow::buildLayout()
+{
+    auto *central = new QWidget(this);
+    auto *mainLayout = new QVBoxLayout(central);
+
+    auto *topRow = new QHBoxLayout;
+    auto *resultsBox = new QGroupBox(u"分组结果"_s, central);
+    auto *resultsLayout = new QVBoxLayout(resultsBox);
+    resultsTable = new QTableWidget(resultsBox);
+    resultsTable->setObjectName(u"resultsTable"_s);
+    resultsLayout->addWidget(resultsTable);
+    auto *logBox = new QGroupBox(u"系统日志"_s, central);
+    auto *logLayout = new QVBoxLayout(logBox);
+    logView = new QTextEdit(logBox);
+    logView->setObjectName(u"logView"_s);
+    logView->setReadOnly(true);
+    logLayout->addWidget(logView);
+    topRow->addWidget(resultsBox, 2);
+    topRow->addWidget(logBox, 1);
+    mainLayout->addLayout(topRow);
+
+    auto *buttonRow = new QHBoxLayout;
+    generateButton = new QPushButton(u"生成分组"_s, central);
+    checkPersonnelButton = new QPushButton(u"人员检查"_s, central);
+    checkConstraintsButton = new QPushButton(u"要求检查"_s, central);
+    resetButton = new QPushButton(u"重置"_s, central);
+    generateButton->setObjectName(u"generateButton"_s);
+    checkPersonnelButton->setObjectName(u"checkPersonnelButton"_s);
+    checkConstraintsButton->setObjectName(u"checkConstraintsButton"_s);
+    resetButton->setObjectName(u"resetButton"_s);
+    for (QPushButton *button : {generateButton, checkPersonnelButton, checkConstraintsButton, resetButton})
+        buttonRow->addWidget(button);
+    mainLayout->addLayout(buttonRow);
+
+    auto *constraintBox = new QGroupBox(u"要求条件管理"_s, central);
+    auto *grid = new QGridLayout(constraintBox);
+    constraintTypeCombo = new QComboBox(constraintBox);
+    constraintTypeCombo->setObjectName(u"constraintTypeCombo"_s);
+    constraintTypeCombo->addItems({u"必须同组"_s, u"不能同组"_s});
+    constraintNamesEdit = new QLineEdit(constraintBox);
+    constraintNamesEdit->setObjectName(u"constraintNamesEdit"_s);
+    addConstraintButton = new QPushButton(u"添加要求"_s, constraintBox);
+    addConstraintButton->setObjectName(u"addConstraintButton"_s);
+    removeConstraintButton = new QPushButton(u"移除选中"_s, constraintBox);
+    removeConstraintButton->setObjectName(u"removeConstraintButton"_s);
+    constraintTable = new QTableWidget(constraintBox);
+    constraintTable->setObjectName(u"constraintTable"_s);
+    grid->addWidget(new QLabel(u"要求类型:"_s, constraintBox), 0, 0);
+    grid->addWidget(constraintTypeCombo, 0, 1);
+    grid->addWidget(addConstraintButton, 0, 2);
+    grid->addWidget(new QLabel(u"姓名(多个用空格分隔):"_s, constraintBox), 1, 0);
+    grid->addWidget(constraintNamesEdit, 1, 1);
+    grid->addWidget(removeConstraintButton, 1, 2);
+    grid->addWidget(constraintTable, 2, 0, 1, 3);
+    mainLayout->addWidget(constraintBox);
+
+    setCentralWidget(central);
+
+    resultsTable->setColumnCount(7);
+    resultsTable->setHorizontalHeaderLabels(
+        {u"组号"_s, u"成员1"_s, u"成员2"_s, u"成员3"_s, u"成员4"_s, u"成员5"_s, u"成员6"_s});
+    resultsTable->verticalHeader()->setVisible(false);
+    resultsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resultsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    resultsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+
+    constraintTable->setColumnCount(3);
+    constraintTable->setHorizontalHeaderLabels({u"类型"_s, u"人员列表"_s, u"状态"_s});
+    constraintTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    constraintTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    constraintTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    constraintTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    constraintTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+
+    statusLabel = new QLabel(u"就绪"_s, this);
+    statusLabel->setObjectName(u"statusLabel"_s);
+    statusBar()->addWidget(statusLabel);
+}
+
+void MainWindow::connectWidgets()
+{
+    connect(addConstraintButton, &QPushButton::clicked, this, &MainWindow::addConstraint);
+    connect(removeConstraintButton, &QPushButton::clicked, this, &MainWindow::removeConstraint);
+    connect(generateButton, &QPushButton::clicked, this, &MainWindow::generateGroups);
+    connect(checkPersonnelButton, &QPushButton::clicked, this, &MainWindow::checkPersonnel);
+    connect(checkConstraintsButton, &QPushButton::clicked, this, &MainWindow::checkConstraints);
+    connect(resetButton, &QPushButton::clicked, this, &MainWindow::resetAll);
+    connect(resultsTable, &QTableWidget::cellClicked, this, &MainWindow::showGroupDetails);
+}
+
+void MainWindow::buildMenuBar()
+{
+    fileMenu = menuBar()->addMenu(u"文件"_s);
+    fileMenu->setObjectName(u"fileMenu"_s);
+    fileMenu->addAction(u"新建座位表"_s, this, &MainWindow::newFile);
+    fileMenu->addAction(u"保存"_s, this, &MainWindow::saveFile);
+    fileMenu->addAction(u"另存为"_s, this, &MainWindow::saveAs);
+    fileMenu->addSeparator();
+    fileMenu->addAction(u"退出"_s, this, &QWidget::close);
+    menuBar()->addAction(u"设置"_s, this, &MainWindow::showSettingsDialog);
+    menuBar()->addAction(u"关于"_s, this, &MainWindow::showAboutDialog);
+}
+
+void MainWindow::logMessage(const QString &text)
+{
+    if (!statusLabel || !logView)
+        return;
+    const QString line = QDateTime::currentDateTime().toString(u"hh:mm:ss"_s) + u" - "_s + text;
+    statusLabel->setText(line);
+    logView->append(line);
+}
+
+void MainWindow::appendLog(const QString &text)
+{
+    if (logView)
+        logView->append(text);
+}
+
+void MainWindow::appendLog(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        appendLog(line);
+}
+
+void MainWindow::refreshConstraintTable()
+{
+    constraintTable->setRowCount(0);
+    auto addRow = [this](const QString &kind, const Constraint &constraint) {
+        QStringList names;
+        for (int person : constraint)
+            names.append(state.roster.nameOf(person));
+        const int row = constraintTable->rowCount();
+        constraintTable->insertRow(row);
+        constraintTable->setItem(row, 0, new QTableWidgetItem(kind));
+        constraintTable->setItem(row, 1, new QTableWidgetItem(names.join(u", "_s)));
+        constraintTable->setItem(row, 2, new QTableWidgetItem(u"待验证"_s));
+    };
+    for (const Constraint &constraint : std::as_const(state.mustTogether))
+        addRow(u"必须同组"_s, constraint);
+    for (const Constraint &constraint : std::as_const(state.mustSeparate))
+        addRow(u"不能同组"_s, constraint);
+}
+
+bool MainWindow::saveGroupConfiguration()
+{
+    if (ConfigStore::saveGroupConfiguration(state))
+        return true;
+    reportConfigWriteFailure();
+    return false;
+}
+
+void MainWindow::reportConfigWriteFailure()
+{
+    // A roster that silently fails to reach the disk is lost at the next start.
+    Dialogs::instance().warning(this, u"错误"_s,
+                                u"配置文件保存失败: %1"_s.arg(QDir::toNativeSeparators(state.configPath)));
+}
+
+// --- Requirement panel --------------------------------------------------------------------------
+
+void MainWindow::addConstraint() {}
+
+void MainWindow::removeConstraint() {}
+
+// --- Generate, results and checks ---------------------------------------------------------------
+
+void MainWindow::generateGroups() {}
+
+void MainWindow::checkPersonnel() {}
+
+void MainWindow::checkConstraints() {}
+
+void MainWindow::showGroupDetails(int row, int column)
+{
+    Q_UNUSED(row);
+    Q_UNUSED(column);
+}
+
+// --- Settings and fixed positions ---------------------------------------------------------------
+
+void MainWindow::showSettingsDialog() {}
+
+void MainWindow::updateFixedPositionTable(QTableWidget *table)
+{
+    Q_UNUSED(table);
+}
+
+// --- Seating-chart files ------------------------------------------------------------------------
+
+void MainWindow::exportSeatingPlan() {}
+
+void MainWindow::newFile() {}
+
+void MainWindow::saveFile() {}
+
+void MainWindow::saveAs() {}
+
+// --- Shell commands -----------------------------------------------------------------------------
+
+void MainWindow::resetAll()
+{
+    state.currentGrouping.clear();
+    state.mustTogether.clear();
+    state.mustSeparate.clear();
+    constraintTable->setRowCount(0);
+    resultsTable->setRowCount(0);
+    logView->clear();
+    logMessage(u"系统已重置"_s);
+}
+
+void MainWindow::addFixedPosition()
+{
+    Dialogs::instance().information(this, u"提示"_s, u"固定位置功能已整合到设置对话框中"_s);
+}
+
+void MainWindow::clearFixedPositions()
+{
+    if (!Dialogs::instance().question(this, u"确认"_s, u"确定要清空所有固定位置吗?"_s))
+        return;
+    state.fixedPositions.clear();
+    updateFixedPositionTable();
+    logMessage(u"已清空所有固定位置"_s);
+}
+
+void MainWindow::showAboutDialog()
+{
+    showAboutBox(this);
+}
+
+} // namespace Velmora

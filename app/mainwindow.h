@@ -1,0 +1,84 @@
+#pragma once
+
+#include "model.h"
+
+#include <QMainWindow>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTableWidget;
+class QTextEdit;
+
+namespace Velmora {
+
+// The one window of the program. It owns the whole state of a run and the widgets; every command
+// is a slot, and the work behind a slot is done by units of the other layers that take the state
+// as input and hand back a result or log lines.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // "hh:mm:ss - text" into the status bar and the log panel; marks the end of a command.
+    void logMessage(const QString &text);
+    // A plain log line: appended to the log panel only, without time.
+    void appendLog(const QString &text);
+    void appendLog(const QStringList &lines);
+
+    // Rebuilds the requirement table from both requirement lists, must-together first.
+    void refreshConstraintTable();
+    // Saves the group configuration, fixed positions and requirements; tells the user when the
+    // file could not be written. Returns whether it was.
+    bool saveGroupConfiguration();
+
+    ClassState state;
+
+    QTableWidget *resultsTable = nullptr;
+    QTableWidget *constraintTable = nullptr;
+    QTextEdit *logView = nullptr;
+    QComboBox *constraintTypeCombo = nullptr;
+    QLineEdit *constraintNamesEdit = nullptr;
+    QLabel *statusLabel = nullptr;
+    QMenu *fileMenu = nullptr;
+
+    QPushButton *addConstraintButton = nullptr;
+    QPushButton *removeConstraintButton = nullptr;
+    QPushButton *generateButton = nullptr;
+    QPushButton *checkPersonnelButton = nullptr;
+    QPushButton *checkConstraintsButton = nullptr;
+    QPushButton *resetButton = nullptr;
+
+    // The order of these slots is part of the interface: they are invoked by name and index through
+    // the meta-object system. Keep it.
+public Q_SLOTS:
+    void addConstraint();
+    void removeConstraint();
+    void generateGroups();
+    void exportSeatingPlan();
+    void checkPersonnel();
+    void checkConstraints();
+    void resetAll();
+    void showGroupDetails(int row, int column);
+    void showSettingsDialog();
+    void showAboutDialog();
+    void newFile();
+    void saveFile();
+    void saveAs();
+    void addFixedPosition();
+    void clearFixedPositions();
+    void updateFixedPositionTable(QTableWidget *table = nullptr);
+
+private:
+    void buildLayout();
+    void buildMenuBar();
+    void connectWidgets();
+    void reportConfigWriteFailure();
+};
+
+} // namespace Velmora

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Velmora {
+
+// config.ini beside the executable holds the whole persistent state. Every operation opens its own
+// QSettings on the file and drops it when done, so nothing stays open between operations.
+// Loaders fill the given state; the plain log lines they produce are returned to the caller, who
+// owns the log panel.
+namespace ConfigStore {
+
+// The application directory + "/config.ini".
+QString configFilePath();
+
+// Sets configPath, reads the roster and the style, rebuilds the name maps. Returns the three
+// start-up log lines.
+QStringList loadConfiguration(ClassState &state);
+
+// Reads the ten group records, the fixed positions and both requirement lists from configPath.
+void loadGroupConfiguration(ClassState &state);
+
+// Write the group records, fixed positions and requirements / the roster and style. Both sync and
+// return false when the file could not be written, so that the caller can tell the user.
+bool saveGroupConfiguration(const ClassState &state);
+bool saveRosterAndStyle(const ClassState &state, const QString &customPath);
+
+// Rebuilds the name maps and returns the log line that reports it.
+QString rebuildNameMaps(ClassState &state);
+
+// The custom template has no member in memory: it lives only in the file and is read each time.
+QString readCustomPath(const QString &configPath);
+
+// Encodings of the list items, shared with whoever needs to interpret stored values.
+QString encodeFixedPosition(int person, int group, int seat);
+QString encodeConstraint(const Constraint &constraint);
+Constraint decodeConstraint(const QString &item);
+
+} // namespace ConfigStore
+} // namespace Velmora
