@@ -1,0 +1,98 @@
+#include "classbuilder.h"
+
+#include <QJsonArray>
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora::Test {
+
+ClassState makeClass(int boys, int girls)
+{
+    ClassState state;
+    for (int i = 1; i <= boys; ++i)
+        state.roster.maleNames.append(u"男"_s + QString::number(i));
+    for (int i = 1; i <= girls; ++i)
+        state.roster.femaleNames.append(u"女"_s + QString::number(i));
+    state.roster.rebuildNameMaps();
+    state.groupConfigs = QList<GroupConfig>(GroupCount);
+    return state;
+}
+
+void enableGroup(ClassState &state, int number, int seats, int males, int females)
+{
+    GroupConfig &config = state.groupConfigs[number - 1];
+    config.enabled = true;
+    config.total = seats;
+    config.males = males;
+    config.females = females;
+    state.enabledGroupCount = int(state.enabledGroups().size());
+}
+
+Grouping parseGrouping(const QString &text)
+{
+    Grouping grouping;
+    for (const QString &group : text.split(u'|')) {
+        QList<int> seats;
+        for (const QString &seat : group.split(u' ', Qt::SkipEmptyParts))
+            seats.append(seat.toInt());
+        grouping.append(seats);
+    }
+    return grouping;
+}
+
+QString formatGrouping(const Grouping &grouping)
+{
+    QStringList groups;
+    for (const QList<int> &seats : grouping) {
+        QStringList entries;
+        for (int p : seats)
+            entries.append(QString::number(p));
+        groups.append(entries.join(u' '));
+    }
+    return groups.join(u" | "_s);
+}
+
+namespace {
+
+int personOf(const ClassState &state, const QJsonValue &value)
+{
+    if (value.isDouble())
+        return value.toInt();
+    return state.roster.nameToId.value(value.toString(), -1);
+}
+
+QList<Constraint> constraintsOf(const ClassState &state, const QJsonArray &array)
+{
+    QList<Constraint> constraints;
+    for (const QJsonValue &entry : array) {
+        Constraint members;
+        for (const QJsonValue &member : entry.toArray())
+            members.append(personOf(state, member));
+        constraints.append(members);
+    }
+    return constraints;
+}
+
+} // namespace
+
+ClassState classFromJson(const QJsonObject &json)
+{
+    ClassState state = makeClass(json.value(u"boys"_s).toInt(), json.value(u"girls"_s).toInt());
+    for (const QJsonValue &group : json.value(u"groups"_s).toArray()) {
+        const QJsonArray g = group.toArray();
+        enableGroup(state, g.at(0).toInt(), g.at(1).toInt(), g.at(2).toInt(-1), g.at(3).toInt(-1));
+    }
+    for (const QJsonValue &name : json.value(u"leaders"_s).toArray())
+        state.roster.leaderNames.insert(name.toString());
+    for (const QJsonValue &name : json.value(u"boarders"_s).toArray())
+        state.roster.boarderNames.insert(name.toString());
+    for (const QJsonValue &entry : json.value(u"fixed"_s).toArray()) {
+        const QJsonArray f = entry.toArray();
+        state.fixedPositions.insert(personOf(state, f.at(0)), {f.at(1).toInt(), f.at(2).toInt()});
+    }
+    state.mustTogether = constraintsOf(state, json.value(u"together"_s).toArray());
+    state.mustSeparate = constraintsOf(state, json.value(u"separate"_s).toArray());
+    return state;
+}
+
+} // namespace Velmora::Test

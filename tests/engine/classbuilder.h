@@ -1,0 +1,26 @@
+#pragma once
+
+#include "model.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+namespace Velmora::Test {
+
+// A class of `boys` boys named 男1, 男2, ... and `girls` girls named 女1, 女2, ..., with every
+// group disabled and no seats.
+ClassState makeClass(int boys, int girls);
+
+void enableGroup(ClassState &state, int number, int seats, int males = -1, int females = -1);
+
+// "1 2 0 | 5 6" is two groups: seats hold PersonIds, 0 an empty seat.
+Grouping parseGrouping(const QString &text);
+QString formatGrouping(const Grouping &grouping);
+
+// A scenario file: {"boys": 4, "girls": 5, "groups": [[number, seats, males, females], ...],
+// "leaders": [names], "boarders": [names], "fixed": [[name, group, seat], ...],
+// "together": [[names]], "separate": [[names]]}. Names may also be written as PersonIds.
+ClassState classFromJson(const QJsonObject &json);
+
+} // namespace Velmora::Test
