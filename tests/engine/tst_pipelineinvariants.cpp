@@ -1,0 +1,194 @@
+#include "classbuilder.h"
+#include "groupingengine.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+
+namespace {
+
+constexpr int CaseCount = 2400;
+
+struct Outcome
+{
+    Grouping grouping;
+    QStringList log;
+    QStringList warnings;
+};
+
+Outcome runOnce(const ClassState &state, std::uint32_t seed)
+{
+    Outcome outcome;
+    GroupingEngine engine(
+        state, [&](const QString &line) { outcome.log.append(line); },
+        [&](const QString &text) { outcome.warnings.append(text); }, seedSequence(seed));
+    outcome.grouping = engine.run();
+    return outcome;
+}
+
+int pick(std::mt19937 &random, int low, int high)
+{
+    return std::uniform_int_distribution<int>(low, high)(random);
+}
+
+QList<int> someOf(std::mt19937 &random, int people, int count)
+{
+    QList<int> members;
+    for (int tries = 0; members.size() < count && tries < 4 * count; ++tries) {
+        const int p = pick(random, 1, people);
+        if (!members.contains(p))
+            members.append(p);
+    }
+    return members;
+}
+
+// Rosters of 0..120, 0..10 enabled groups of 0..12 seats, random targets, leaders, boarders,
+// fixed seats (clashing and invalid ones too) and overlapping requirements.
+ClassState randomClass(std::mt19937 &random)
+{
+    const int people = pick(random, 0, 120);
+    const int boys = pick(random, 0, people);
+    ClassState state = Test::makeClass(boys, people - boys);
+
+    QList<int> numbers{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    std::shuffle(numbers.begin(), numbers.end(), random);
+    const int enabledCount = pick(random, 0, 10);
+    for (int i = 0; i < enabledCount; ++i)
+        Test::enableGroup(state, numbers.at(i), pick(random, 0, 12), pick(random, -1, 6),
+                          pick(random, -1, 6));
+
+    if (people > 0) {
+        for (int i = pick(random, 0, 12); i > 0; --i)
+            state.roster.leaderNames.insert(state.roster.idToName.value(pick(random, 1, people)));
+        for (int i = pick(random, 0, people / 3); i > 0; --i)
+            state.roster.boarderNames.insert(state.roster.idToName.value(pick(random, 1, people)));
+        for (int i = pick(random, 0, 10); i > 0; --i) {
+            // Small ranges make clashes common; 0, 11 and 13 are out of range.
+            state.fixedPositions.insert(pick(random, 1, people),
+                                        {pick(random, 0, 11), pick(random, 0, 13) / 2 + 1});
+        }
+        for (int i = pick(random, 0, 5); i > 0; --i)
+            state.mustTogether.append(someOf(random, people, pick(random, 2, 6)));
+        for (int i = pick(random, 0, 5); i > 0; --i)
+            state.mustSeparate.append(someOf(random, people, pick(random, 2, 4)));
+    }
+    state.roster.leaderNames.insert(u"不在名单"_s);
+    return state;
+}
+
+QString describe(const ClassState &state, int caseNumber)
+{
+    QStringList groups;
+    for (int index : state.enabledGroups())
+        groups.append(u"%1:%2"_s.arg(index + 1).arg(state.groupConfigs.at(index).total));
+    return u"case %1: %2 boys, %3 girls, groups %4"_s.arg(caseNumber)
+        .arg(state.roster.maleCount())
+        .arg(state.roster.femaleCount())
+        .arg(groups.join(u' '));
+}
+
+} // namespace
+
+class TestPipelineInvariants : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void randomClasses_keepInvariants();
+};
+
+void TestPipelineInvariants::randomClasses_keepInvariants()
+{
+    static const QRegularExpression distributionLine(
+        u"^组(\\d+) 最终性别分布: .* \\(男生:(\\d+), 女生:(\\d+)\\)$"_s);
+    std::mt19937 random(4242);
+    for (int caseNumber = 0; caseNumber < CaseCount; ++caseNumber) {
+        const ClassState state = randomClass(random);
+        const std::uint32_t seed = std::uint32_t(random());
+        const QByteArray context = describe(state, caseNumber).toUtf8();
+        const Outcome outcome = runOnce(state, seed);
+        const QList<int> enabled = state.enabledGroups();
+        const int people = state.roster.maleCount() + state.roster.femaleCount();
+
+        if (enabled.isEmpty()) {
+            QVERIFY2(outcome.grouping.isEmpty() && outcome.log.isEmpty(), context.constData());
+            QCOMPARE(outcome.warnings, QStringList{u"没有启用的分组"_s});
+            continue;
+        }
+        QVERIFY2(outcome.warnings.isEmpty(), context.constData());
+        QCOMPARE(outcome.grouping.size(), enabled.size());
+
+        // Nobody twice, nobody unknown, no empty seat, no group over its seats, nobody lost.
+        QSet<int> seated;
+        int seats = 0;
+        for (int pos = 0; pos < enabled.size(); ++pos) {
+            const QList<int> &group = outcome.grouping.at(pos);
+            seats += state.groupConfigs.at(enabled.at(pos)).total;
+            QVERIFY2(group.size() <= state.groupConfigs.at(enabled.at(pos)).total, context.constData());
+            for (int p : group) {
+                QVERIFY2(p >= 1 && p <= people, context.constData());
+                QVERIFY2(!seated.contains(p),
+                         QByteArray(context + " seated twice: " + QByteArray::number(p)).constData());
+                seated.insert(p);
+            }
+        }
+        QCOMPARE(int(seated.size()), qMin(people, seats));
+
+        // Stages after the gender order only exchange persons of one gender between groups. An
+        // empty seat counts as a girl, so the fixed-seat moves may trade one for a girl.
+        const auto optimisation = outcome.log.indexOf(u"开始优化固定位置分配..."_s);
+        const bool emptySeatsMayMove =
+            std::any_of(outcome.log.cbegin() + optimisation, outcome.log.cend(),
+                        [](const QString &line) { return line.startsWith(u"跨组交换: "_s); });
+        int distributions = 0;
+        for (const QString &line : outcome.log) {
+            const auto match = distributionLine.match(line);
+            if (!match.hasMatch())
+                continue;
+            const QList<int> &group = outcome.grouping.at(match.captured(1).toInt() - 1);
+            const auto boys =
+                std::count_if(group.cbegin(), group.cend(), [&](int p) { return state.roster.isBoy(p); });
+            QVERIFY2(boys == match.captured(2).toInt(),
+                     QByteArray(context + ' ' + line.toUtf8()).constData());
+            if (!emptySeatsMayMove)
+                QVERIFY2(group.size() - boys == match.captured(3).toInt(),
+                         QByteArray(context + ' ' + line.toUtf8()).constData());
+            ++distributions;
+        }
+        QCOMPARE(distributions, int(enabled.size()));
+
+        // A fixed person on a valid seat that nobody else names ends on it.
+        QMap<QPair<int, int>, int> claims;
+        for (const auto &seat : state.fixedPositions)
+            ++claims[seat];
+        for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
+            const int group = it.value().first;
+            const int seat = it.value().second;
+            const int pos = group >= 1 && group <= GroupCount ? int(enabled.indexOf(group - 1)) : -1;
+            if (pos < 0 || seat < 1 || seat > state.groupConfigs.at(group - 1).total ||
+                claims.value(it.value()) > 1)
+                continue;
+            const QString name = state.roster.idToName.value(it.key());
+            QVERIFY2(outcome.grouping.at(pos).contains(it.key()),
+                     QByteArray(context + ' ' + name.toUtf8()).constData());
+            QVERIFY2(
+                outcome.log.contains(u"✓ 固定位置验证通过: %1 在组%2座位%3"_s.arg(name).arg(group).arg(seat)),
+                QByteArray(context + ' ' + name.toUtf8()).constData());
+        }
+
+        QCOMPARE(outcome.log.constLast(), u"分组完成"_s);
+        if (caseNumber % 3 == 0) {
+            const Outcome again = runOnce(state, seed);
+            QVERIFY2(again.grouping == outcome.grouping, context.constData());
+            QVERIFY2(again.log == outcome.log, context.constData());
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPipelineInvariants)
+#include "tst_pipelineinvariants.moc"
