@@ -1,0 +1,542 @@
+#include "xlsxdocument.h"
+
+#include "xlsxpackage.h"
+#include "xlsxsheet.h"
+#include "xlsxstyles.h"
+#include "xlsxxml.h"
+#include "xlsxxmlscanner.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+struct Relationship
+{
+    QString id;
+    QString type;
+    QString target; // resolved to a package path; empty for external or unresolvable targets
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+
+QString directoryOf(const QString &part)
+{
+    const qsizetype slash = part.lastIndexOf(u'/');
+    return slash < 0 ? QString() : part.left(slash);
+}
+
+QString relationshipsPartOf(const QString &part)
+{
+    const QString dir = directoryOf(part);
+    const QString file = part.mid(part.lastIndexOf(u'/') + 1);
+    return (dir.isEmpty() ? QString() : dir + u'/') + u"_rels/" + file + u".rels";
+}
+
+// Targets are URIs relative to the source part's folder, or absolute from the package root.
+QString resolveTarget(const QString &baseDirectory, const QString &target)
+{
+    QString path = QUrl::fromPercentEncoding(target.toUtf8());
+    path.replace(u'\\', u'/');
+    QStringList segments;
+    if (!path.startsWith(u'/'))
+        segments = baseDirectory.split(u'/', Qt::SkipEmptyParts);
+    for (const QString &segment : path.split(u'/', Qt::SkipEmptyParts)) {
+        if (segment == u".")
+            continue;
+        if (segment == u"..") {
+            if (segments.isEmpty())
+                return {};
+            segments.removeLast();
+            continue;
+        }
+        segments.append(segment);
+    }
+    return segments.join(u'/');
+}
+
+XlsxError failureOf(const XlsxXmlScanner &scanner)
+{
+    return scanner.error() == XlsxError::None ? XlsxError::MalformedXml : scanner.error();
+}
+
+XlsxError parseRelationships(const XlsxXml::Text &xml, const QString &baseDirectory, QList<Relationship> *out)
+{
+    XlsxXmlScanner scanner(xml.text);
+    int depth = 0;
+    Relationship current;
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndDocument:
+            return XlsxError::None;
+        case QXmlStreamReader::Invalid:
+            return failureOf(scanner);
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (depth == 2 && scanner.xml().name() == u"Relationship" &&
+                XlsxXml::isPackageRelationshipsNamespace(scanner.xml().namespaceUri())) {
+                current = {};
+                current.id = scanner.attribute(u"Id").toString();
+                current.type = scanner.attribute(u"Type").toString();
+                if (scanner.attribute(u"TargetMode") != u"External")
+                    current.target = resolveTarget(baseDirectory, scanner.attribute(u"Target").toString());
+                current.begin = scanner.tagBegin();
+                current.end = -1;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            if (depth == 2 && current.end < 0 && !current.id.isNull()) {
+                current.end = scanner.tagEnd();
+                out->append(current);
+                current = {};
+            }
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+XlsxError parseSharedStrings(const XlsxXml::Text &xml, QStringList *out)
+{
+    XlsxXmlScanner scanner(xml.text);
+    int depth = 0;
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndDocument:
+            return XlsxError::None;
+        case QXmlStreamReader::Invalid:
+            return failureOf(scanner);
+        case QXmlStreamReader::StartElement:
+            if (depth == 1 && scanner.isSpreadsheet(u"si")) {
+                out->append(scanner.readStringItem());
+                if (scanner.error() != XlsxError::None)
+                    return scanner.error();
+            } else {
+                ++depth;
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// The relationship ids of the workbook's sheets, in tab order.
+XlsxError parseSheetIds(const XlsxXml::Text &xml, QStringList *out)
+{
+    XlsxXmlScanner scanner(xml.text);
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndDocument:
+            return XlsxError::None;
+        case QXmlStreamReader::Invalid:
+            return failureOf(scanner);
+        case QXmlStreamReader::StartElement:
+            if (scanner.isSpreadsheet(u"sheet")) {
+                for (const QXmlStreamAttribute &attribute : scanner.xml().attributes()) {
+                    if (attribute.name() == u"id" &&
+                        XlsxXml::isRelationshipNamespace(attribute.namespaceUri()))
+                        out->append(attribute.value().toString());
+                }
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Removes every element [begin, end) that matches from a part, leaving the rest untouched.
+QString removeSpans(const QString &text, const QList<QPair<qsizetype, qsizetype>> &spans)
+{
+    QString out;
+    qsizetype pos = 0;
+    for (const auto &span : spans) {
+        out += QStringView(text).mid(pos, span.first - pos);
+        pos = span.second;
+    }
+    return out + QStringView(text).mid(pos);
+}
+
+} // namespace
+
+XlsxDocument::XlsxDocument() = default;
+XlsxDocument::~XlsxDocument() = default;
+
+bool XlsxDocument::fail(XlsxError error, const QString &detail)
+{
+    failure = error;
+    failureDetail = detail;
+    return false;
+}
+
+QString XlsxDocument::errorString() const
+{
+    if (failure == XlsxError::None)
+        return {};
+    if (failureDetail.isEmpty())
+        return xlsxErrorText(failure);
+    return xlsxErrorText(failure) + u"（" + failureDetail + u"）";
+}
+
+void XlsxDocument::reset()
+{
+    package.reset();
+    sheet.reset();
+    styles.reset();
+    templatePath.clear();
+    workbookPath.clear();
+    workbookRelsPath.clear();
+    sheetPath.clear();
+    stylesPath.clear();
+    calcChainPath.clear();
+    pending.clear();
+}
+
+bool XlsxDocument::open(const QString &path)
+{
+    reset();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(XlsxError::ReadFailed, file.errorString());
+    if (file.size() > limits.archiveBytes)
+        return fail(XlsxError::TooLarge);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(XlsxError::ReadFailed, file.errorString());
+    if (!openData(bytes))
+        return false;
+    templatePath = QFileInfo(path).canonicalFilePath();
+    return true;
+}
+
+bool XlsxDocument::openData(const QByteArray &bytes)
+{
+    reset();
+    // Encrypted OOXML and the old binary format both come in a compound file container.
+    if (bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        return fail(XlsxError::Encrypted);
+    package = std::make_unique<XlsxPackage>();
+    const XlsxError error = package->open(bytes, limits);
+    if (error != XlsxError::None) {
+        const QString detail = package->errorDetail();
+        reset();
+        return fail(error, detail);
+    }
+    if (!load()) {
+        const XlsxError kept = failure;
+        const QString detail = failureDetail;
+        reset();
+        return fail(kept, detail);
+    }
+    failure = XlsxError::None;
+    failureDetail.clear();
+    return true;
+}
+
+XlsxError XlsxDocument::readPart(const QString &name, QByteArray *out)
+{
+    const XlsxError error = package->read(name, out);
+    if (error != XlsxError::None)
+        failureDetail = name;
+    return error;
+}
+
+bool XlsxDocument::load()
+{
+    auto readXml = [this](const QString &name, XlsxXml::Text *xml) {
+        QByteArray bytes;
+        XlsxError error = readPart(name, &bytes);
+        if (error == XlsxError::None && !XlsxXml::decode(bytes, xml))
+            error = XlsxError::MalformedXml;
+        return error;
+    };
+    XlsxXml::Text xml;
+    if (package->find(u"_rels/.rels"_s).isEmpty())
+        return fail(XlsxError::NoWorkbook);
+    XlsxError error = readXml(u"_rels/.rels"_s, &xml);
+    QList<Relationship> rootRelationships;
+    if (error == XlsxError::None)
+        error = parseRelationships(xml, QString(), &rootRelationships);
+    if (error != XlsxError::None)
+        return fail(error, u"_rels/.rels"_s);
+    for (const Relationship &relationship : std::as_const(rootRelationships)) {
+        if (XlsxXml::isRelationshipType(relationship.type, u"officeDocument") &&
+            !relationship.target.isEmpty()) {
+            workbookPath = package->find(relationship.target);
+            if (!workbookPath.isEmpty())
+                break;
+        }
+    }
+    if (workbookPath.isEmpty())
+        return fail(XlsxError::NoWorkbook);
+
+    QList<Relationship> workbookRelationships;
+    workbookRelsPath = package->find(relationshipsPartOf(workbookPath));
+    if (workbookRelsPath.isEmpty())
+        return fail(XlsxError::NoWorksheet);
+    error = readXml(workbookRelsPath, &xml);
+    if (error == XlsxError::None)
+        error = parseRelationships(xml, directoryOf(workbookPath), &workbookRelationships);
+    if (error != XlsxError::None)
+        return fail(error, workbookRelsPath);
+
+    QStringList sheetIds;
+    error = readXml(workbookPath, &xml);
+    if (error == XlsxError::None)
+        error = parseSheetIds(xml, &sheetIds);
+    if (error != XlsxError::None)
+        return fail(error, workbookPath);
+    for (const QString &id : std::as_const(sheetIds)) {
+        for (const Relationship &relationship : std::as_const(workbookRelationships)) {
+            if (relationship.id == id && XlsxXml::isRelationshipType(relationship.type, u"worksheet"))
+                sheetPath = package->find(relationship.target);
+        }
+        if (!sheetPath.isEmpty())
+            break;
+    }
+    if (sheetPath.isEmpty())
+        return fail(XlsxError::NoWorksheet);
+
+    QString sharedStringsPath;
+    for (const Relationship &relationship : std::as_const(workbookRelationships)) {
+        const QString found = relationship.target.isEmpty() ? QString() : package->find(relationship.target);
+        if (found.isEmpty())
+            continue;
+        if (XlsxXml::isRelationshipType(relationship.type, u"sharedStrings") && sharedStringsPath.isEmpty())
+            sharedStringsPath = found;
+        else if (XlsxXml::isRelationshipType(relationship.type, u"styles") && stylesPath.isEmpty())
+            stylesPath = found;
+        else if (XlsxXml::isRelationshipType(relationship.type, u"calcChain") && calcChainPath.isEmpty())
+            calcChainPath = found;
+    }
+
+    QStringList sharedStrings;
+    if (!sharedStringsPath.isEmpty()) {
+        error = readXml(sharedStringsPath, &xml);
+        if (error == XlsxError::None)
+            error = parseSharedStrings(xml, &sharedStrings);
+        if (error != XlsxError::None)
+            return fail(error, sharedStringsPath);
+    }
+    if (!stylesPath.isEmpty()) {
+        QByteArray bytes;
+        error = readPart(stylesPath, &bytes);
+        styles = std::make_unique<XlsxStyles>();
+        if (error == XlsxError::None)
+            error = styles->parse(bytes);
+        if (error != XlsxError::None)
+            return fail(error, stylesPath);
+    }
+    QByteArray bytes;
+    error = readPart(sheetPath, &bytes);
+    sheet = std::make_unique<XlsxSheet>();
+    if (error == XlsxError::None)
+        error = sheet->parse(bytes, sharedStrings);
+    if (error != XlsxError::None)
+        return fail(error, sheetPath);
+    return true;
+}
+
+XlsxRange XlsxDocument::usedRange() const
+{
+    if (!sheet)
+        return {};
+    XlsxSheet::Bounds bounds = sheet->bounds();
+    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
+        const int row = int(it.key() >> 32);
+        const int column = int(it.key() & 0xFFFFFFFFu);
+        if (bounds.isEmpty()) {
+            bounds = {row, column, row, column};
+            continue;
+        }
+        bounds.firstRow = std::min(bounds.firstRow, row);
+        bounds.firstColumn = std::min(bounds.firstColumn, column);
+        bounds.lastRow = std::max(bounds.lastRow, row);
+        bounds.lastColumn = std::max(bounds.lastColumn, column);
+    }
+    if (bounds.isEmpty())
+        return {};
+    return {bounds.firstRow, bounds.firstColumn, bounds.lastRow - bounds.firstRow + 1,
+            bounds.lastColumn - bounds.firstColumn + 1};
+}
+
+QString XlsxDocument::cellText(int row, int column) const
+{
+    if (!sheet)
+        return {};
+    const auto it = pending.constFind(XlsxSheet::key(row, column));
+    if (it != pending.constEnd() && it->hasText)
+        return it->text;
+    return sheet->cellText(row, column);
+}
+
+void XlsxDocument::setCellText(int row, int column, const QString &text)
+{
+    if (!sheet || row < 1 || row > XlsxXml::maxRows || column < 1 || column > XlsxXml::maxColumns)
+        return;
+    Pending &edit = pending[XlsxSheet::key(row, column)];
+    edit.hasText = true;
+    edit.text = text;
+}
+
+void XlsxDocument::setCellFormat(int row, int column, const XlsxCellFormat &format)
+{
+    if (!sheet || row < 1 || row > XlsxXml::maxRows || column < 1 || column > XlsxXml::maxColumns)
+        return;
+    Pending &edit = pending[XlsxSheet::key(row, column)];
+    edit.hasFormat = true;
+    edit.format = format;
+}
+
+XlsxError XlsxDocument::dropCalcChain(QHash<QString, QByteArray> *replaced, QSet<QString> *dropped)
+{
+    dropped->insert(calcChainPath);
+    const QString partName = u'/' + calcChainPath;
+
+    XlsxXml::Text xml;
+    QByteArray bytes;
+    XlsxError error = readPart(workbookRelsPath, &bytes);
+    if (error != XlsxError::None)
+        return error;
+    XlsxXml::decode(bytes, &xml);
+    QList<Relationship> relationships;
+    error = parseRelationships(xml, directoryOf(workbookPath), &relationships);
+    if (error != XlsxError::None)
+        return error;
+    QList<QPair<qsizetype, qsizetype>> spans;
+    for (const Relationship &relationship : std::as_const(relationships)) {
+        if (relationship.target.compare(calcChainPath, Qt::CaseInsensitive) == 0)
+            spans.append({relationship.begin, relationship.end});
+    }
+    replaced->insert(workbookRelsPath, XlsxXml::encode(removeSpans(xml.text, spans), xml.encoding));
+
+    const QString contentTypesPath = package->find(u"[Content_Types].xml"_s);
+    if (contentTypesPath.isEmpty())
+        return XlsxError::None;
+    error = readPart(contentTypesPath, &bytes);
+    if (error != XlsxError::None)
+        return error;
+    if (!XlsxXml::decode(bytes, &xml))
+        return XlsxError::MalformedXml;
+    XlsxXmlScanner scanner(xml.text);
+    spans.clear();
+    qsizetype begin = -1;
+    int depth = 0;
+    for (bool done = false; !done;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndDocument:
+            done = true;
+            break;
+        case QXmlStreamReader::Invalid:
+            failureDetail = contentTypesPath;
+            return failureOf(scanner);
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (depth == 2 && scanner.xml().name() == u"Override" &&
+                XlsxXml::isContentTypesNamespace(scanner.xml().namespaceUri()) &&
+                scanner.attribute(u"PartName").compare(partName, Qt::CaseInsensitive) == 0)
+                begin = scanner.tagBegin();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (depth == 2 && begin >= 0) {
+                spans.append({begin, scanner.tagEnd()});
+                begin = -1;
+            }
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!spans.isEmpty())
+        replaced->insert(contentTypesPath, XlsxXml::encode(removeSpans(xml.text, spans), xml.encoding));
+    return XlsxError::None;
+}
+
+bool XlsxDocument::saveToData(QByteArray *out)
+{
+    out->clear();
+    if (!sheet)
+        return fail(XlsxError::NotOpen);
+    if (styles)
+        styles->reset();
+    QMap<quint64, XlsxSheet::Edit> edits;
+    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
+        XlsxSheet::Edit edit;
+        edit.setText = it->hasText;
+        edit.text = it->text;
+        if (it->hasFormat) {
+            const int row = int(it.key() >> 32);
+            const int column = int(it.key() & 0xFFFFFFFFu);
+            const int base = sheet->styleIndex(row, column);
+            const int style =
+                styles ? styles->styleFor(base, it->format) : XlsxStyles().styleFor(base, it->format);
+            if (style < 0)
+                return fail(XlsxError::MissingStyles);
+            if (style != base)
+                edit.style = style;
+        }
+        if (edit.setText || edit.style >= 0)
+            edits.insert(it.key(), edit);
+    }
+
+    QHash<QString, QByteArray> replaced;
+    QSet<QString> dropped;
+    if (!edits.isEmpty()) {
+        bool formulaDropped = false;
+        replaced.insert(sheetPath, sheet->patch(edits, &formulaDropped));
+        if (formulaDropped && !calcChainPath.isEmpty()) {
+            // A chain that names a cell which no longer has a formula makes Excel repair the file.
+            const XlsxError error = dropCalcChain(&replaced, &dropped);
+            if (error != XlsxError::None)
+                return fail(error, failureDetail);
+        }
+    }
+    if (styles && styles->isChanged())
+        replaced.insert(stylesPath, styles->serialize());
+    const XlsxError error = package->write(out, replaced, dropped);
+    if (error != XlsxError::None) {
+        out->clear();
+        return fail(error, package->errorDetail());
+    }
+    return true;
+}
+
+bool XlsxDocument::saveAs(const QString &path)
+{
+    if (!sheet)
+        return fail(XlsxError::NotOpen);
+    const QFileInfo target(path);
+    if (!templatePath.isEmpty() && target.exists() && target.canonicalFilePath() == templatePath)
+        return fail(XlsxError::SameAsTemplate);
+    QByteArray bytes;
+    if (!saveToData(&bytes))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(XlsxError::WriteFailed, file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return fail(XlsxError::WriteFailed, why);
+    }
+    if (!file.commit())
+        return fail(XlsxError::WriteFailed, file.errorString());
+    failure = XlsxError::None;
+    failureDetail.clear();
+    return true;
+}
+
+} // namespace Velmora

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "xlsxerror.h"
+#include "xlsxlimits.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+// The engine needs only Qt Core; this is the same declaration QtGui's qrgb.h makes.
+QT_BEGIN_NAMESPACE
+typedef unsigned int QRgb;
+QT_END_NAMESPACE
+
+namespace Velmora {
+
+class XlsxPackage;
+class XlsxSheet;
+class XlsxStyles;
+
+struct XlsxRange
+{
+    int firstRow = 1; // 1-based
+    int firstColumn = 1;
+    int rowCount = 0; // 0 when the sheet is empty
+    int columnCount = 0;
+};
+
+struct XlsxCellFormat
+{
+    bool centre = false;         // horizontal="center" vertical="center"
+    bool wrap = false;           // wrapText="1"
+    double fontSize = 0;         // 0 keeps the cell's own size
+    bool bold = false;           // true sets bold; false keeps the template's setting
+    bool fill = false;           // true sets patternFill solid with fillColor
+    QRgb fillColor = 0xFFFFFF00; // ARGB, written as rgb="FFFFFF00"
+};
+
+// A template workbook opened for filling in. Only the first worksheet and the style sheet are
+// ever rewritten; every other part of the package goes into the saved file as it came.
+class XlsxDocument
+{
+public:
+    XlsxDocument();
+    ~XlsxDocument();
+    XlsxDocument(const XlsxDocument &) = delete;
+    XlsxDocument &operator=(const XlsxDocument &) = delete;
+
+    bool open(const QString &path);
+    // The same from the bytes of a workbook; the document then has no template file to protect.
+    bool openData(const QByteArray &bytes);
+    QString errorString() const;
+    XlsxError error() const { return failure; }
+    void setLimits(const XlsxLimits &newLimits) { limits = newLimits; }
+
+    XlsxRange usedRange() const;
+    QString cellText(int row, int column) const;
+    void setCellText(int row, int column, const QString &text);
+    // Replaces any format set on the cell before.
+    void setCellFormat(int row, int column, const XlsxCellFormat &format);
+
+    bool saveAs(const QString &path);
+    bool saveToData(QByteArray *out);
+
+private:
+    struct Pending
+    {
+        bool hasText = false;
+        QString text;
+        bool hasFormat = false;
+        XlsxCellFormat format;
+    };
+
+    bool fail(XlsxError error, const QString &detail = {});
+    void reset();
+    bool load();
+    XlsxError readPart(const QString &name, QByteArray *out);
+    XlsxError dropCalcChain(QHash<QString, QByteArray> *replaced, QSet<QString> *dropped);
+
+    std::unique_ptr<XlsxPackage> package;
+    std::unique_ptr<XlsxSheet> sheet;
+    std::unique_ptr<XlsxStyles> styles;
+    QString templatePath;
+    QString workbookPath;
+    QString workbookRelsPath;
+    QString sheetPath;
+    QString stylesPath;
+    QString calcChainPath;
+    QMap<quint64, Pending> pending;
+    XlsxLimits limits;
+    XlsxError failure = XlsxError::NotOpen;
+    QString failureDetail;
+};
+
+} // namespace Velmora

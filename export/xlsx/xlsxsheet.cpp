@@ -1,0 +1,468 @@
+#include "xlsxsheet.h"
+
+#include "xlsxxmlscanner.h"
+
+#include <QSet>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+struct Splice
+{
+    qsizetype at = 0;
+    qsizetype length = 0;
+    QString text;
+};
+
+QString applySplices(const QString &source, QList<Splice> splices)
+{
+    // Insertions go before a replacement that starts at the same place.
+    std::stable_sort(splices.begin(), splices.end(), [](const Splice &a, const Splice &b) {
+        return a.at != b.at ? a.at < b.at : (a.length == 0 && b.length > 0);
+    });
+    QString out;
+    out.reserve(source.size() + 256 * splices.size());
+    qsizetype pos = 0;
+    for (const Splice &splice : std::as_const(splices)) {
+        out += QStringView(source).mid(pos, splice.at - pos);
+        out += splice.text;
+        pos = splice.at + splice.length;
+    }
+    out += QStringView(source).mid(pos);
+    return out;
+}
+
+XlsxError failureOf(const XlsxXmlScanner &scanner)
+{
+    return scanner.error() == XlsxError::None ? XlsxError::MalformedXml : scanner.error();
+}
+
+} // namespace
+
+XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStrings)
+{
+    if (!XlsxXml::decode(bytes, &xml))
+        return XlsxError::MalformedXml;
+    XlsxXmlScanner scanner(xml.text);
+    int depth = 0;
+    bool seenSheetData = false;
+    for (;;) {
+        const QXmlStreamReader::TokenType token = scanner.next();
+        if (token == QXmlStreamReader::EndDocument)
+            break;
+        if (token == QXmlStreamReader::Invalid)
+            return failureOf(scanner);
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        } else if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1 && !scanner.isSpreadsheet(u"worksheet"))
+                return XlsxError::MalformedXml;
+            if (depth == 2 && scanner.isSpreadsheet(u"dimension")) {
+                dimensionBegin = scanner.tagBegin();
+                dimensionEnd = scanner.tagEnd();
+            } else if (depth == 2 && scanner.isSpreadsheet(u"sheetData") && !seenSheetData) {
+                seenSheetData = true;
+                const XlsxError error = parseSheetData(scanner, sharedStrings);
+                if (error != XlsxError::None)
+                    return error;
+                --depth;
+            }
+        }
+    }
+    if (!seenSheetData)
+        return XlsxError::MalformedXml;
+    for (const Cell &cell : std::as_const(cells)) {
+        if (used.isEmpty()) {
+            used = {cell.row, cell.column, cell.row, cell.column};
+            continue;
+        }
+        used.firstRow = std::min(used.firstRow, cell.row);
+        used.firstColumn = std::min(used.firstColumn, cell.column);
+        used.lastRow = std::max(used.lastRow, cell.row);
+        used.lastColumn = std::max(used.lastColumn, cell.column);
+    }
+    return XlsxError::None;
+}
+
+XlsxError XlsxSheet::parseSheetData(XlsxXmlScanner &scanner, const QStringList &sharedStrings)
+{
+    sheetDataBegin = scanner.tagBegin();
+    sheetDataStartEnd = scanner.tagEnd();
+    sheetDataName = scanner.xml().qualifiedName().toString();
+    sheetDataSelfClosing = scanner.isSelfClosing();
+    int lastRow = 0;
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndElement:
+            sheetDataEndBegin = scanner.tagBegin();
+            sheetDataEnd = scanner.tagEnd();
+            return XlsxError::None;
+        case QXmlStreamReader::StartElement:
+            if (scanner.isSpreadsheet(u"row")) {
+                const XlsxError error = parseRow(scanner, sharedStrings, &lastRow);
+                if (error != XlsxError::None)
+                    return error;
+            } else if (!scanner.skipElement()) {
+                return failureOf(scanner);
+            }
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return failureOf(scanner);
+        default:
+            break;
+        }
+    }
+}
+
+XlsxError XlsxSheet::parseRow(XlsxXmlScanner &scanner, const QStringList &sharedStrings, int *lastRow)
+{
+    Row row;
+    row.begin = scanner.tagBegin();
+    row.startTagEnd = scanner.tagEnd();
+    row.selfClosing = scanner.isSelfClosing();
+    row.qualifiedName = scanner.xml().qualifiedName().toString();
+    row.firstCell = int(cells.size());
+    const QStringView number = scanner.attribute(u"r");
+    if (number.isNull()) {
+        row.number = *lastRow + 1;
+    } else {
+        bool ok = false;
+        row.number = number.trimmed().toInt(&ok);
+        if (!ok)
+            return XlsxError::MalformedXml;
+    }
+    if (row.number < 1 || row.number > XlsxXml::maxRows)
+        return XlsxError::MalformedXml;
+    *lastRow = row.number;
+    int lastColumn = 0;
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndElement:
+            row.endTagBegin = scanner.tagBegin();
+            row.end = scanner.tagEnd();
+            row.cellCount = int(cells.size()) - row.firstCell;
+            rows.append(row);
+            return XlsxError::None;
+        case QXmlStreamReader::StartElement:
+            if (scanner.isSpreadsheet(u"c")) {
+                const XlsxError error = parseCell(scanner, sharedStrings, row, &lastColumn);
+                if (error != XlsxError::None)
+                    return error;
+            } else if (!scanner.skipElement()) {
+                return failureOf(scanner);
+            }
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return failureOf(scanner);
+        default:
+            break;
+        }
+    }
+}
+
+XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &sharedStrings, Row &row,
+                               int *lastColumn)
+{
+    Cell cell;
+    cell.row = row.number;
+    cell.rowIndex = int(rows.size());
+    cell.begin = scanner.tagBegin();
+    cell.startTagEnd = scanner.tagEnd();
+    cell.prefix = XlsxXml::prefixOf(scanner.xml().qualifiedName());
+    const QStringView ref = scanner.attribute(u"r");
+    if (ref.isNull()) {
+        cell.column = *lastColumn + 1;
+    } else {
+        int refRow = 0;
+        if (!XlsxXml::parseCellReference(ref.trimmed(), &refRow, &cell.column))
+            return XlsxError::MalformedXml;
+    }
+    if (cell.column > XlsxXml::maxColumns)
+        return XlsxError::MalformedXml;
+    *lastColumn = cell.column;
+    const QStringView style = scanner.attribute(u"s");
+    if (!style.isNull())
+        cell.style = std::max(0, style.trimmed().toInt());
+    const QString type = scanner.attribute(u"t").toString();
+
+    QString value;
+    bool hasValue = false;
+    QString inlineText;
+    if (scanner.isSelfClosing()) {
+        scanner.next();
+    } else {
+        bool open = true;
+        while (open) {
+            switch (scanner.next()) {
+            case QXmlStreamReader::EndElement:
+                open = false;
+                break;
+            case QXmlStreamReader::StartElement:
+                if (scanner.isSpreadsheet(u"v")) {
+                    value = scanner.readAllText();
+                    hasValue = true;
+                } else if (scanner.isSpreadsheet(u"is")) {
+                    inlineText = scanner.readStringItem();
+                } else if (scanner.isSpreadsheet(u"f")) {
+                    cell.formulaBegin = scanner.tagBegin();
+                    if (scanner.attribute(u"t") == u"shared") {
+                        const QString si = scanner.attribute(u"si").toString();
+                        if (scanner.attribute(u"ref").isNull())
+                            cell.sharedChild = si;
+                        else
+                            cell.sharedMaster = si;
+                    }
+                    if (!scanner.skipElement())
+                        return failureOf(scanner);
+                    cell.formulaEnd = scanner.tagEnd();
+                } else if (!scanner.skipElement()) {
+                    return failureOf(scanner);
+                }
+                break;
+            case QXmlStreamReader::Invalid:
+            case QXmlStreamReader::EndDocument:
+                return failureOf(scanner);
+            default:
+                break;
+            }
+        }
+    }
+    if (scanner.error() != XlsxError::None)
+        return scanner.error();
+    cell.end = scanner.tagEnd();
+
+    if (type == u"s") {
+        if (hasValue) {
+            bool ok = false;
+            const int index = value.trimmed().toInt(&ok);
+            if (!ok || index < 0 || index >= sharedStrings.size())
+                return XlsxError::SharedStringOutOfRange;
+            cell.text = sharedStrings.at(index);
+        }
+    } else if (type == u"inlineStr") {
+        cell.text = inlineText;
+    } else if (type == u"b") {
+        cell.text = value.trimmed() == u"1" ? u"TRUE"_s : value.trimmed() == u"0" ? u"FALSE"_s : value;
+    } else if (type == u"str") {
+        cell.text = XlsxXml::unescapeOoxml(value);
+    } else {
+        cell.text = value;
+    }
+
+    const quint64 k = key(cell.row, cell.column);
+    if (!cellIndex.contains(k))
+        cellIndex.insert(k, int(cells.size()));
+    cells.append(cell);
+    return XlsxError::None;
+}
+
+QString XlsxSheet::cellText(int row, int column) const
+{
+    const auto it = cellIndex.constFind(key(row, column));
+    return it == cellIndex.constEnd() ? QString() : cells.at(*it).text;
+}
+
+int XlsxSheet::styleIndex(int row, int column) const
+{
+    const auto it = cellIndex.constFind(key(row, column));
+    return it == cellIndex.constEnd() ? 0 : std::max(0, cells.at(*it).style);
+}
+
+QString XlsxSheet::newCell(const QString &prefix, int row, int column, int style, const QString &text)
+{
+    QString out;
+    QXmlStreamWriter writer(&out);
+    writer.writeStartElement(prefix + u"c");
+    writer.writeAttribute(u"r"_s, XlsxXml::cellReference(row, column));
+    if (style >= 0)
+        writer.writeAttribute(u"s"_s, QString::number(style));
+    // An empty text clears the cell rather than leaving an empty string behind.
+    if (!text.isEmpty()) {
+        writer.writeAttribute(u"t"_s, u"inlineStr"_s);
+        writer.writeStartElement(prefix + u"is");
+        writer.writeStartElement(prefix + u"t");
+        writer.writeAttribute(u"xml:space"_s, u"preserve"_s);
+        writer.writeCharacters(XlsxXml::escapeOoxml(text));
+        writer.writeEndElement();
+        writer.writeEndElement();
+    }
+    writer.writeEndElement();
+    return out;
+}
+
+QString XlsxSheet::renderCell(const Cell &cell, const Edit *edit, bool stripFormula) const
+{
+    const QString &text = xml.text;
+    if (edit && edit->setText)
+        return newCell(cell.prefix, cell.row, cell.column, edit->style >= 0 ? edit->style : cell.style,
+                       edit->text);
+    QString startTag = text.mid(cell.begin, cell.startTagEnd - cell.begin);
+    if (edit && edit->style >= 0)
+        startTag = XlsxXml::setTagAttribute(startTag, u"s", QString::number(edit->style));
+    if (stripFormula && cell.formulaBegin >= 0)
+        return startTag + QStringView(text).mid(cell.startTagEnd, cell.formulaBegin - cell.startTagEnd) +
+               QStringView(text).mid(cell.formulaEnd, cell.end - cell.formulaEnd);
+    return startTag + QStringView(text).mid(cell.startTagEnd, cell.end - cell.startTagEnd);
+}
+
+QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
+                             const QSet<QString> &removedMasters, bool insertsCells) const
+{
+    const QString &text = xml.text;
+    QString startTag = text.mid(row.begin, row.startTagEnd - row.begin);
+    if (insertsCells) {
+        // The spans hint would no longer cover the row's cells.
+        startTag = XlsxXml::removeTagAttribute(startTag, u"spans");
+        startTag = XlsxXml::openTag(startTag);
+    }
+    QString out = startTag;
+    const QString prefix = XlsxXml::prefixOf(row.qualifiedName);
+    auto insert = edits.lowerBound(key(row.number, 0));
+    const auto insertEnd = edits.lowerBound(key(row.number + 1, 0));
+    auto emitInsertsBefore = [&](int column) {
+        for (; insert != insertEnd && int(insert.key() & 0xFFFFFFFFu) < column; ++insert) {
+            const int c = int(insert.key() & 0xFFFFFFFFu);
+            if (!hasCell(row.number, c))
+                out +=
+                    newCell(prefix, row.number, c, insert->style, insert->setText ? insert->text : QString());
+        }
+    };
+    qsizetype pos = row.startTagEnd;
+    for (int i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+        const Cell &cell = cells.at(i);
+        out += QStringView(text).mid(pos, cell.begin - pos);
+        emitInsertsBefore(cell.column);
+        const auto edit = edits.constFind(key(cell.row, cell.column));
+        // Only the first of duplicated cells counts as the cell; the rest are copied as they are.
+        const bool isTheCell = cellIndex.value(key(cell.row, cell.column)) == i;
+        const bool strip = !cell.sharedChild.isEmpty() && removedMasters.contains(cell.sharedChild);
+        out += renderCell(cell, isTheCell && edit != edits.constEnd() ? &*edit : nullptr, strip);
+        pos = cell.end;
+    }
+    if (row.selfClosing) {
+        emitInsertsBefore(XlsxXml::maxColumns + 1);
+        if (insertsCells)
+            out += u"</" + row.qualifiedName + u'>';
+        return out;
+    }
+    out += QStringView(text).mid(pos, row.endTagBegin - pos);
+    emitInsertsBefore(XlsxXml::maxColumns + 1);
+    out += QStringView(text).mid(row.endTagBegin, row.end - row.endTagBegin);
+    return out;
+}
+
+QByteArray XlsxSheet::patch(const QMap<quint64, Edit> &edits, bool *formulaDropped) const
+{
+    *formulaDropped = false;
+    // A shared formula lives in its first cell; once that cell is overwritten the cells that
+    // borrow it would point at nothing, so they keep their cached values as constants.
+    QSet<QString> removedMasters;
+    QSet<int> touchedRows;
+    QSet<int> rowsWithInserts;
+    QMap<int, QList<quint64>> newRows;
+    QHash<int, int> rowByNumber;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!rowByNumber.contains(rows.at(i).number))
+            rowByNumber.insert(rows.at(i).number, i);
+    }
+    Bounds grown = used;
+    for (auto it = edits.constBegin(); it != edits.constEnd(); ++it) {
+        const int r = int(it.key() >> 32);
+        const int c = int(it.key() & 0xFFFFFFFFu);
+        const auto existing = cellIndex.constFind(it.key());
+        if (existing != cellIndex.constEnd()) {
+            const Cell &cell = cells.at(*existing);
+            if (it->setText && cell.formulaBegin >= 0) {
+                *formulaDropped = true;
+                if (!cell.sharedMaster.isEmpty())
+                    removedMasters.insert(cell.sharedMaster);
+            }
+            touchedRows.insert(cell.rowIndex);
+            continue;
+        }
+        if (grown.isEmpty()) {
+            grown = {r, c, r, c};
+        } else {
+            grown.firstRow = std::min(grown.firstRow, r);
+            grown.firstColumn = std::min(grown.firstColumn, c);
+            grown.lastRow = std::max(grown.lastRow, r);
+            grown.lastColumn = std::max(grown.lastColumn, c);
+        }
+        const auto row = rowByNumber.constFind(r);
+        if (row == rowByNumber.constEnd()) {
+            newRows[r].append(it.key());
+        } else {
+            touchedRows.insert(*row);
+            rowsWithInserts.insert(*row);
+        }
+    }
+    if (!removedMasters.isEmpty()) {
+        for (const Cell &cell : cells) {
+            if (!cell.sharedChild.isEmpty() && removedMasters.contains(cell.sharedChild))
+                touchedRows.insert(cell.rowIndex);
+        }
+    }
+
+    QList<Splice> splices;
+    for (int index : std::as_const(touchedRows)) {
+        const Row &row = rows.at(index);
+        splices.append({row.begin, row.end - row.begin,
+                        renderRow(row, edits, removedMasters, rowsWithInserts.contains(index))});
+    }
+    const QString prefix = XlsxXml::prefixOf(sheetDataName);
+    auto renderNewRow = [&](int number, const QList<quint64> &keys) -> QString {
+        QString out = u'<' + prefix + u"row r=\"" + QString::number(number) + u"\">";
+        for (quint64 k : keys) {
+            const Edit &edit = edits[k];
+            out += newCell(prefix, number, int(k & 0xFFFFFFFFu), edit.style,
+                           edit.setText ? edit.text : QString());
+        }
+        return out + u"</" + prefix + u"row>";
+    };
+    QString trailing;
+    for (auto it = newRows.constBegin(); it != newRows.constEnd(); ++it) {
+        // Before the first row numbered after it, so that rows stay in order.
+        int before = -1;
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows.at(i).number > it.key()) {
+                before = i;
+                break;
+            }
+        }
+        if (before >= 0)
+            splices.append({rows.at(before).begin, 0, renderNewRow(it.key(), it.value())});
+        else
+            trailing += renderNewRow(it.key(), it.value());
+    }
+    if (!trailing.isEmpty()) {
+        if (sheetDataSelfClosing)
+            splices.append(
+                {sheetDataBegin, sheetDataStartEnd - sheetDataBegin,
+                 XlsxXml::openTag(xml.text.mid(sheetDataBegin, sheetDataStartEnd - sheetDataBegin)) +
+                     trailing + u"</" + sheetDataName + u'>'});
+        else
+            splices.append({sheetDataEndBegin, 0, trailing});
+    }
+    const bool rangeGrew = grown.firstRow != used.firstRow || grown.firstColumn != used.firstColumn ||
+                           grown.lastRow != used.lastRow || grown.lastColumn != used.lastColumn;
+    if (dimensionBegin >= 0 && rangeGrew) {
+        QString ref = XlsxXml::cellReference(grown.firstRow, grown.firstColumn);
+        if (grown.lastRow != grown.firstRow || grown.lastColumn != grown.firstColumn)
+            ref += u':' + XlsxXml::cellReference(grown.lastRow, grown.lastColumn);
+        splices.append({dimensionBegin, dimensionEnd - dimensionBegin,
+                        XlsxXml::setTagAttribute(xml.text.mid(dimensionBegin, dimensionEnd - dimensionBegin),
+                                                 u"ref", ref)});
+    }
+    return XlsxXml::encode(applySplices(xml.text, splices), xml.encoding);
+}
+
+} // namespace Velmora

@@ -1,0 +1,310 @@
+#include "xlsxstyles.h"
+
+#include "xlsxxmlscanner.h"
+
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+// Excel writes the children of a font in this order and some readers expect it.
+int fontChildOrder(QStringView name)
+{
+    static const QStringView order[] = {u"b",       u"i",      u"strike", u"condense",  u"extend",
+                                        u"outline", u"shadow", u"u",      u"vertAlign", u"sz",
+                                        u"color",   u"name",   u"family", u"charset",   u"scheme"};
+    for (int i = 0; i < int(std::size(order)); ++i) {
+        if (order[i] == name)
+            return i;
+    }
+    return int(std::size(order));
+}
+
+QString formatNumber(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+XlsxError failureOf(const XlsxXmlScanner &scanner)
+{
+    return scanner.error() == XlsxError::None ? XlsxError::MalformedXml : scanner.error();
+}
+
+} // namespace
+
+XlsxError XlsxStyles::parse(const QByteArray &bytes)
+{
+    if (!XlsxXml::decode(bytes, &xml))
+        return XlsxError::MalformedXml;
+    XlsxXmlScanner scanner(xml.text);
+    int depth = 0;
+    for (;;) {
+        const QXmlStreamReader::TokenType token = scanner.next();
+        if (token == QXmlStreamReader::EndDocument)
+            return XlsxError::None;
+        if (token == QXmlStreamReader::Invalid)
+            return failureOf(scanner);
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        ++depth;
+        if (depth != 2)
+            continue;
+        List *list = nullptr;
+        QStringView item;
+        if (scanner.isSpreadsheet(u"fonts") && !fonts.present) {
+            list = &fonts;
+            item = u"font";
+        } else if (scanner.isSpreadsheet(u"fills") && !fills.present) {
+            list = &fills;
+            item = u"fill";
+        } else if (scanner.isSpreadsheet(u"cellXfs") && !cellXfs.present) {
+            list = &cellXfs;
+            item = u"xf";
+        }
+        if (!list)
+            continue;
+        const XlsxError error = parseList(scanner, *list, item);
+        if (error != XlsxError::None)
+            return error;
+        --depth;
+    }
+}
+
+XlsxError XlsxStyles::parseList(XlsxXmlScanner &scanner, List &list, QStringView itemName)
+{
+    list.present = true;
+    list.begin = scanner.tagBegin();
+    list.startTagEnd = scanner.tagEnd();
+    list.selfClosing = scanner.isSelfClosing();
+    list.qualifiedName = scanner.xml().qualifiedName().toString();
+    Item *item = nullptr;
+    Child *child = nullptr;
+    int depth = 1;
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (depth == 2) {
+                if (!scanner.isSpreadsheet(itemName)) {
+                    item = nullptr;
+                    break;
+                }
+                Item next;
+                next.begin = scanner.tagBegin();
+                next.startTagEnd = scanner.tagEnd();
+                next.qualifiedName = scanner.xml().qualifiedName().toString();
+                next.fontId = scanner.attribute(u"fontId").toInt();
+                next.fillId = scanner.attribute(u"fillId").toInt();
+                list.items.append(next);
+                item = &list.items.last();
+            } else if (depth == 3 && item) {
+                item->children.append(
+                    {scanner.xml().name().toString(), scanner.tagBegin(), scanner.tagEnd(), 0});
+                child = &item->children.last();
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            if (depth == 3 && item && child) {
+                child->end = scanner.tagEnd();
+                child = nullptr;
+            } else if (depth == 2 && item) {
+                item->end = scanner.tagEnd();
+                item = nullptr;
+            } else if (depth == 1) {
+                list.endTagBegin = scanner.tagBegin();
+                return XlsxError::None;
+            }
+            --depth;
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return failureOf(scanner);
+        default:
+            break;
+        }
+    }
+}
+
+void XlsxStyles::reset()
+{
+    for (List *list : {&fonts, &fills, &cellXfs}) {
+        list->appended.clear();
+        list->clones.clear();
+    }
+}
+
+bool XlsxStyles::isChanged() const
+{
+    return !fonts.appended.isEmpty() || !fills.appended.isEmpty() || !cellXfs.appended.isEmpty();
+}
+
+QString XlsxStyles::startTag(const Item &item) const
+{
+    return xml.text.mid(item.begin, item.startTagEnd - item.begin);
+}
+
+QString XlsxStyles::rawText(const Child &child) const
+{
+    return xml.text.mid(child.begin, child.end - child.begin);
+}
+
+int XlsxStyles::append(List &list, const QString &key, const QString &text)
+{
+    const auto known = list.clones.constFind(key);
+    if (known != list.clones.constEnd())
+        return *known;
+    const int index = list.count();
+    list.appended.append(text);
+    list.clones.insert(key, index);
+    return index;
+}
+
+int XlsxStyles::cloneFont(int fontId, double size, bool bold)
+{
+    const QString key = QString::number(fontId) + u'|' + formatNumber(size) + u'|' + QString::number(bold);
+    const auto known = fonts.clones.constFind(key);
+    if (known != fonts.clones.constEnd())
+        return *known;
+    const bool exists = fontId >= 0 && fontId < fonts.items.size();
+    const QString name =
+        exists ? fonts.items.at(fontId).qualifiedName : XlsxXml::prefixOf(fonts.qualifiedName) + u"font";
+    const QString prefix = XlsxXml::prefixOf(name);
+    QList<QPair<int, QString>> children;
+    if (exists) {
+        for (const Child &child : fonts.items.at(fontId).children) {
+            if ((size > 0 && child.localName == u"sz") || (bold && child.localName == u"b"))
+                continue;
+            children.append({fontChildOrder(child.localName), rawText(child)});
+        }
+    }
+    if (bold)
+        children.append({fontChildOrder(u"b"), u'<' + prefix + u"b/>"});
+    if (size > 0)
+        children.append({fontChildOrder(u"sz"), u'<' + prefix + u"sz val=\"" + formatNumber(size) + u"\"/>"});
+    std::stable_sort(children.begin(), children.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QString text = exists ? XlsxXml::openTag(startTag(fonts.items.at(fontId))) : u'<' + name + u'>';
+    for (const auto &child : std::as_const(children))
+        text += child.second;
+    text += u"</" + name + u'>';
+    return append(fonts, key, text);
+}
+
+int XlsxStyles::cloneFill(int fillId, QRgb color)
+{
+    const QString rgb = QString::number(color, 16).toUpper().rightJustified(8, u'0');
+    const QString key = QString::number(fillId) + u'|' + rgb;
+    const bool exists = fillId >= 0 && fillId < fills.items.size();
+    const QString name =
+        exists ? fills.items.at(fillId).qualifiedName : XlsxXml::prefixOf(fills.qualifiedName) + u"fill";
+    const QString prefix = XlsxXml::prefixOf(name);
+    QString text = exists ? XlsxXml::openTag(startTag(fills.items.at(fillId))) : u'<' + name + u'>';
+    text += u'<' + prefix + u"patternFill patternType=\"solid\"><" + prefix + u"fgColor rgb=\"" + rgb +
+            u"\"/><" + prefix + u"bgColor indexed=\"64\"/></" + prefix + u"patternFill></" + name + u'>';
+    return append(fills, key, text);
+}
+
+int XlsxStyles::styleFor(int baseXf, const XlsxCellFormat &format)
+{
+    const bool changesFont = format.fontSize > 0 || format.bold;
+    const bool changesAlignment = format.centre || format.wrap;
+    if (!changesFont && !changesAlignment && !format.fill)
+        return baseXf;
+    if (!cellXfs.present || (changesFont && !fonts.present) || (format.fill && !fills.present))
+        return -1;
+    const bool exists = baseXf >= 0 && baseXf < cellXfs.items.size();
+    const Item base = exists ? cellXfs.items.at(baseXf) : Item();
+    const int fontId = changesFont ? cloneFont(base.fontId, format.fontSize, format.bold) : base.fontId;
+    const int fillId = format.fill ? cloneFill(base.fillId, format.fillColor) : base.fillId;
+    const QString key = QString::number(baseXf) + u'|' + QString::number(fontId) + u'|' +
+                        QString::number(fillId) + u'|' + QString::number(format.centre) +
+                        QString::number(format.wrap);
+    const auto known = cellXfs.clones.constFind(key);
+    if (known != cellXfs.clones.constEnd())
+        return *known;
+
+    const QString name = exists ? base.qualifiedName : XlsxXml::prefixOf(cellXfs.qualifiedName) + u"xf";
+    const QString prefix = XlsxXml::prefixOf(name);
+    QString tag = exists
+                      ? XlsxXml::openTag(startTag(base))
+                      : u'<' + name + u" numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\">";
+    if (changesFont) {
+        tag = XlsxXml::setTagAttribute(tag, u"fontId", QString::number(fontId));
+        tag = XlsxXml::setTagAttribute(tag, u"applyFont", u"1"_s);
+    }
+    if (format.fill) {
+        tag = XlsxXml::setTagAttribute(tag, u"fillId", QString::number(fillId));
+        tag = XlsxXml::setTagAttribute(tag, u"applyFill", u"1"_s);
+    }
+    QString alignment;
+    QString others;
+    for (const Child &child : base.children) {
+        if (child.localName == u"alignment" && alignment.isEmpty() && changesAlignment)
+            alignment = rawText(child);
+        else
+            others += rawText(child);
+    }
+    if (changesAlignment) {
+        tag = XlsxXml::setTagAttribute(tag, u"applyAlignment", u"1"_s);
+        if (alignment.isEmpty())
+            alignment = u'<' + prefix + u"alignment/>";
+        const qsizetype close = alignment.indexOf(u'>') + 1;
+        QString alignmentTag = alignment.left(close);
+        if (format.centre) {
+            alignmentTag = XlsxXml::setTagAttribute(alignmentTag, u"horizontal", u"center"_s);
+            alignmentTag = XlsxXml::setTagAttribute(alignmentTag, u"vertical", u"center"_s);
+        }
+        if (format.wrap)
+            alignmentTag = XlsxXml::setTagAttribute(alignmentTag, u"wrapText", u"1"_s);
+        alignment = alignmentTag + alignment.mid(close);
+    }
+    // The schema wants alignment before protection and extLst.
+    return append(cellXfs, key, tag + alignment + others + u"</" + name + u'>');
+}
+
+QByteArray XlsxStyles::serialize() const
+{
+    struct Splice
+    {
+        qsizetype at;
+        qsizetype length;
+        QString text;
+    };
+    QList<Splice> splices;
+    for (const List *list : {&fonts, &fills, &cellXfs}) {
+        if (list->appended.isEmpty())
+            continue;
+        const QString tag =
+            XlsxXml::setTagAttribute(xml.text.mid(list->begin, list->startTagEnd - list->begin), u"count",
+                                     QString::number(list->count()));
+        if (list->selfClosing) {
+            splices.append({list->begin, list->startTagEnd - list->begin,
+                            XlsxXml::openTag(tag) + list->appended.join(QString()) + u"</" +
+                                list->qualifiedName + u'>'});
+        } else {
+            splices.append({list->begin, list->startTagEnd - list->begin, tag});
+            splices.append({list->endTagBegin, 0, list->appended.join(QString())});
+        }
+    }
+    std::sort(splices.begin(), splices.end(), [](const Splice &a, const Splice &b) { return a.at < b.at; });
+    QString out;
+    qsizetype pos = 0;
+    for (const Splice &splice : std::as_const(splices)) {
+        out += QStringView(xml.text).mid(pos, splice.at - pos);
+        out += splice.text;
+        pos = splice.at + splice.length;
+    }
+    out += QStringView(xml.text).mid(pos);
+    return XlsxXml::encode(out, xml.encoding);
+}
+
+} // namespace Velmora

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "xlsxdocument.h"
+#include "xlsxerror.h"
+#include "xlsxxml.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace Velmora {
+
+class XlsxXmlScanner;
+
+// The style sheet part. A formatted cell gets a clone of its own xf (and of its font and fill
+// where those change), appended to the lists, one clone per distinct combination.
+class XlsxStyles
+{
+public:
+    XlsxError parse(const QByteArray &bytes);
+    // Forgets the clones made for an earlier save.
+    void reset();
+    // The xf index for a cell styled baseXf with format applied: baseXf itself when nothing
+    // changes, -1 when the style sheet lacks the list a clone has to go into.
+    int styleFor(int baseXf, const XlsxCellFormat &format);
+    bool isChanged() const;
+    QByteArray serialize() const;
+
+private:
+    struct Child
+    {
+        QString localName;
+        qsizetype begin = 0;
+        qsizetype startTagEnd = 0;
+        qsizetype end = 0;
+    };
+    struct Item
+    {
+        qsizetype begin = 0;
+        qsizetype startTagEnd = 0;
+        qsizetype end = 0;
+        QString qualifiedName;
+        QList<Child> children;
+        int fontId = 0;
+        int fillId = 0;
+    };
+    struct List
+    {
+        bool present = false;
+        qsizetype begin = 0;
+        qsizetype startTagEnd = 0;
+        qsizetype endTagBegin = 0;
+        bool selfClosing = false;
+        QString qualifiedName;
+        QList<Item> items;
+        QStringList appended;
+        QHash<QString, int> clones;
+        int count() const { return int(items.size() + appended.size()); }
+    };
+
+    XlsxError parseList(XlsxXmlScanner &scanner, List &list, QStringView itemName);
+    QString startTag(const Item &item) const;
+    QString rawText(const Child &child) const;
+    int cloneFont(int fontId, double size, bool bold);
+    int cloneFill(int fillId, QRgb color);
+    static int append(List &list, const QString &key, const QString &xml);
+
+    XlsxXml::Text xml;
+    List fonts;
+    List fills;
+    List cellXfs;
+};
+
+} // namespace Velmora
