@@ -1,0 +1,32 @@
+#include "groupdetails.h"
+
+#include "persongroupmap.h"
+#include "requirementrules.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+std::optional<QString> groupDetailsText(const ClassState &state, int row)
+{
+    if (row < 0 || row >= state.currentGrouping.size() || row >= state.enabledGroups().size())
+        return std::nullopt;
+
+    QString text = u"<b>组 %1 详情:</b><br>"_s.arg(row + 1);
+    // The names go into rich text; a roster name is free text and must not be read as markup.
+    for (int person : state.currentGrouping.at(row))
+        text += state.roster.nameOf(person).toHtmlEscaped() + u' ';
+
+    const PersonGroupMap map = buildPersonGroupMap(state.currentGrouping);
+    for (const Constraint &constraint : state.mustTogether) {
+        if (RequirementRules::mustTogetherBroken(constraint, map))
+            text += u"<br><font color='red'>警告: 必须同组要求未满足</font>"_s;
+    }
+    for (const Constraint &constraint : state.mustSeparate) {
+        if (RequirementRules::mustSeparateBroken(constraint, map))
+            text += u"<br><font color='red'>警告: 不能同组要求未满足</font>"_s;
+    }
+    return text;
+}
+
+} // namespace Velmora

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "model.h"
+
+class QTableWidget;
+
+namespace Velmora {
+
+// Rebuilds the results table from the stored grouping: one row per enabled group labelled with
+// its group number, names coloured by gender, leaders bold, boarders on yellow.
+void refreshResultsTable(QTableWidget *table, const ClassState &state);
+
+} // namespace Velmora
