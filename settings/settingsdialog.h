@@ -1,0 +1,85 @@
+#pragma once
+
+#include "model.h"
+
+#include <QDialog>
+#include <QList>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTextEdit;
+
+namespace Velmora {
+
+class FixedPositionTab;
+
+// The "设置" dialog. It is built from the state each time it opens and takes tabs 1 to 4 over only
+// through saveToState(); the fixed-position tab edits the state directly. "保存" emits
+// saveRequested(): writing the file, renumbering and resetting are the owner's business, since
+// they reach beyond the dialog.
+class SettingsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `state` must outlive the dialog; `parent` is the main window, which also owns the file dialog.
+    explicit SettingsDialog(ClassState &state, QWidget *parent = nullptr);
+
+    // Takes tabs 1 to 4 over into the state.
+    void saveToState();
+    // What the custom-path line edit holds, for the roster and style save.
+    QString customStylePath() const;
+
+    struct GroupRow
+    {
+        QComboBox *enabledBox = nullptr;
+        QSpinBox *seatsBox = nullptr;
+        QSpinBox *boysBox = nullptr;
+        QSpinBox *girlsBox = nullptr;
+    };
+
+    QTabWidget *tabs = nullptr;
+    QTextEdit *boysEdit = nullptr;
+    QTextEdit *girlsEdit = nullptr;
+    QTextEdit *leadersEdit = nullptr;
+    QTextEdit *boardersEdit = nullptr;
+    QList<GroupRow> groupRows;
+    QComboBox *styleBox = nullptr;
+    QLabel *customPathLabel = nullptr;
+    QLineEdit *customPathEdit = nullptr;
+    QPushButton *browseButton = nullptr;
+    FixedPositionTab *fixedPositionTab = nullptr;
+    QPushButton *saveButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+
+Q_SIGNALS:
+    void saveRequested();
+
+private Q_SLOTS:
+    void browseCustomStyle();
+    void updateCustomPathRow();
+
+private:
+    QWidget *buildNamesTab();
+    QWidget *buildPeopleTab();
+    QWidget *buildGroupsTab();
+    QWidget *buildStyleTab();
+    void connectGroupRow(const GroupRow &row);
+
+    void loadNamesTab();
+    void saveNamesTab();
+    void loadPeopleTab();
+    void savePeopleTab();
+    void loadGroupsTab();
+    void saveGroupsTab();
+    void loadStyleTab();
+    void saveStyleTab();
+
+    ClassState &state;
+};
+
+} // namespace Velmora

@@ -1,0 +1,387 @@
+#include "appdirectory.h"
+#include "configstore.h"
+#include "fixedpositiontab.h"
+#include "scripteddialogs.h"
+#include "settingsdialog.h"
+#include "testenvironment.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+
+using Kind = Test::ScriptedDialogs::Kind;
+
+namespace {
+
+ClassState classState()
+{
+    ClassState state;
+    state.roster.maleNames = {u"张伟"_s, u"王强"_s};
+    state.roster.femaleNames = {u"李娜"_s, u"赵敏"_s};
+    state.roster.rebuildNameMaps();
+    state.groupConfigs = defaultGroupConfigs();
+    for (GroupConfig &config : state.groupConfigs) {
+        config.males = 2;
+        config.females = 4;
+    }
+    state.currentStyle = u"样式1"_s;
+    state.configPath = ConfigStore::configFilePath();
+    return state;
+}
+
+QStringList tableRows(const QTableWidget *table)
+{
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table->columnCount(); ++column)
+            cells.append(table->item(row, column) ? table->item(row, column)->text() : u"-"_s);
+        rows.append(cells.join(u'/'));
+    }
+    return rows;
+}
+
+void selectRows(QTableWidget *table, const QList<int> &rows)
+{
+    for (int row : rows)
+        table->selectRow(row);
+}
+
+} // namespace
+
+class SettingsDialogTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        Test::freshApplicationDirectory();
+        dialogs.clear();
+    }
+
+    void build_hasTabsInOrder();
+    void groupRow_seatsAndBoysDriveGirls();
+    void groupRow_disableKeepsValues();
+    void groupRow_outOfRangeValuesClamped();
+    void styleRow_visibleOnlyForCustom();
+    void browse_usesMainWindowAndFilter();
+    void saveToState_takesEveryTabOver();
+    void add_data();
+    void add();
+    void remove_selectedRows();
+    void remove_duplicateNamesByNumber();
+    void remove_nothingSelectedInforms();
+    void clear_data();
+    void clear();
+
+private:
+    Test::ScriptedDialogs dialogs;
+};
+
+void SettingsDialogTest::build_hasTabsInOrder()
+{
+    ClassState state = classState();
+    SettingsDialog dialog(state);
+    QCOMPARE(dialog.windowTitle(), u"设置"_s);
+    QCOMPARE(dialog.size(), QSize(600, 500));
+    QStringList titles;
+    for (int i = 0; i < dialog.tabs->count(); ++i)
+        titles.append(dialog.tabs->tabText(i));
+    QCOMPARE(titles,
+             QStringList({u"人员名单"_s, u"人员设置"_s, u"分组设置"_s, u"样式设置"_s, u"固定位置"_s}));
+    QCOMPARE(dialog.boysEdit->toPlainText(), u"张伟\n王强"_s);
+    QCOMPARE(dialog.groupRows.size(), 10);
+    QVERIFY(!dialog.groupRows.at(9).seatsBox->isEnabled());
+    QCOMPARE(dialog.fixedPositionTab->table->selectionMode(), QAbstractItemView::MultiSelection);
+}
+
+void SettingsDialogTest::groupRow_seatsAndBoysDriveGirls()
+{
+    ClassState state = classState();
+    SettingsDialog dialog(state);
+    const SettingsDialog::GroupRow row = dialog.groupRows.at(0);
+    QCOMPARE(row.seatsBox->value(), 6);
+    QCOMPARE(row.boysBox->value(), 2);
+    QCOMPARE(row.boysBox->maximum(), 10);
+    QVERIFY(!row.girlsBox->isEnabled());
+
+    row.seatsBox->setValue(4);
+    QCOMPARE(row.girlsBox->value(), 2);
+    row.boysBox->setValue(4);
+    QCOMPARE(row.girlsBox->value(), 0);
+    row.boysBox->setValue(5);
+    QCOMPARE(row.boysBox->value(), 4);
+
+    // Lowering the seats below the boys lowers the boys too, and the girls never go negative.
+    row.seatsBox->setValue(3);
+    QCOMPARE(row.boysBox->value(), 3);
+    QCOMPARE(row.girlsBox->value(), 0);
+}
+
+void SettingsDialogTest::groupRow_disableKeepsValues()
+{
+    ClassState state = classState();
+    SettingsDialog dialog(state);
+    const SettingsDialog::GroupRow row = dialog.groupRows.at(2);
+    row.enabledBox->setCurrentIndex(1);
+    QVERIFY(!row.seatsBox->isEnabled());
+    QVERIFY(!row.boysBox->isEnabled());
+    QVERIFY(!row.girlsBox->isEnabled());
+    QCOMPARE(row.seatsBox->value(), 6);
+
+    dialog.saveToState();
+    QVERIFY(!state.groupConfigs.at(2).enabled);
+    QCOMPARE(state.groupConfigs.at(2).total, 6);
+    QCOMPARE(state.groupConfigs.at(2).males, 2);
+    QCOMPARE(state.enabledGroupCount, 8);
+
+    row.enabledBox->setCurrentIndex(0);
+    QVERIFY(row.seatsBox->isEnabled());
+    QVERIFY(!row.girlsBox->isEnabled());
+}
+
+void SettingsDialogTest::groupRow_outOfRangeValuesClamped()
+{
+    ClassState state = classState();
+    state.groupConfigs[4] = {true, 14, -1, -3};
+    SettingsDialog dialog(state);
+    QCOMPARE(dialog.groupRows.at(4).seatsBox->value(), 10);
+    QCOMPARE(dialog.groupRows.at(4).boysBox->value(), 0);
+    QCOMPARE(dialog.groupRows.at(4).girlsBox->value(), 0);
+    dialog.saveToState();
+    QCOMPARE(state.groupConfigs.at(4).total, 10);
+    QCOMPARE(state.groupConfigs.at(4).males, 0);
+    QCOMPARE(state.groupConfigs.at(4).females, 0);
+}
+
+void SettingsDialogTest::styleRow_visibleOnlyForCustom()
+{
+    {
+        QSettings settings(ConfigStore::configFilePath(), QSettings::IniFormat);
+        settings.setValue(u"Style/CustomPath"_s, u"/tmp/stored.xlsx"_s);
+    }
+    ClassState state = classState();
+    SettingsDialog dialog(state);
+    QVERIFY(dialog.customPathEdit->isHidden());
+    QVERIFY(dialog.browseButton->isHidden());
+    QVERIFY(dialog.customPathLabel->isHidden());
+    QVERIFY(dialog.customPathEdit->text().isEmpty());
+
+    dialog.styleBox->setCurrentIndex(2);
+    QVERIFY(!dialog.customPathEdit->isHidden());
+    QVERIFY(!dialog.browseButton->isHidden());
+    QVERIFY(!dialog.customPathLabel->isHidden());
+    dialog.styleBox->setCurrentIndex(1);
+    QVERIFY(dialog.customPathEdit->isHidden());
+
+    state.currentStyle = u"自定义"_s;
+    SettingsDialog custom(state);
+    QCOMPARE(custom.styleBox->currentText(), u"自定义"_s);
+    QVERIFY(!custom.customPathEdit->isHidden());
+    QCOMPARE(custom.customStylePath(), u"/tmp/stored.xlsx"_s);
+
+    // An unknown style leaves the first item current.
+    state.currentStyle = u"样式9"_s;
+    SettingsDialog unknown(state);
+    QCOMPARE(unknown.styleBox->currentIndex(), 0);
+}
+
+void SettingsDialogTest::browse_usesMainWindowAndFilter()
+{
+    QWidget mainWindow;
+    ClassState state = classState();
+    state.currentStyle = u"自定义"_s;
+    SettingsDialog dialog(state, &mainWindow);
+    dialog.customPathEdit->setText(u"typed.xlsx"_s);
+
+    dialog.browseButton->click(); // cancelled: nothing changes
+    QCOMPARE(dialog.customPathEdit->text(), u"typed.xlsx"_s);
+    dialogs.queueFileName(u"/data/mine.xlsx"_s);
+    dialog.browseButton->click();
+    QCOMPARE(dialog.customPathEdit->text(), u"/data/mine.xlsx"_s);
+
+    QCOMPARE(dialogs.calls.size(), 2);
+    const Test::ScriptedDialogs::Call call = dialogs.calls.at(1);
+    QCOMPARE(call.kind, Kind::OpenFile);
+    QCOMPARE(call.parent, &mainWindow);
+    QCOMPARE(call.title, u"选择自定义样式文件"_s);
+    QCOMPARE(call.text, applicationDirectory());
+    QCOMPARE(call.filter, u"Excel文件 (*.xlsx)"_s);
+}
+
+void SettingsDialogTest::saveToState_takesEveryTabOver()
+{
+    ClassState state = classState();
+    SettingsDialog dialog(state);
+    QSignalSpy saved(&dialog, &SettingsDialog::saveRequested);
+    dialog.boysEdit->setPlainText(u"陈新\n\n  \n张伟"_s);
+    dialog.girlsEdit->setPlainText(u"赵敏\n"_s);
+    dialog.leadersEdit->setPlainText(u"陈新\n陈新\n不在名单"_s);
+    dialog.boardersEdit->setPlainText(QString());
+    dialog.groupRows.at(9).enabledBox->setCurrentIndex(0);
+    dialog.groupRows.at(9).seatsBox->setValue(5);
+    dialog.styleBox->setCurrentIndex(1);
+
+    // Nothing is taken over before the save.
+    QCOMPARE(state.roster.maleNames, QStringList({u"张伟"_s, u"王强"_s}));
+    dialog.saveButton->click();
+    QCOMPARE(saved.count(), 1);
+    dialog.saveToState();
+    QCOMPARE(state.roster.maleNames, QStringList({u"陈新"_s, u"  "_s, u"张伟"_s}));
+    QCOMPARE(state.roster.femaleNames, QStringList({u"赵敏"_s}));
+    QCOMPARE(state.roster.leaderNames, QSet<QString>({u"陈新"_s, u"不在名单"_s}));
+    QVERIFY(state.roster.boarderNames.isEmpty());
+    QVERIFY(state.groupConfigs.at(9).enabled);
+    QCOMPARE(state.groupConfigs.at(9).total, 5);
+    QCOMPARE(state.groupConfigs.at(9).females, 3);
+    QCOMPARE(state.enabledGroupCount, 10);
+    QCOMPARE(state.currentStyle, u"样式2"_s);
+}
+
+void SettingsDialogTest::add_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("group");
+    QTest::addColumn<int>("seat");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<bool>("inputsCleared");
+
+    // 王强 (2) sits fixed at group 2, seat 3 before every row.
+    const QStringList before = {u"王强/2/3"_s};
+    QTest::newRow("newPerson_added") << u" 李娜 "_s << 1 << 4 << QList<bool>{} << QStringList{}
+                                     << QStringList{u"王强/2/3"_s, u"李娜/1/4"_s} << true;
+    QTest::newRow("girlAddedFirst_boyStillFirst") << u"张伟"_s << 5 << 1 << QList<bool>{} << QStringList{}
+                                                  << QStringList{u"张伟/5/1"_s, u"王强/2/3"_s} << true;
+    QTest::newRow("spacesOnly_asksForName")
+        << u"   "_s << 1 << 1 << QList<bool>{} << QStringList{u"warning: 错误 / 请输入姓名"_s} << before
+        << false;
+    QTest::newRow("unknown_notOnRoster")
+        << u"路人"_s << 1 << 1 << QList<bool>{} << QStringList{u"warning: 错误 / 姓名 '路人' 不在名单中"_s}
+        << before << false;
+    QTest::newRow("sameSeatAgain_yesStoresAgain")
+        << u"王强"_s << 2 << 3 << QList<bool>{true}
+        << QStringList{u"question: 确认 / 王强 已被固定到组2座位3，是否替换为组2座位3?"_s} << before << true;
+    QTest::newRow("move_yesReplaces")
+        << u"王强"_s << 4 << 5 << QList<bool>{true}
+        << QStringList{u"question: 确认 / 王强 已被固定到组2座位3，是否替换为组4座位5?"_s}
+        << QStringList{u"王强/4/5"_s} << true;
+    QTest::newRow("move_noKeeps")
+        << u"王强"_s << 4 << 5 << QList<bool>{false}
+        << QStringList{u"question: 确认 / 王强 已被固定到组2座位3，是否替换为组4座位5?"_s} << before << false;
+    QTest::newRow("occupiedSeat_warns")
+        << u"赵敏"_s << 2 << 3 << QList<bool>{} << QStringList{u"warning: 错误 / 组2座位3已被 王强 占用"_s}
+        << before << false;
+}
+
+void SettingsDialogTest::add()
+{
+    QFETCH(QString, name);
+    QFETCH(int, group);
+    QFETCH(int, seat);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QStringList, transcript);
+    QFETCH(QStringList, rows);
+    QFETCH(bool, inputsCleared);
+
+    ClassState state = classState();
+    state.fixedPositions.insert(2, {2, 3});
+    SettingsDialog dialog(state);
+    FixedPositionTab *tab = dialog.fixedPositionTab;
+    for (bool answer : answers)
+        dialogs.queueAnswer(answer);
+    tab->nameEdit->setText(name);
+    tab->groupBox->setValue(group);
+    tab->seatBox->setValue(seat);
+    tab->addButton->click();
+
+    QCOMPARE(dialogs.transcript(), transcript);
+    for (const Test::ScriptedDialogs::Call &call : std::as_const(dialogs.calls))
+        QCOMPARE(call.parent, &dialog);
+    QCOMPARE(tableRows(tab->table), rows);
+    QCOMPARE(state.fixedPositions.size(), rows.size());
+    QCOMPARE(tab->nameEdit->text().isEmpty(), inputsCleared);
+    if (inputsCleared) {
+        QCOMPARE(tab->groupBox->value(), 1);
+        QCOMPARE(tab->seatBox->value(), 1);
+    } else {
+        QCOMPARE(tab->groupBox->value(), group);
+    }
+}
+
+void SettingsDialogTest::remove_selectedRows()
+{
+    ClassState state = classState();
+    state.fixedPositions = {{1, {1, 1}}, {2, {2, 2}}, {3, {3, 3}}, {4, {4, 4}}};
+    SettingsDialog dialog(state);
+    QTableWidget *table = dialog.fixedPositionTab->table;
+    selectRows(table, {0, 2});
+    dialog.fixedPositionTab->removeButton->click();
+    QVERIFY(dialogs.calls.isEmpty());
+    QCOMPARE(state.fixedPositions, FixedPositionMap({{2, {2, 2}}, {4, {4, 4}}}));
+    QCOMPARE(tableRows(table), QStringList({u"王强/2/2"_s, u"赵敏/4/4"_s}));
+    QVERIFY(table->selectionModel()->selectedRows().isEmpty());
+}
+
+void SettingsDialogTest::remove_duplicateNamesByNumber()
+{
+    // Two students share a name and a third number holds nobody: each row still removes its own.
+    ClassState state = classState();
+    state.roster.maleNames = {u"张伟"_s, u"张伟"_s};
+    state.roster.rebuildNameMaps();
+    state.fixedPositions = {{1, {1, 1}}, {2, {2, 2}}, {9, {3, 3}}};
+    SettingsDialog dialog(state);
+    QTableWidget *table = dialog.fixedPositionTab->table;
+    QCOMPARE(tableRows(table), QStringList({u"张伟/1/1"_s, u"张伟/2/2"_s, u"/3/3"_s}));
+    selectRows(table, {0, 2});
+    dialog.fixedPositionTab->removeButton->click();
+    QCOMPARE(state.fixedPositions, FixedPositionMap({{2, {2, 2}}}));
+}
+
+void SettingsDialogTest::remove_nothingSelectedInforms()
+{
+    ClassState state = classState();
+    state.fixedPositions = {{1, {1, 1}}};
+    SettingsDialog dialog(state);
+    dialog.fixedPositionTab->removeButton->click();
+    QCOMPARE(dialogs.transcript(), QStringList({u"information: 提示 / 请先选择要删除的固定位置"_s}));
+    QCOMPARE(dialogs.calls.at(0).parent, &dialog);
+    QCOMPARE(state.fixedPositions.size(), 1);
+}
+
+void SettingsDialogTest::clear_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("left");
+    QTest::newRow("yes_emptiesAll") << true << 0;
+    QTest::newRow("no_keepsAll") << false << 2;
+}
+
+void SettingsDialogTest::clear()
+{
+    QFETCH(bool, answer);
+    QFETCH(int, left);
+    ClassState state = classState();
+    state.fixedPositions = {{1, {1, 1}}, {3, {2, 2}}};
+    SettingsDialog dialog(state);
+    dialogs.queueAnswer(answer);
+    dialog.fixedPositionTab->clearButton->click();
+    QCOMPARE(dialogs.transcript(), QStringList({u"question: 确认 / 确定要清空所有固定位置吗?"_s}));
+    QCOMPARE(dialogs.calls.at(0).parent, &dialog);
+    QCOMPARE(state.fixedPositions.size(), left);
+    QCOMPARE(dialog.fixedPositionTab->table->rowCount(), left);
+}
+
+QTEST_MAIN(SettingsDialogTest)
+#include "settingsdialog_test.moc"

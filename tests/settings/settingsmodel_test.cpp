@@ -1,0 +1,204 @@
+#include "fixedpositions.h"
+#include "namelists.h"
+#include "requirements.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+
+namespace {
+
+Roster rosterOf(const QStringList &boys, const QStringList &girls)
+{
+    Roster roster;
+    roster.maleNames = boys;
+    roster.femaleNames = girls;
+    roster.rebuildNameMaps();
+    return roster;
+}
+
+const Roster classRoster = rosterOf({u"张伟"_s, u"王强"_s}, {u"李娜"_s, u"赵敏"_s});
+
+} // namespace
+
+class SettingsModelTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+    void removeRows_data();
+    void removeRows();
+    void splitNameLines_data();
+    void splitNameLines();
+    void followRoster_data();
+    void followRoster();
+    void occupantOf_skipsThePersonBeingMoved();
+};
+
+void SettingsModelTest::parse_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<Constraint>("entry");
+    QTest::addColumn<bool>("together");
+
+    QTest::newRow("extraSpaces_twoPersons")
+        << u"  张伟   李娜  "_s << u"必须同组"_s << QString() << Constraint{1, 3} << true;
+    QTest::newRow("separateKind_mustSeparate")
+        << u"王强 赵敏"_s << u"不能同组"_s << QString() << Constraint{2, 4} << false;
+    QTest::newRow("asciiComma_refusedFirst")
+        << u"张伟,无名"_s << u"必须同组"_s << u"姓名不能包含逗号或分号"_s << Constraint{} << true;
+    QTest::newRow("semicolon_refused")
+        << u"张伟;李娜"_s << u"必须同组"_s << u"姓名不能包含逗号或分号"_s << Constraint{} << true;
+    QTest::newRow("fullWidthComma_unknownName")
+        << u"张伟，李娜"_s << u"必须同组"_s << u"以下姓名无效: 张伟，李娜"_s << Constraint{} << true;
+    QTest::newRow("blank_asksForNames")
+        << u"   "_s << u"必须同组"_s << u"请输入至少一个姓名"_s << Constraint{} << true;
+    QTest::newRow("singleName_needsTwo")
+        << u"张伟"_s << u"必须同组"_s << u"要求需要至少两个有效姓名"_s << Constraint{} << true;
+    QTest::newRow("sameNameTwice_twoEntries")
+        << u"张伟 张伟"_s << u"必须同组"_s << QString() << Constraint{1, 1} << true;
+    QTest::newRow("unknownAmongKnown_refusesAll") << u"张伟 路人 李娜 过客"_s << u"不能同组"_s
+                                                  << u"以下姓名无效: 路人, 过客"_s << Constraint{} << false;
+    QTest::newRow("tab_notASeparator")
+        << u"张伟\t李娜"_s << u"必须同组"_s << u"以下姓名无效: 张伟\t李娜"_s << Constraint{} << true;
+    QTest::newRow("caseSensitive_unknown")
+        << u"Tom 张伟"_s << u"必须同组"_s << u"以下姓名无效: Tom"_s << Constraint{} << true;
+}
+
+void SettingsModelTest::parse()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QFETCH(Constraint, entry);
+    QFETCH(bool, together);
+
+    Roster roster = classRoster;
+    roster.femaleNames.append(u"tom"_s);
+    roster.rebuildNameMaps();
+    const Requirements::ParsedInput parsed = Requirements::parse(input, kind, roster.nameToId);
+    QCOMPARE(parsed.error, error);
+    QCOMPARE(parsed.accepted(), error.isEmpty());
+    if (parsed.accepted()) {
+        QCOMPARE(parsed.entry, entry);
+        QCOMPARE(parsed.kind == Requirements::Kind::MustTogether, together);
+    }
+}
+
+void SettingsModelTest::removeRows_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<int>>("removedRows");
+    QTest::addColumn<QList<Constraint>>("together");
+    QTest::addColumn<QList<Constraint>>("separate");
+
+    // The table reads together, together, separate, together.
+    QTest::newRow("lastRow_thirdTogether")
+        << QList<int>{3} << QList<int>{3} << QList<Constraint>{{1, 2}, {2, 3}} << QList<Constraint>{{3, 4}};
+    QTest::newRow("thirdRow_firstSeparate")
+        << QList<int>{2} << QList<int>{2} << QList<Constraint>{{1, 2}, {2, 3}, {1, 4}} << QList<Constraint>{};
+    QTest::newRow("rowsZeroAndTwo_bottomFirst")
+        << QList<int>{0, 2} << QList<int>{2, 0} << QList<Constraint>{{2, 3}, {1, 4}} << QList<Constraint>{};
+    QTest::newRow("allRows_emptyLists")
+        << QList<int>{1, 3, 0, 2} << QList<int>{3, 2, 1, 0} << QList<Constraint>{} << QList<Constraint>{};
+    QTest::newRow("secondAndLast_firstTogetherLeft")
+        << QList<int>{1, 3} << QList<int>{3, 1} << QList<Constraint>{{1, 2}} << QList<Constraint>{{3, 4}};
+}
+
+void SettingsModelTest::removeRows()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, removedRows);
+    QFETCH(QList<Constraint>, together);
+    QFETCH(QList<Constraint>, separate);
+
+    ClassState state;
+    state.mustTogether = {{1, 2}, {2, 3}, {1, 4}};
+    state.mustSeparate = {{3, 4}};
+    const QStringList kinds = {u"必须同组"_s, u"必须同组"_s, u"不能同组"_s, u"必须同组"_s};
+    QCOMPARE(Requirements::removeRows(state, kinds, selected), removedRows);
+    QCOMPARE(state.mustTogether, together);
+    QCOMPARE(state.mustSeparate, separate);
+}
+
+void SettingsModelTest::splitNameLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("plain_oneNamePerLine") << u"张伟\n王强"_s << QStringList{u"张伟"_s, u"王强"_s};
+    QTest::newRow("spacesLine_isAName")
+        << u"张伟\n   \n王强"_s << QStringList{u"张伟"_s, u"   "_s, u"王强"_s};
+    QTest::newRow("emptyLines_dropped") << u"\n张伟\n\n\n王强\n"_s << QStringList{u"张伟"_s, u"王强"_s};
+    QTest::newRow("surroundingSpaces_kept") << u" 张伟 "_s << QStringList{u" 张伟 "_s};
+    QTest::newRow("empty_noNames") << QString() << QStringList{};
+}
+
+void SettingsModelTest::splitNameLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, names);
+    QCOMPARE(Velmora::splitNameLines(text), names);
+    // What the dialog shows must come back unchanged.
+    QCOMPARE(Velmora::splitNameLines(joinNameLines(names)), names);
+}
+
+void SettingsModelTest::followRoster_data()
+{
+    QTest::addColumn<QStringList>("boysAfter");
+    QTest::addColumn<QStringList>("girlsAfter");
+    QTest::addColumn<FixedPositionMap>("after");
+    QTest::addColumn<QStringList>("dropped");
+
+    // Before: 张伟 1, 王强 2, 李娜 3, 赵敏 4; 王强, 李娜 and 赵敏 are fixed.
+    QTest::newRow("unchanged_sameNumbers")
+        << QStringList{u"张伟"_s, u"王强"_s} << QStringList{u"李娜"_s, u"赵敏"_s}
+        << FixedPositionMap{{2, {1, 1}}, {3, {2, 2}}, {4, {3, 3}}} << QStringList{};
+    QTest::newRow("boyInsertedAtTopGirlRemoved_followsNames")
+        << QStringList{u"陈新"_s, u"张伟"_s, u"王强"_s} << QStringList{u"赵敏"_s}
+        << FixedPositionMap{{3, {1, 1}}, {4, {3, 3}}} << QStringList{u"李娜"_s};
+    QTest::newRow("everyoneGone_allDropped") << QStringList{u"陈新"_s} << QStringList{} << FixedPositionMap{}
+                                             << QStringList{u"王强"_s, u"李娜"_s, u"赵敏"_s};
+    QTest::newRow("boyMovedToGirls_keepsSeat")
+        << QStringList{u"张伟"_s} << QStringList{u"李娜"_s, u"赵敏"_s, u"王强"_s}
+        << FixedPositionMap{{2, {2, 2}}, {3, {3, 3}}, {4, {1, 1}}} << QStringList{};
+}
+
+void SettingsModelTest::followRoster()
+{
+    QFETCH(QStringList, boysAfter);
+    QFETCH(QStringList, girlsAfter);
+    QFETCH(FixedPositionMap, after);
+    QFETCH(QStringList, dropped);
+
+    ClassState state;
+    state.roster = classRoster;
+    state.fixedPositions = {{2, {1, 1}}, {3, {2, 2}}, {4, {3, 3}}};
+    const Roster before = state.roster;
+    state.roster.maleNames = boysAfter;
+    state.roster.femaleNames = girlsAfter;
+    state.roster.rebuildNameMaps();
+
+    QStringList lines;
+    for (const QString &name : dropped)
+        lines.append(u"已移除固定位置: %1 (不在名单中)"_s.arg(name));
+    QCOMPARE(FixedPositions::followRoster(state, before), lines);
+    QCOMPARE(state.fixedPositions, after);
+}
+
+void SettingsModelTest::occupantOf_skipsThePersonBeingMoved()
+{
+    const FixedPositionMap positions = {{2, {1, 1}}, {5, {1, 1}}, {7, {2, 3}}};
+    QCOMPARE(FixedPositions::occupantOf(positions, 1, 1, 9), 2);
+    QCOMPARE(FixedPositions::occupantOf(positions, 1, 1, 2), 5);
+    QCOMPARE(FixedPositions::occupantOf(positions, 2, 3, 7), 0);
+    QCOMPARE(FixedPositions::occupantOf(positions, 4, 4, 0), 0);
+}
+
+QTEST_GUILESS_MAIN(SettingsModelTest)
+#include "settingsmodel_test.moc"
