@@ -68,7 +68,7 @@ XlsxError failureOf(const XlsxXmlScanner &scanner)
 
 XlsxError parseRelationships(const XlsxXml::Text &xml, const QString &baseDirectory, QList<Relationship> *out)
 {
-    XlsxXmlScanner scanner(xml.text);
+    XlsxXmlScanner scanner(xml);
     int depth = 0;
     Relationship current;
     for (;;) {
@@ -106,7 +106,7 @@ XlsxError parseRelationships(const XlsxXml::Text &xml, const QString &baseDirect
 
 XlsxError parseSharedStrings(const XlsxXml::Text &xml, QStringList *out)
 {
-    XlsxXmlScanner scanner(xml.text);
+    XlsxXmlScanner scanner(xml);
     int depth = 0;
     for (;;) {
         switch (scanner.next()) {
@@ -135,7 +135,7 @@ XlsxError parseSharedStrings(const XlsxXml::Text &xml, QStringList *out)
 // The relationship ids of the workbook's sheets, in tab order.
 XlsxError parseSheetIds(const XlsxXml::Text &xml, QStringList *out)
 {
-    XlsxXmlScanner scanner(xml.text);
+    XlsxXmlScanner scanner(xml);
     for (;;) {
         switch (scanner.next()) {
         case QXmlStreamReader::EndDocument:
@@ -430,7 +430,7 @@ XlsxError XlsxDocument::dropCalcChain(QHash<QString, QByteArray> *replaced, QSet
         return error;
     if (!XlsxXml::decode(bytes, &xml))
         return XlsxError::MalformedXml;
-    XlsxXmlScanner scanner(xml.text);
+    XlsxXmlScanner scanner(xml);
     spans.clear();
     qsizetype begin = -1;
     int depth = 0;

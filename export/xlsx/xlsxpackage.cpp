@@ -5,6 +5,7 @@
 #include <quazip/quazipfile.h>
 #include <quazip/quazipfileinfo.h>
 #include <quazip/quazipnewinfo.h>
+#include <quazip/unzip.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +28,14 @@ bool isUnsafeName(const QString &name)
 
 } // namespace
 
+// The central directory is parsed once; looking entries up by name through the zip library
+// would re-read it for every part.
+struct XlsxPackage::Entry
+{
+    QuaZipFileInfo64 info;
+    unz64_file_pos position{};
+};
+
 XlsxPackage::XlsxPackage() = default;
 XlsxPackage::~XlsxPackage() = default;
 
@@ -40,6 +49,7 @@ XlsxError XlsxPackage::open(const QByteArray &archive, const XlsxLimits &newLimi
 {
     zip.reset();
     buffer.close();
+    entries.clear();
     names.clear();
     byFoldedName.clear();
     inflated = 0;
@@ -49,6 +59,8 @@ XlsxError XlsxPackage::open(const QByteArray &archive, const XlsxLimits &newLimi
         return fail(XlsxError::TooLarge, {});
     bytes = archive;
     buffer.setBuffer(&bytes);
+    // The zip library reads headers a few bytes at a time; QIODevice's buffering only adds copies.
+    buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     zip = std::make_unique<QuaZip>(&buffer);
     if (!zip->open(QuaZip::mdUnzip)) {
         // Without the end-of-central-directory record a zip that starts out right was cut short.
@@ -62,36 +74,47 @@ XlsxError XlsxPackage::open(const QByteArray &archive, const XlsxLimits &newLimi
     for (bool more = zip->goToFirstFile(); more; more = zip->goToNextFile()) {
         if (++count > limits.entries)
             return fail(XlsxError::TooLarge, {});
-        QuaZipFileInfo64 info;
-        if (!zip->getCurrentFileInfo(&info))
+        Entry entry;
+        if (!zip->getCurrentFileInfo(&entry.info) ||
+            unzGetFilePos64(zip->getUnzFile(), &entry.position) != UNZ_OK)
             return fail(XlsxError::Corrupt, {});
-        if (isUnsafeName(info.name))
-            return fail(XlsxError::UnsafeEntryName, info.name);
-        const QString folded = info.name.toCaseFolded();
+        const QString &name = entry.info.name;
+        if (isUnsafeName(name))
+            return fail(XlsxError::UnsafeEntryName, name);
+        const QString folded = name.toCaseFolded();
         if (byFoldedName.contains(folded))
-            return fail(XlsxError::DuplicateEntryName, info.name);
-        byFoldedName.insert(folded, info.name);
-        names.append(info.name);
+            return fail(XlsxError::DuplicateEntryName, name);
+        byFoldedName.insert(folded, int(entries.size()));
+        names.append(name);
+        entries.append(entry);
     }
     if (zip->getZipError() != UNZ_OK)
+        return fail(XlsxError::Corrupt, {});
+    // The scan ran off the end; QuaZipFile wants a current file, and goTo() moves it from here.
+    if (!entries.isEmpty() && !zip->goToFirstFile())
         return fail(XlsxError::Corrupt, {});
     return XlsxError::None;
 }
 
 QString XlsxPackage::find(const QString &name) const
 {
-    return byFoldedName.value(name.toCaseFolded());
+    const auto it = byFoldedName.constFind(name.toCaseFolded());
+    return it == byFoldedName.constEnd() ? QString() : names.at(*it);
+}
+
+bool XlsxPackage::goTo(int index)
+{
+    return zip && index >= 0 && index < entries.size() &&
+           unzGoToFilePos64(zip->getUnzFile(), &entries[index].position) == UNZ_OK;
 }
 
 XlsxError XlsxPackage::read(const QString &name, QByteArray *out)
 {
     out->clear();
-    const QString stored = find(name);
-    if (!zip || stored.isEmpty() || !zip->setCurrentFile(stored, QuaZip::csSensitive))
+    const int index = byFoldedName.value(name.toCaseFolded(), -1);
+    if (!goTo(index))
         return fail(XlsxError::Corrupt, name);
-    QuaZipFileInfo64 info;
-    if (!zip->getCurrentFileInfo(&info))
-        return fail(XlsxError::Corrupt, name);
+    const QuaZipFileInfo64 &info = entries.at(index).info;
     if (info.flags & 1)
         return fail(XlsxError::Encrypted, name);
     if (info.uncompressedSize > quint64(limits.entryBytes) ||
@@ -127,24 +150,25 @@ XlsxError XlsxPackage::write(QByteArray *archive, const QHash<QString, QByteArra
     if (!zip)
         return fail(XlsxError::NotOpen, {});
     QBuffer device(archive);
+    device.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     QuaZip target(&device);
     target.setDataDescriptorWritingEnabled(false);
     if (!target.open(QuaZip::mdCreate))
         return fail(XlsxError::WriteFailed, {});
-    for (const QString &name : std::as_const(names)) {
+    for (int index = 0; index < entries.size(); ++index) {
+        const QString &name = names.at(index);
         if (dropped.contains(name))
             continue;
-        if (!zip->setCurrentFile(name, QuaZip::csSensitive))
+        if (!goTo(index))
             return fail(XlsxError::Corrupt, name);
-        QuaZipFileInfo64 info;
-        if (!zip->getCurrentFileInfo(&info))
-            return fail(XlsxError::Corrupt, name);
+        const QuaZipFileInfo64 &info = entries.at(index).info;
         QuaZipNewInfo newInfo(info);
         QuaZipFile out(&target);
         const auto replacement = replaced.constFind(name);
         if (replacement != replaced.constEnd()) {
             newInfo.uncompressedSize = 0;
-            if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, Z_DEFLATED, 6) ||
+            // The parts we write are small; the fastest level costs little in size.
+            if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, Z_DEFLATED, Z_BEST_SPEED) ||
                 out.write(*replacement) != replacement->size())
                 return fail(XlsxError::WriteFailed, name);
         } else {

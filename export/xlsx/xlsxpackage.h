@@ -48,8 +48,12 @@ private:
     QByteArray bytes;
     QBuffer buffer;
     std::unique_ptr<QuaZip> zip;
+    bool goTo(int index);
+
+    struct Entry;
+    QList<Entry> entries;
     QStringList names;
-    QHash<QString, QString> byFoldedName;
+    QHash<QString, int> byFoldedName;
     XlsxLimits limits;
     qint64 inflated = 0;
     QString detail;

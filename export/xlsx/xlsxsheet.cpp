@@ -3,7 +3,6 @@
 #include "xlsxxmlscanner.h"
 
 #include <QSet>
-#include <QXmlStreamWriter>
 
 #include <algorithm>
 
@@ -49,7 +48,7 @@ XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStr
 {
     if (!XlsxXml::decode(bytes, &xml))
         return XlsxError::MalformedXml;
-    XlsxXmlScanner scanner(xml.text);
+    XlsxXmlScanner scanner(xml);
     int depth = 0;
     bool seenSheetData = false;
     for (;;) {
@@ -279,24 +278,35 @@ int XlsxSheet::styleIndex(int row, int column) const
 
 QString XlsxSheet::newCell(const QString &prefix, int row, int column, int style, const QString &text)
 {
+    // Written by hand: a QXmlStreamWriter per cell cost more than the rest of the save.
     QString out;
-    QXmlStreamWriter writer(&out);
-    writer.writeStartElement(prefix + u"c");
-    writer.writeAttribute(u"r"_s, XlsxXml::cellReference(row, column));
+    out.reserve(64 + 3 * prefix.size() + text.size() * 2);
+    out += u'<' + prefix + u"c r=\"" + XlsxXml::cellReference(row, column) + u'"';
     if (style >= 0)
-        writer.writeAttribute(u"s"_s, QString::number(style));
+        out += u" s=\"" + QString::number(style) + u'"';
     // An empty text clears the cell rather than leaving an empty string behind.
-    if (!text.isEmpty()) {
-        writer.writeAttribute(u"t"_s, u"inlineStr"_s);
-        writer.writeStartElement(prefix + u"is");
-        writer.writeStartElement(prefix + u"t");
-        writer.writeAttribute(u"xml:space"_s, u"preserve"_s);
-        writer.writeCharacters(XlsxXml::escapeOoxml(text));
-        writer.writeEndElement();
-        writer.writeEndElement();
+    if (text.isEmpty())
+        return out + u"/>";
+    out += u" t=\"inlineStr\"><" + prefix + u"is><" + prefix + u"t xml:space=\"preserve\">";
+    const QString escaped = XlsxXml::escapeOoxml(text);
+    if (!escaped.contains(u'&') && !escaped.contains(u'<') && !escaped.contains(u'>'))
+        return out + escaped + u"</" + prefix + u"t></" + prefix + u"is></" + prefix + u"c>";
+    for (QChar c : escaped) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'>':
+            out += u"&gt;";
+            break;
+        default:
+            out += c;
+        }
     }
-    writer.writeEndElement();
-    return out;
+    return out + u"</" + prefix + u"t></" + prefix + u"is></" + prefix + u"c>";
 }
 
 QString XlsxSheet::renderCell(const Cell &cell, const Edit *edit, bool stripFormula) const

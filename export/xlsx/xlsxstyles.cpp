@@ -41,7 +41,7 @@ XlsxError XlsxStyles::parse(const QByteArray &bytes)
 {
     if (!XlsxXml::decode(bytes, &xml))
         return XlsxError::MalformedXml;
-    XlsxXmlScanner scanner(xml.text);
+    XlsxXmlScanner scanner(xml);
     int depth = 0;
     for (;;) {
         const QXmlStreamReader::TokenType token = scanner.next();
@@ -136,6 +136,7 @@ XlsxError XlsxStyles::parseList(XlsxXmlScanner &scanner, List &list, QStringView
 
 void XlsxStyles::reset()
 {
+    requests.clear();
     for (List *list : {&fonts, &fills, &cellXfs}) {
         list->appended.clear();
         list->clones.clear();
@@ -221,6 +222,23 @@ int XlsxStyles::styleFor(int baseXf, const XlsxCellFormat &format)
         return baseXf;
     if (!cellXfs.present || (changesFont && !fonts.present) || (format.fill && !fills.present))
         return -1;
+    // Most cells of a chart share a handful of formats; skip the clone building for repeats.
+    const QString request = QString::number(baseXf) + u'|' + formatNumber(format.fontSize) + u'|' +
+                            QString::number(format.bold) + QString::number(format.centre) +
+                            QString::number(format.wrap) + QString::number(format.fill) + u'|' +
+                            QString::number(format.fill ? format.fillColor : 0u);
+    const auto seen = requests.constFind(request);
+    if (seen != requests.constEnd())
+        return *seen;
+    const int style = cloneXf(baseXf, format);
+    requests.insert(request, style);
+    return style;
+}
+
+int XlsxStyles::cloneXf(int baseXf, const XlsxCellFormat &format)
+{
+    const bool changesFont = format.fontSize > 0 || format.bold;
+    const bool changesAlignment = format.centre || format.wrap;
     const bool exists = baseXf >= 0 && baseXf < cellXfs.items.size();
     const Item base = exists ? cellXfs.items.at(baseXf) : Item();
     const int fontId = changesFont ? cloneFont(base.fontId, format.fontSize, format.bold) : base.fontId;

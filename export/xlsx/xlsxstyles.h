@@ -63,6 +63,7 @@ private:
     XlsxError parseList(XlsxXmlScanner &scanner, List &list, QStringView itemName);
     QString startTag(const Item &item) const;
     QString rawText(const Child &child) const;
+    int cloneXf(int baseXf, const XlsxCellFormat &format);
     int cloneFont(int fontId, double size, bool bold);
     int cloneFill(int fillId, QRgb color);
     static int append(List &list, const QString &key, const QString &xml);
@@ -71,6 +72,7 @@ private:
     List fonts;
     List fills;
     List cellXfs;
+    QHash<QString, int> requests;
 };
 
 } // namespace Velmora

@@ -104,6 +104,7 @@ bool decode(const QByteArray &bytes, Text *out)
     QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
     qsizetype skip = 0;
     out->encoding = Text::Encoding::Utf8;
+    out->raw = bytes;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         out->encoding = Text::Encoding::Utf8Bom;
         skip = 3;
@@ -203,6 +204,16 @@ QString openTag(const QString &tag)
 
 QString escapeOoxml(const QString &text)
 {
+    bool plain = true;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == u'_' || u >= 0xD800) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return text;
     QString out;
     out.reserve(text.size());
     const qsizetype n = text.size();

@@ -18,6 +18,7 @@ struct Text
     };
     QString text;
     Encoding encoding = Encoding::Utf8;
+    QByteArray raw; // the bytes it was decoded from
 };
 
 bool decode(const QByteArray &bytes, Text *out);

@@ -25,9 +25,37 @@ bool hasForeignEntityReference(const QString &text)
     return false;
 }
 
+// Whether the reader, given the raw bytes, decodes them exactly as decode() did: UTF-8 that
+// does not declare itself as something else.
+bool readsAsUtf8(const XlsxXml::Text &xml)
+{
+    if (xml.encoding != XlsxXml::Text::Encoding::Utf8 && xml.encoding != XlsxXml::Text::Encoding::Utf8Bom)
+        return false;
+    const QByteArrayView bytes =
+        QByteArrayView(xml.raw).sliced(xml.encoding == XlsxXml::Text::Encoding::Utf8 ? 0 : 3);
+    if (!bytes.startsWith("<?xml"))
+        return true;
+    const qsizetype close = bytes.indexOf("?>");
+    if (close < 0)
+        return false;
+    const QByteArrayView declaration = bytes.first(close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return true;
+    const QByteArray rest = declaration.sliced(at + 8).toByteArray().toLower();
+    return rest.contains("utf-8") || rest.contains("utf8");
+}
+
 } // namespace
 
-XlsxXmlScanner::XlsxXmlScanner(const QString &text) : source(text), reader(text) {}
+// Handing the reader the bytes spares it a round trip through UTF-8 of the decoded text.
+XlsxXmlScanner::XlsxXmlScanner(const XlsxXml::Text &xml) : source(xml.text)
+{
+    if (readsAsUtf8(xml))
+        reader.addData(xml.encoding == XlsxXml::Text::Encoding::Utf8 ? xml.raw : xml.raw.sliced(3));
+    else
+        reader.addData(xml.text);
+}
 
 void XlsxXmlScanner::fail(XlsxError error)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xlsxerror.h"
+#include "xlsxxml.h"
 
 #include <QString>
 #include <QXmlStreamReader>
@@ -13,7 +14,7 @@ namespace Velmora {
 class XlsxXmlScanner
 {
 public:
-    explicit XlsxXmlScanner(const QString &text);
+    explicit XlsxXmlScanner(const XlsxXml::Text &xml);
 
     // The next token, or Invalid once the document ends or fails; see error().
     QXmlStreamReader::TokenType next();

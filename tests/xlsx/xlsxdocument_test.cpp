@@ -60,6 +60,8 @@ private Q_SLOTS:
     void findsFirstWorksheet_data();
     void findsFirstWorksheet();
     void keepsRootNamespaceDeclarations();
+    void keepsPartEncoding_data();
+    void keepsPartEncoding();
     void saveAs_failures_data();
     void saveAs_failures();
 };
@@ -456,6 +458,55 @@ void XlsxDocumentTest::keepsRootNamespaceDeclarations()
         QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n") + root;
     QVERIFY2(sheet.startsWith(head), sheet.constData());
     QVERIFY(sheet.contains("<row r=\"1\" x14ac:dyDescent=\"0.25\"><c r=\"A1\" t=\"inlineStr\">"));
+}
+
+void XlsxDocumentTest::keepsPartEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bom");
+    QTest::addColumn<int>("encoding"); // QStringConverter::Encoding
+    QTest::addColumn<QString>("declaration");
+    QTest::newRow("utf8_plain") << QByteArray() << int(QStringConverter::Utf8) << u"UTF-8"_s;
+    QTest::newRow("utf8WithBom_bomKept")
+        << QByteArray("\xEF\xBB\xBF") << int(QStringConverter::Utf8) << u"UTF-8"_s;
+    QTest::newRow("utf16le_keptUtf16le")
+        << QByteArray("\xFF\xFE") << int(QStringConverter::Utf16LE) << u"UTF-16"_s;
+    QTest::newRow("utf16be_keptUtf16be")
+        << QByteArray("\xFE\xFF") << int(QStringConverter::Utf16BE) << u"UTF-16"_s;
+    // The reader must not be told to decode bytes differently from how the offsets were taken.
+    QTest::newRow("utf8DeclaredLatin1_readAsUtf8")
+        << QByteArray() << int(QStringConverter::Utf8) << u"ISO-8859-1"_s;
+}
+
+void XlsxDocumentTest::keepsPartEncoding()
+{
+    QFETCH(QByteArray, bom);
+    QFETCH(int, encoding);
+    QFETCH(QString, declaration);
+    const QString xml =
+        u"<?xml version=\"1.0\" encoding=\""_s + declaration +
+        u"\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        u"<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>座位😀</t></is></c>"
+        u"<c r=\"C1\" t=\"inlineStr\"><is><t>讲台</t></is></c></row></sheetData></worksheet>"_s;
+    QStringEncoder encoder{QStringConverter::Encoding(encoding)};
+    const QByteArray bytes = bom + QByteArray(encoder.encode(xml));
+    Parts parts = workbookParts({});
+    setPart(parts, u"xl/worksheets/sheet1.xml"_s, bytes);
+    XlsxDocument document;
+    QVERIFY2(document.openData(zipParts(parts)), qPrintable(document.errorString()));
+    QCOMPARE(document.cellText(1, 1), u"座位😀"_s);
+    document.setCellText(1, 2, u"中间"_s);
+    const QByteArray out = saved(document);
+    const QByteArray sheet = unzipParts(out).value(u"xl/worksheets/sheet1.xml"_s);
+    QVERIFY(sheet.startsWith(bom));
+    QStringDecoder decoder{QStringConverter::Encoding(encoding)};
+    const QString text = decoder.decode(QByteArrayView(sheet).sliced(bom.size()));
+    QVERIFY2(text.contains(
+                 u"<t>座位😀</t></is></c><c r=\"B1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">中间</t>"),
+             qPrintable(text));
+    XlsxDocument reread;
+    QVERIFY(reread.openData(out));
+    QCOMPARE(reread.cellText(1, 2), u"中间"_s);
+    QCOMPARE(reread.cellText(1, 3), u"讲台"_s);
 }
 
 void XlsxDocumentTest::saveAs_failures_data()
