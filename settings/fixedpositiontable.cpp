@@ -20,6 +20,8 @@ void fillFixedPositionTable(QTableWidget *table, const ClassState &state)
     const FixedPositionMap &positions = state.fixedPositions;
     // Every row is rewritten, so a selection left over would point at other entries.
     table->clearSelection();
+    // A table handed in from outside may not have its columns yet, and items beyond them are lost.
+    table->setColumnCount(3);
     table->setRowCount(int(positions.size()));
     int row = 0;
     for (auto it = positions.cbegin(); it != positions.cend(); ++it, ++row) {

@@ -1,0 +1,268 @@
+#include "configstore.h"
+#include "fixedpositiontab.h"
+#include "mainwindow.h"
+#include "scripteddialogs.h"
+#include "settingsdialog.h"
+#include "testenvironment.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+
+namespace {
+
+const QRegularExpression resetLine(u"^\\d\\d:\\d\\d:\\d\\d - 系统已重置$"_s);
+
+void writeClass(const QString &path)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(u"Male/Names"_s, QStringList{u"张伟"_s, u"王强"_s, u"刘洋"_s});
+    settings.setValue(u"Female/Names"_s, QStringList{u"李娜"_s, u"赵敏"_s});
+    settings.setValue(u"Leaders/Names"_s, QStringList{u"张伟"_s});
+    settings.setValue(u"Boarders/Names"_s, QStringList{u"赵敏"_s});
+    settings.setValue(u"Style/Current"_s, u"样式2"_s);
+    settings.setValue(u"GroupConfig_0/total"_s, 5);
+    settings.setValue(u"GroupConfig_0/males"_s, 3);
+    settings.setValue(u"GroupConfig_0/females"_s, 2);
+    // 王强 at group 1 seat 2, 李娜 at group 2 seat 3, 赵敏 at group 3 seat 1.
+    settings.setValue(u"FixedPositions/List"_s, QStringList{u"2,1,2"_s, u"4,2,3"_s, u"5,3,1"_s});
+    settings.setValue(u"Constraints/MustTogether"_s, QStringList{u"1,4"_s});
+    settings.setValue(u"Constraints/MustSeparate"_s, QStringList{u"2,3"_s});
+}
+
+QMap<QString, QVariant> fileValues(const QString &path, bool withConstraints)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    QMap<QString, QVariant> values;
+    const QStringList keys = settings.allKeys();
+    for (const QString &key : keys) {
+        if (!withConstraints && key.startsWith(u"Constraints/"_s))
+            continue;
+        QVariant value = settings.value(key);
+        // Sets are written in no particular order.
+        if (key == u"Leaders/Names"_s || key == u"Boarders/Names"_s) {
+            QStringList list = value.toStringList();
+            list.sort();
+            value = list;
+        }
+        values.insert(key, value.toString().isEmpty() ? QVariant(value.toStringList()) : value);
+    }
+    return values;
+}
+
+// Runs showSettingsDialog for real and drives the dialog once it is open.
+void runDialog(MainWindow &window, const std::function<void(SettingsDialog *)> &drive)
+{
+    bool driven = false;
+    std::function<void()> poll;
+    poll = [&] {
+        auto *dialog = qobject_cast<SettingsDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, &window, poll);
+            return;
+        }
+        driven = true;
+        drive(dialog);
+    };
+    QTimer::singleShot(0, &window, poll);
+    window.showSettingsDialog();
+    QVERIFY(driven);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+} // namespace
+
+class SettingsWindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        appDir = Test::freshApplicationDirectory();
+        configPath = appDir + u"/config.ini"_s;
+        dialogs.clear();
+    }
+
+    void save_withoutChangesRewritesAndResets();
+    void save_customStyleWithoutPathStoresEmpty();
+    void save_rosterEditMovesFixedPositions();
+    void save_rosterWriteFailureWarns();
+    void cancel_keepsOnlyFixedPositionEdits_data();
+    void cancel_keepsOnlyFixedPositionEdits();
+    void updateFixedPositionTable_fillsOrIgnoresNull();
+
+private:
+    QString appDir;
+    QString configPath;
+    Test::ScriptedDialogs dialogs;
+};
+
+void SettingsWindowTest::save_withoutChangesRewritesAndResets()
+{
+    writeClass(configPath);
+    const QMap<QString, QVariant> before = fileValues(configPath, true);
+    MainWindow window;
+    window.state.currentGrouping = {{1, 2}, {3}};
+    window.resultsTable->setRowCount(2);
+    QCOMPARE(window.constraintTable->rowCount(), 2);
+
+    runDialog(window, [](SettingsDialog *dialog) { dialog->saveButton->click(); });
+
+    QVERIFY(dialogs.calls.isEmpty());
+    const QStringList log = window.logView->toPlainText().split(u'\n');
+    QCOMPARE(log.size(), 1);
+    QVERIFY2(resetLine.match(log.first()).hasMatch(), qPrintable(log.first()));
+    QCOMPARE(window.constraintTable->rowCount(), 0);
+    QCOMPARE(window.resultsTable->rowCount(), 0);
+    QVERIFY(window.state.mustTogether.isEmpty());
+    QVERIFY(window.state.mustSeparate.isEmpty());
+    QVERIFY(window.state.currentGrouping.isEmpty());
+
+    // Same roster, groups, style and fixed positions; the file's requirements are the emptied ones.
+    QMap<QString, QVariant> after = fileValues(configPath, false);
+    QMap<QString, QVariant> expected = before;
+    expected.remove(u"Constraints/MustTogether"_s);
+    expected.remove(u"Constraints/MustSeparate"_s);
+    for (const QString &key : after.keys()) {
+        if (key.startsWith(u"GroupConfig_"_s) && !expected.contains(key))
+            expected.insert(key, after.value(key)); // defaults now written out
+    }
+    QCOMPARE(after, expected);
+    QSettings settings(configPath, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"GroupConfig_0/total"_s).toInt(), 5);
+    QCOMPARE(settings.value(u"GroupConfig_0/females"_s).toInt(), 2);
+    QVERIFY(settings.value(u"Constraints/MustTogether"_s).toStringList().isEmpty());
+    QCOMPARE(window.state.fixedPositions.size(), 3);
+}
+
+void SettingsWindowTest::save_customStyleWithoutPathStoresEmpty()
+{
+    {
+        QSettings settings(configPath, QSettings::IniFormat);
+        settings.setValue(u"Style/CustomPath"_s, u"/old/custom.xlsx"_s);
+    }
+    MainWindow window;
+    runDialog(window, [](SettingsDialog *dialog) {
+        QVERIFY(dialog->customPathEdit->isHidden());
+        dialog->styleBox->setCurrentIndex(2);
+        QVERIFY(!dialog->customPathEdit->isHidden());
+        QVERIFY(dialog->customPathEdit->text().isEmpty());
+        dialog->saveButton->click();
+    });
+    QCOMPARE(window.state.currentStyle, u"自定义"_s);
+    QSettings settings(configPath, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"Style/Current"_s).toString(), u"自定义"_s);
+    QVERIFY(settings.contains(u"Style/CustomPath"_s));
+    QCOMPARE(settings.value(u"Style/CustomPath"_s).toString(), QString());
+}
+
+void SettingsWindowTest::save_rosterEditMovesFixedPositions()
+{
+    writeClass(configPath);
+    MainWindow window;
+    runDialog(window, [](SettingsDialog *dialog) {
+        // A boy at the top shifts everyone; 李娜 leaves the class.
+        dialog->boysEdit->setPlainText(u"陈新\n张伟\n王强\n刘洋"_s);
+        dialog->girlsEdit->setPlainText(u"赵敏"_s);
+        dialog->groupRows.at(1).seatsBox->setValue(4);
+        dialog->saveButton->click();
+    });
+
+    const ClassState &state = window.state;
+    QCOMPARE(state.roster.nameToId.value(u"王强"_s), 3);
+    QCOMPARE(state.roster.nameToId.value(u"赵敏"_s), 5);
+    QCOMPARE(state.fixedPositions, FixedPositionMap({{3, {1, 2}}, {5, {3, 1}}}));
+    QCOMPARE(state.groupConfigs.at(1).total, 4);
+    QCOMPARE(state.groupConfigs.at(1).females, 2);
+
+    QSettings settings(configPath, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"FixedPositions/List"_s).toStringList(), QStringList({u"3,1,2"_s, u"5,3,1"_s}));
+    QCOMPARE(settings.value(u"Male/Names"_s).toStringList().first(), u"陈新"_s);
+    QCOMPARE(settings.value(u"GroupConfig_1/total"_s).toInt(), 4);
+
+    // The reset clears the mapping line and the removal note with the rest of the panel.
+    QCOMPARE(window.logView->toPlainText().split(u'\n').size(), 1);
+}
+
+void SettingsWindowTest::save_rosterWriteFailureWarns()
+{
+    MainWindow window;
+    // A directory where the file should be makes every write fail.
+    window.state.configPath = appDir + u"/blocked"_s;
+    QVERIFY(QDir(appDir).mkpath(u"blocked"_s));
+    runDialog(window, [](SettingsDialog *dialog) { dialog->saveButton->click(); });
+    const QString warning =
+        u"warning: 错误 / 配置文件保存失败: %1"_s.arg(QDir::toNativeSeparators(window.state.configPath));
+    QCOMPARE(dialogs.transcript(), QStringList({warning, warning}));
+    window.state.configPath = configPath;
+}
+
+void SettingsWindowTest::cancel_keepsOnlyFixedPositionEdits_data()
+{
+    QTest::addColumn<bool>("titleBarClose");
+    QTest::newRow("cancelButton_keepsFixed") << false;
+    QTest::newRow("titleBarClose_keepsFixed") << true;
+}
+
+void SettingsWindowTest::cancel_keepsOnlyFixedPositionEdits()
+{
+    QFETCH(bool, titleBarClose);
+    writeClass(configPath);
+    MainWindow window;
+    const QString logBefore = window.logView->toPlainText();
+    runDialog(window, [titleBarClose](SettingsDialog *dialog) {
+        FixedPositionTab *tab = dialog->fixedPositionTab;
+        tab->nameEdit->setText(u"刘洋"_s);
+        tab->groupBox->setValue(4);
+        tab->seatBox->setValue(6);
+        tab->addButton->click();
+        dialog->boysEdit->setPlainText(u"别人"_s);
+        dialog->styleBox->setCurrentIndex(0);
+        if (titleBarClose)
+            dialog->close();
+        else
+            dialog->cancelButton->click();
+    });
+    QCOMPARE(window.state.fixedPositions.value(3), qMakePair(4, 6));
+    QCOMPARE(window.state.roster.maleNames.size(), 3);
+    QCOMPARE(window.state.currentStyle, u"样式2"_s);
+    QCOMPARE(window.state.mustTogether.size(), 1);
+    QCOMPARE(window.logView->toPlainText(), logBefore);
+    // Nothing is written until the next save.
+    QSettings settings(configPath, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"FixedPositions/List"_s).toStringList().size(), 3);
+}
+
+void SettingsWindowTest::updateFixedPositionTable_fillsOrIgnoresNull()
+{
+    writeClass(configPath);
+    MainWindow window;
+    QTableWidget table;
+    window.updateFixedPositionTable(&table);
+    QCOMPARE(table.rowCount(), 3);
+    QCOMPARE(table.item(1, 0)->text(), u"李娜"_s);
+    QCOMPARE(table.item(1, 1)->text(), u"2"_s);
+    QCOMPARE(table.item(1, 2)->text(), u"3"_s);
+    QCOMPARE(table.horizontalHeaderItem(2)->text(), u"座位位置"_s);
+    const QString logBefore = window.logView->toPlainText();
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateFixedPositionTable"));
+    QCOMPARE(window.logView->toPlainText(), logBefore);
+}
+
+QTEST_MAIN(SettingsWindowTest)
+#include "settingswindow_test.moc"
