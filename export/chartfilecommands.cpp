@@ -1,0 +1,92 @@
+#include "chartfilecommands.h"
+
+#include "appdirectory.h"
+#include "dialogs.h"
+
+#include <QDateTime>
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+QString timestamp()
+{
+    return QDateTime::currentDateTime().toString(u"yyyyMMdd_hhmmss"_s);
+}
+
+} // namespace
+
+ChartFileCommands::ChartFileCommands(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+                                     std::unique_ptr<BackendLauncher> launcher)
+    : state(state), dialogParent(dialogParent), sinks(sinks),
+      exporter(state, dialogParent, std::move(sinks), std::move(launcher))
+{}
+
+Grouping ChartFileCommands::blankGrouping()
+{
+    return Grouping(9);
+}
+
+QString ChartFileCommands::withXlsxSuffix(const QString &path)
+{
+    return path.endsWith(u".xlsx"_s, Qt::CaseInsensitive) ? path : path + u".xlsx"_s;
+}
+
+QString ChartFileCommands::askForName(const QString &title, const QString &proposedName) const
+{
+    return Dialogs::instance().saveFileName(dialogParent, title, proposedName, u"Excel文件 (*.xlsx)"_s);
+}
+
+void ChartFileCommands::saveBlankChart()
+{
+    QString path = askForName(u"保存空座位表"_s, timestamp() + u"_空座位表.xlsx"_s);
+    if (path.isEmpty()) {
+        sinks.logMessage(u"已创建新的空白座位表（未保存）"_s);
+        return;
+    }
+    path = withXlsxSuffix(path);
+    exporter.exportToFile(path);
+    sinks.logMessage(u"已创建新的空白座位表并保存到: "_s + path);
+}
+
+void ChartFileCommands::saveFile()
+{
+    if (!hasGrouping()) {
+        Dialogs::instance().warning(dialogParent, u"错误"_s, u"没有分组数据可保存"_s);
+        return;
+    }
+    const QString path = applicationDirectory() + u"/"_s + timestamp() + u"_座位表.xlsx"_s;
+    exporter.exportToFile(path);
+    sinks.logMessage(u"座位表已保存到: "_s + path);
+}
+
+void ChartFileCommands::saveAs()
+{
+    if (!hasGrouping()) {
+        Dialogs::instance().warning(dialogParent, u"错误"_s, u"没有分组数据可保存"_s);
+        return;
+    }
+    QString path = askForName(u"另存为"_s, timestamp() + u"_座位表.xlsx"_s);
+    if (path.isEmpty())
+        return;
+    path = withXlsxSuffix(path);
+    exporter.exportToFile(path);
+    sinks.logMessage(u"座位表已另存为: "_s + path);
+}
+
+void ChartFileCommands::exportSeatingPlan()
+{
+    if (!hasGrouping()) {
+        Dialogs::instance().warning(dialogParent, u"错误"_s, u"请先生成分组结果"_s);
+        return;
+    }
+    const QString path = askForName(u"导出座位表"_s, QString());
+    if (path.isEmpty())
+        return;
+    exporter.exportToFile(path);
+    sinks.logMessage(u"座位表已导出到: "_s + path);
+}
+
+} // namespace Velmora

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "seatingexporter.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace Velmora {
+
+// "新建座位表", "保存", "另存为" and the export slot: each picks the output name its own way and
+// hands it to the exporter, then logs its own line whatever the export's outcome, since the
+// exporter has already reported a failure in its box.
+class ChartFileCommands
+{
+public:
+    ChartFileCommands(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+                      std::unique_ptr<BackendLauncher> launcher = BackendLauncher::createForPlatform());
+
+    // Nine empty groups, however many groups are enabled.
+    static Grouping blankGrouping();
+    static QString withXlsxSuffix(const QString &path);
+
+    // The part of "新建座位表" after the grouping and the results table were emptied.
+    void saveBlankChart();
+    void saveFile();
+    void saveAs();
+    void exportSeatingPlan();
+
+private:
+    bool hasGrouping() const { return !state.currentGrouping.isEmpty(); }
+    QString askForName(const QString &title, const QString &proposedName) const;
+
+    ClassState &state;
+    QWidget *dialogParent;
+    ExportSinks sinks;
+    SeatingExporter exporter;
+};
+
+} // namespace Velmora

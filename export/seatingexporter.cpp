@@ -1,0 +1,205 @@
+#include "seatingexporter.h"
+
+#include "appdirectory.h"
+#include "configstore.h"
+#include "desktop.h"
+#include "dialogs.h"
+#include "exporterror.h"
+#include "xlsxbackend.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+QString styleTemplate(int style)
+{
+    return applicationDirectory() + (style == 1 ? u"/座位样式1.xlsx"_s : u"/座位样式2.xlsx"_s);
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (!first.exists() || !second.exists())
+        return false;
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity sensitivity = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity sensitivity = Qt::CaseSensitive;
+#endif
+    return first.canonicalFilePath().compare(second.canonicalFilePath(), sensitivity) == 0;
+}
+
+// Releases the platform after the session objects are gone, on every path.
+class PlatformGuard
+{
+public:
+    explicit PlatformGuard(BackendLauncher *launcher) : launcher(launcher) {}
+    ~PlatformGuard()
+    {
+        if (launcher)
+            launcher->release();
+    }
+    PlatformGuard(const PlatformGuard &) = delete;
+    PlatformGuard &operator=(const PlatformGuard &) = delete;
+
+private:
+    BackendLauncher *launcher;
+};
+
+} // namespace
+
+SeatingExporter::SeatingExporter(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+                                 std::unique_ptr<BackendLauncher> launcher)
+    : state(state), dialogParent(dialogParent), sinks(std::move(sinks)), launcher(std::move(launcher))
+{}
+
+void SeatingExporter::warn(const QString &text) const
+{
+    Dialogs::instance().warning(dialogParent, u"错误"_s, text);
+}
+
+void SeatingExporter::fail(const QString &text) const
+{
+    Dialogs::instance().critical(dialogParent, u"错误"_s, text);
+}
+
+void SeatingExporter::exportToFile(const QString &outputPath)
+{
+    if (outputPath.isEmpty()) {
+        warn(u"文件名不能为空"_s);
+        return;
+    }
+    QString platformError;
+    if (launcher && !launcher->initialise(&platformError)) {
+        warn(u"COM初始化失败: "_s + platformError);
+        return;
+    }
+    const PlatformGuard guard(launcher.get());
+
+    QString outputName = outputPath;
+    if (!outputName.endsWith(u".xlsx"_s, Qt::CaseInsensitive))
+        outputName += u".xlsx"_s;
+
+    const std::optional<QString> templateFile = chooseTemplate();
+    if (!templateFile)
+        return;
+    state.templatePath = *templateFile;
+    if (isSameFile(outputName, *templateFile)) {
+        fail(u"导出失败: "_s + u"不能覆盖模板文件"_s);
+        return;
+    }
+
+    std::unique_ptr<SpreadsheetBackend> backend;
+    if (launcher)
+        backend = launcher->launch(sinks.appendLog);
+    if (!backend) {
+        sinks.appendLog(u"使用内置表格引擎"_s);
+        backend = std::make_unique<XlsxBackend>();
+    }
+    exportWith(*backend, *templateFile, outputName);
+    backend->close();
+}
+
+std::optional<QString> SeatingExporter::chooseTemplate() const
+{
+    QString chosen;
+    if (state.currentStyle == u"自定义"_s) {
+        chosen = ConfigStore::readCustomPath(state.configPath);
+        if (chosen.isEmpty() || !QFileInfo::exists(chosen)) {
+            warn(u"自定义样式文件不存在，请重新选择"_s);
+            return std::nullopt;
+        }
+        return chosen;
+    }
+    chosen = styleTemplate(state.currentStyle == u"样式2"_s ? 2 : 1);
+    if (QFileInfo::exists(chosen))
+        return chosen;
+    for (int style : {1, 2}) {
+        if (QFileInfo::exists(styleTemplate(style)))
+            return styleTemplate(style);
+    }
+    warn(u"未找到座位模板文件，请确保同目录下有'座位样式1.xlsx'或'座位样式2.xlsx'"_s);
+    return std::nullopt;
+}
+
+void SeatingExporter::exportWith(SpreadsheetBackend &backend, const QString &templateFile,
+                                 const QString &outputName)
+{
+    try {
+        backend.openWorkbook(QDir::toNativeSeparators(QFileInfo(templateFile).absoluteFilePath()));
+        fillSheet(backend);
+        // An automation server has a working directory of its own, so it always gets an absolute path.
+        const QString savePath = QFileInfo(outputName).absoluteFilePath();
+        backend.saveWorkbook(QDir::toNativeSeparators(savePath));
+        const QFileInfo saved(savePath);
+        if (!saved.exists() || saved.size() <= 0)
+            throw ExportError(u"文件保存失败，请检查路径和权限"_s);
+        backend.restoreDisplay();
+        openFileOnDesktop(savePath);
+        sinks.logMessage(u"座位表已导出到: "_s + QDir::toNativeSeparators(outputName));
+    } catch (const ExportError &error) {
+        if (error.text().isEmpty())
+            fail(u"导出失败: 未知错误"_s);
+        else
+            fail(u"导出失败: %1"_s.arg(error.text()));
+    } catch (const std::exception &error) {
+        fail(u"导出失败: %1"_s.arg(QString::fromLocal8Bit(error.what())));
+    } catch (...) {
+        fail(u"导出失败: 未知错误"_s);
+    }
+}
+
+void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
+{
+    static const QRegularExpression seatPattern(u"^\\d+-\\d+$"_s);
+    const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
+    const SheetArea area = backend.usedArea();
+    const Grouping &grouping = state.currentGrouping;
+
+    // From the first cell to the used area's far corner: a used area that begins below or right
+    // of A1 would otherwise leave its last markers unfilled.
+    for (int row = 1; row <= area.lastRow; ++row) {
+        for (int column = 1; column <= area.lastColumn; ++column) {
+            const std::unique_ptr<SpreadsheetCell> cell = backend.cell(row, column);
+            if (!cell)
+                continue;
+            const std::optional<QString> text = cell->text();
+            if (!text)
+                continue;
+            if (text->contains(u"XXXX.XX.XX"_s)) {
+                cell->setText(today);
+                continue;
+            }
+            const QRegularExpressionMatch match = seatPattern.match(*text);
+            // "$" also matches before a final line break; the whole text has to be the marker.
+            if (!match.hasMatch() || match.capturedLength() != text->size())
+                continue;
+            const qsizetype dash = text->indexOf(u'-');
+            bool groupOk = false;
+            bool seatOk = false;
+            const int group = text->left(dash).toInt(&groupOk);
+            const int seat = text->mid(dash + 1).toInt(&seatOk);
+            if (!groupOk || !seatOk || group < 1 || group > grouping.size() || seat < 1 ||
+                seat > grouping.at(group - 1).size()) {
+                cell->setText(QString());
+                continue;
+            }
+            const PersonId person = grouping.at(group - 1).at(seat - 1);
+            cell->setText(state.roster.nameOf(person));
+            SeatFormat format;
+            format.bold = state.roster.isLeader(person);
+            format.fill = state.roster.isBoarder(person);
+            cell->formatSeat(format);
+        }
+    }
+}
+
+} // namespace Velmora

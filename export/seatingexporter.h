@@ -1,0 +1,42 @@
+#pragma once
+
+#include "backendlauncher.h"
+#include "exportsinks.h"
+#include "model.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace Velmora {
+
+class SpreadsheetBackend;
+
+// Writes the current grouping into a copy of the chosen template workbook and opens the result.
+// Every failure is reported here, in a message box; success ends in the log.
+class SeatingExporter
+{
+public:
+    // Without a launcher the built-in engine does the work.
+    SeatingExporter(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+                    std::unique_ptr<BackendLauncher> launcher = BackendLauncher::createForPlatform());
+
+    void exportToFile(const QString &outputPath);
+
+private:
+    std::optional<QString> chooseTemplate() const;
+    void exportWith(SpreadsheetBackend &backend, const QString &templateFile, const QString &outputName);
+    void fillSheet(SpreadsheetBackend &backend);
+    void warn(const QString &text) const;
+    void fail(const QString &text) const;
+
+    ClassState &state;
+    QWidget *dialogParent;
+    ExportSinks sinks;
+    std::unique_ptr<BackendLauncher> launcher;
+};
+
+} // namespace Velmora

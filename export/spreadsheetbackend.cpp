@@ -1,0 +1,7 @@
+#include "spreadsheetbackend.h"
+
+namespace Velmora {
+
+SpreadsheetBackend::~SpreadsheetBackend() = default;
+
+} // namespace Velmora

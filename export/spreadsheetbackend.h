@@ -1,0 +1,39 @@
+#pragma once
+
+#include "spreadsheetcell.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace Velmora {
+
+// The used area of the first worksheet, 1-based; lastRow and lastColumn are 0 for an empty sheet.
+struct SheetArea
+{
+    int firstRow = 1;
+    int firstColumn = 1;
+    int lastRow = 0;
+    int lastColumn = 0;
+};
+
+// One spreadsheet session: a template opened, filled cell by cell, saved under a new name and
+// closed. Every failing step throws ExportError with the text to show.
+class SpreadsheetBackend
+{
+public:
+    virtual ~SpreadsheetBackend();
+
+    // Opens the workbook at the native path and gets hold of its first worksheet.
+    virtual void openWorkbook(const QString &nativePath) = 0;
+    virtual SheetArea usedArea() = 0;
+    // Null when the cell cannot be obtained.
+    virtual std::unique_ptr<SpreadsheetCell> cell(int row, int column) = 0;
+    virtual void saveWorkbook(const QString &nativePath) = 0;
+    // Gives the application its screen updates and alerts back after a successful save.
+    virtual void restoreDisplay() {}
+    // Runs on every path once the session exists; never throws.
+    virtual void close() noexcept = 0;
+};
+
+} // namespace Velmora

@@ -1,0 +1,7 @@
+#include "spreadsheetcell.h"
+
+namespace Velmora {
+
+SpreadsheetCell::~SpreadsheetCell() = default;
+
+} // namespace Velmora

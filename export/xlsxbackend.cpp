@@ -1,0 +1,78 @@
+#include "xlsxbackend.h"
+
+#include "exporterror.h"
+#include "xlsxdocument.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+class XlsxCell final : public SpreadsheetCell
+{
+public:
+    XlsxCell(XlsxDocument &document, int row, int column) : document(document), row(row), column(column) {}
+
+    std::optional<QString> text() override
+    {
+        QString value = document.cellText(row, column);
+        if (value.isEmpty())
+            return std::nullopt;
+        return value;
+    }
+    void setText(const QString &text) override { document.setCellText(row, column, text); }
+    void formatSeat(const SeatFormat &format) override
+    {
+        XlsxCellFormat cellFormat;
+        cellFormat.centre = true;
+        cellFormat.wrap = true;
+        cellFormat.fontSize = format.fontSize;
+        cellFormat.bold = format.bold;
+        cellFormat.fill = format.fill;
+        cellFormat.fillColor = format.fillColor;
+        document.setCellFormat(row, column, cellFormat);
+    }
+
+private:
+    XlsxDocument &document;
+    int row;
+    int column;
+};
+
+} // namespace
+
+XlsxBackend::XlsxBackend() : document(std::make_unique<XlsxDocument>()) {}
+
+XlsxBackend::~XlsxBackend() = default;
+
+void XlsxBackend::openWorkbook(const QString &nativePath)
+{
+    if (!document->open(nativePath))
+        throw ExportError(u"无法打开模板文件"_s);
+}
+
+SheetArea XlsxBackend::usedArea()
+{
+    const XlsxRange range = document->usedRange();
+    SheetArea area;
+    area.firstRow = range.firstRow;
+    area.firstColumn = range.firstColumn;
+    area.lastRow = range.rowCount > 0 ? range.firstRow + range.rowCount - 1 : 0;
+    area.lastColumn = range.columnCount > 0 ? range.firstColumn + range.columnCount - 1 : 0;
+    return area;
+}
+
+std::unique_ptr<SpreadsheetCell> XlsxBackend::cell(int row, int column)
+{
+    return std::make_unique<XlsxCell>(*document, row, column);
+}
+
+void XlsxBackend::saveWorkbook(const QString &nativePath)
+{
+    // Checking only the size afterwards would take an earlier chart of the same name for success.
+    if (!document->saveAs(nativePath))
+        throw ExportError(u"文件保存失败，请检查路径和权限"_s);
+}
+
+} // namespace Velmora

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "spreadsheetbackend.h"
+
+#include <memory>
+
+namespace Velmora {
+
+class XlsxDocument;
+
+// The built-in engine: fills the template without any outside program.
+class XlsxBackend final : public SpreadsheetBackend
+{
+public:
+    XlsxBackend();
+    ~XlsxBackend() override;
+
+    void openWorkbook(const QString &nativePath) override;
+    SheetArea usedArea() override;
+    std::unique_ptr<SpreadsheetCell> cell(int row, int column) override;
+    void saveWorkbook(const QString &nativePath) override;
+    void close() noexcept override {}
+
+private:
+    std::unique_ptr<XlsxDocument> document;
+};
+
+} // namespace Velmora
