@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -105,6 +106,7 @@ private Q_SLOTS:
     void cancel_keepsOnlyFixedPositionEdits_data();
     void cancel_keepsOnlyFixedPositionEdits();
     void updateFixedPositionTable_fillsOrIgnoresNull();
+    void generate_usesTheSavedRosterAndGroups();
 
 private:
     QString appDir;
@@ -262,6 +264,52 @@ void SettingsWindowTest::updateFixedPositionTable_fillsOrIgnoresNull()
     const QString logBefore = window.logView->toPlainText();
     QVERIFY(QMetaObject::invokeMethod(&window, "updateFixedPositionTable"));
     QCOMPARE(window.logView->toPlainText(), logBefore);
+}
+
+void SettingsWindowTest::generate_usesTheSavedRosterAndGroups()
+{
+    writeClass(configPath);
+    MainWindow window;
+    runDialog(window, [](SettingsDialog *dialog) {
+        dialog->boysEdit->setPlainText(u"甲\n乙\n丙\n丁"_s);
+        dialog->girlsEdit->setPlainText(u"戊\n己"_s);
+        for (int i = 0; i < dialog->groupRows.size(); ++i) {
+            const SettingsDialog::GroupRow &row = dialog->groupRows.at(i);
+            row.enabledBox->setCurrentIndex(i < 2 ? 0 : 1);
+            row.seatsBox->setValue(3);
+            row.boysBox->setValue(2);
+        }
+        dialog->saveButton->click();
+    });
+    QCOMPARE(window.state.enabledGroupCount, 2);
+    QVERIFY(window.state.fixedPositions.isEmpty());
+
+    window.generateButton->click();
+    QCOMPARE(window.state.currentGrouping.size(), 2);
+    QList<int> seated;
+    for (const QList<int> &group : std::as_const(window.state.currentGrouping)) {
+        QVERIFY(group.size() <= 3);
+        seated += group;
+    }
+    std::sort(seated.begin(), seated.end());
+    QCOMPARE(seated, QList<int>({1, 2, 3, 4, 5, 6}));
+    QCOMPARE(window.resultsTable->rowCount(), 2);
+    QStringList shown;
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 1; column < window.resultsTable->columnCount(); ++column) {
+            if (const QTableWidgetItem *item = window.resultsTable->item(row, column);
+                item && !item->text().isEmpty())
+                shown.append(item->text());
+        }
+    }
+    // The cells may decorate a name (leader or boarder marks), but each holds one of the new names.
+    const QStringList names = window.state.roster.maleNames + window.state.roster.femaleNames;
+    for (const QString &cell : std::as_const(shown)) {
+        const bool known = std::any_of(names.cbegin(), names.cend(),
+                                       [&cell](const QString &name) { return cell.contains(name); });
+        QVERIFY2(known, qPrintable(cell));
+    }
+    QCOMPARE(shown.size(), 6);
 }
 
 QTEST_MAIN(SettingsWindowTest)

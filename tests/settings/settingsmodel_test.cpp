@@ -35,6 +35,7 @@ private Q_SLOTS:
     void splitNameLines();
     void followRoster_data();
     void followRoster();
+    void followRoster_sameNameKeepsOwnSeat();
     void occupantOf_skipsThePersonBeingMoved();
 };
 
@@ -189,6 +190,30 @@ void SettingsModelTest::followRoster()
         lines.append(u"已移除固定位置: %1 (不在名单中)"_s.arg(name));
     QCOMPARE(FixedPositions::followRoster(state, before), lines);
     QCOMPARE(state.fixedPositions, after);
+}
+
+void SettingsModelTest::followRoster_sameNameKeepsOwnSeat()
+{
+    // Two boys called 张伟 (1 and 3), both fixed; a girl inserted at the front of the list does not
+    // touch the boys, a boy inserted at the top shifts both.
+    const Roster before = rosterOf({u"张伟"_s, u"王强"_s, u"张伟"_s}, {u"李娜"_s});
+    const FixedPositionMap positions = {{1, {1, 1}}, {3, {2, 2}}, {4, {3, 3}}};
+    const FixedPositions::Remapped moved = FixedPositions::followRoster(
+        positions, before, rosterOf({u"陈新"_s, u"张伟"_s, u"王强"_s, u"张伟"_s}, {u"赵敏"_s, u"李娜"_s}));
+    QCOMPARE(moved.positions, FixedPositionMap({{2, {1, 1}}, {4, {2, 2}}, {6, {3, 3}}}));
+    QVERIFY(moved.droppedNames.isEmpty());
+
+    // With one 张伟 gone, the second one's entry has nobody left to follow.
+    const FixedPositions::Remapped fewer =
+        FixedPositions::followRoster(positions, before, rosterOf({u"张伟"_s, u"王强"_s}, {u"李娜"_s}));
+    QCOMPARE(fewer.positions, FixedPositionMap({{1, {1, 1}}, {3, {3, 3}}}));
+    QCOMPARE(fewer.droppedNames, QStringList({u"张伟"_s}));
+
+    // A number that named nobody is dropped rather than left to pin a newcomer.
+    const FixedPositions::Remapped stale = FixedPositions::followRoster(
+        FixedPositionMap{{9, {1, 1}}}, before, rosterOf({u"张伟"_s, u"王强"_s, u"张伟"_s}, {u"李娜"_s}));
+    QVERIFY(stale.positions.isEmpty());
+    QCOMPARE(stale.droppedNames, QStringList({QString()}));
 }
 
 void SettingsModelTest::occupantOf_skipsThePersonBeingMoved()
