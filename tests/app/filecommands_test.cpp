@@ -1,0 +1,189 @@
+#include "desktop.h"
+#include "mainwindow.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+
+class FileCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { setFileOpener({}); }
+
+    void withoutGrouping_refused_data();
+    void withoutGrouping_refused();
+    void newFile_nineEmptyGroups_data();
+    void newFile_nineEmptyGroups();
+    void newFileThenSave_writesTimestampedChart();
+    void saveAs_addsSuffix_data();
+    void saveAs_addsSuffix();
+    void exportSeatingPlan_logsNameAsReturned();
+
+private:
+    QStringList logLines(const MainWindow &window) const
+    {
+        QStringList lines = window.logView->toPlainText().split(u'\n');
+        for (QString &line : lines)
+            line.remove(QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d - "_s));
+        return lines;
+    }
+
+    QString appDir;
+    QStringList opened;
+};
+
+void FileCommandsTest::init()
+{
+    appDir = Test::freshApplicationDirectory();
+    for (const QString &name : {u"座位样式1.xlsx"_s, u"座位样式2.xlsx"_s})
+        QVERIFY(QFile::copy(Test::sourceDirectory() + u"/templates/"_s + name, appDir + u"/"_s + name));
+    opened.clear();
+    setFileOpener([this](const QString &path) { opened << path; });
+}
+
+void FileCommandsTest::withoutGrouping_refused_data()
+{
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("save_noData") << QByteArray("saveFile") << u"没有分组数据可保存"_s;
+    QTest::newRow("saveAs_noData") << QByteArray("saveAs") << u"没有分组数据可保存"_s;
+    QTest::newRow("export_generateFirst") << QByteArray("exportSeatingPlan") << u"请先生成分组结果"_s;
+}
+
+void FileCommandsTest::withoutGrouping_refused()
+{
+    QFETCH(QByteArray, slot);
+    QFETCH(QString, text);
+
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    const QString before = window.logView->toPlainText();
+    QVERIFY(QMetaObject::invokeMethod(&window, slot.constData()));
+    QCOMPARE(dialogs.transcript(), QStringList{u"warning: 错误 / "_s + text});
+    QCOMPARE(dialogs.calls.first().parent, &window);
+    QCOMPARE(window.logView->toPlainText(), before);
+    QCOMPARE(QDir(appDir).entryList({u"*_座位表.xlsx"_s}), QStringList());
+}
+
+void FileCommandsTest::newFile_nineEmptyGroups_data()
+{
+    QTest::addColumn<bool>("tenGroups");
+    QTest::newRow("nineEnabled_nineRows") << false;
+    QTest::newRow("tenEnabled_stillNineRows") << true;
+}
+
+void FileCommandsTest::newFile_nineEmptyGroups()
+{
+    QFETCH(bool, tenGroups);
+
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    window.state.currentGrouping = {{1, 2, 3}};
+    if (tenGroups) {
+        window.state.groupConfigs[9].enabled = true;
+        window.state.groupConfigs[9].total = 6;
+    }
+    window.newFile();
+
+    QCOMPARE(window.state.currentGrouping, Grouping(9));
+    QCOMPARE(window.resultsTable->rowCount(), 9);
+    for (int row = 0; row < 9; ++row) {
+        QCOMPARE(window.resultsTable->item(row, 0)->text(), u"组 %1"_s.arg(row + 1));
+        for (int column = 1; column <= 6; ++column)
+            QCOMPARE(window.resultsTable->item(row, column)->text(), QString());
+    }
+    QCOMPARE(dialogs.calls.size(), 1);
+    const auto &call = dialogs.calls.first();
+    QCOMPARE(call.kind, Test::ScriptedDialogs::Kind::SaveFile);
+    QCOMPARE(call.title, u"保存空座位表"_s);
+    QCOMPARE(call.filter, u"Excel文件 (*.xlsx)"_s);
+    QVERIFY2(QRegularExpression(u"^\\d{8}_\\d{6}_空座位表\\.xlsx$"_s).match(call.text).hasMatch(),
+             qPrintable(call.text));
+    QCOMPARE(logLines(window).last(), u"已创建新的空白座位表（未保存）"_s);
+    QVERIFY(window.statusLabel->text().endsWith(u"已创建新的空白座位表（未保存）"_s));
+}
+
+void FileCommandsTest::newFileThenSave_writesTimestampedChart()
+{
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    window.newFile();
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    window.saveFile();
+    const QDateTime after = QDateTime::currentDateTime();
+
+    const QStringList charts = QDir(appDir).entryList({u"*_座位表.xlsx"_s});
+    QCOMPARE(charts.size(), 1);
+    const QString name = charts.first();
+    const QDateTime stamp = QDateTime::fromString(name.left(15), u"yyyyMMdd_hhmmss"_s);
+    QVERIFY2(stamp >= before && stamp <= after, qPrintable(name));
+    const QString path = appDir + u"/"_s + name;
+    const QStringList lines = logLines(window);
+    QCOMPARE(lines.mid(lines.size() - 2), (QStringList{u"座位表已导出到: "_s + QDir::toNativeSeparators(path),
+                                                       u"座位表已保存到: "_s + path}));
+    QCOMPARE(opened, QStringList{path});
+    QCOMPARE(dialogs.calls.size(), 1); // only the cancelled "保存空座位表"
+}
+
+void FileCommandsTest::saveAs_addsSuffix_data()
+{
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("noSuffix_added") << u"chart"_s << u"chart.xlsx"_s;
+    QTest::newRow("upperSuffix_kept") << u"chart.XLSX"_s << u"chart.XLSX"_s;
+}
+
+void FileCommandsTest::saveAs_addsSuffix()
+{
+    QFETCH(QString, picked);
+    QFETCH(QString, written);
+
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    window.state.currentGrouping = {{1}};
+    dialogs.queueFileName(appDir + u"/"_s + picked);
+    window.saveAs();
+
+    QCOMPARE(dialogs.calls.size(), 1);
+    QCOMPARE(dialogs.calls.first().title, u"另存为"_s);
+    QCOMPARE(dialogs.calls.first().filter, u"Excel文件 (*.xlsx)"_s);
+    QVERIFY(
+        QRegularExpression(u"^\\d{8}_\\d{6}_座位表\\.xlsx$"_s).match(dialogs.calls.first().text).hasMatch());
+    QVERIFY(QFile::exists(appDir + u"/"_s + written));
+    QCOMPARE(logLines(window).last(), u"座位表已另存为: "_s + appDir + u"/"_s + written);
+}
+
+void FileCommandsTest::exportSeatingPlan_logsNameAsReturned()
+{
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    window.state.currentGrouping = {{1}};
+    const QString picked = appDir + u"/plan"_s;
+    dialogs.queueFileName(picked);
+    window.exportSeatingPlan();
+
+    QCOMPARE(dialogs.calls.first().title, u"导出座位表"_s);
+    QCOMPARE(dialogs.calls.first().text, QString());
+    QVERIFY(QFile::exists(picked + u".xlsx"_s));
+    const QStringList lines = logLines(window);
+    QCOMPARE(lines.mid(lines.size() - 2),
+             (QStringList{u"座位表已导出到: "_s + QDir::toNativeSeparators(picked + u".xlsx"_s),
+                          u"座位表已导出到: "_s + picked}));
+}
+
+QTEST_MAIN(FileCommandsTest)
+#include "filecommands_test.moc"
