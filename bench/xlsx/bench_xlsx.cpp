@@ -35,6 +35,7 @@ QString pupil(int group, int seat)
     return u"学生"_s + QString::number(index + 1);
 }
 
+// With an empty output the file is built in memory only, which leaves out the durable write.
 bool exportWithEngine(const QString &templatePath, const QString &output)
 {
     static const QRegularExpression seat(u"^(\\d+)-(\\d+)$"_s);
@@ -66,6 +67,10 @@ bool exportWithEngine(const QString &templatePath, const QString &output)
             document.setCellFormat(row, column, format);
             ++filled;
         }
+    }
+    if (output.isEmpty()) {
+        QByteArray bytes;
+        return filled == 48 && document.saveToData(&bytes);
     }
     return filled == 48 && document.saveAs(output);
 }
@@ -147,6 +152,8 @@ int main(int argc, char **argv)
     const double engine =
         medianSeconds(iterations, [&] { return exportWithEngine(templatePath, engineOut); });
     const double floor = medianSeconds(iterations, [&] { return rewriteArchive(templatePath, floorOut); });
+    const double inMemory =
+        medianSeconds(iterations, [&] { return exportWithEngine(templatePath, QString()); });
 
     QProcess python;
     python.start(u"/usr/bin/python3"_s,
@@ -171,6 +178,8 @@ int main(int argc, char **argv)
     std::printf("  engine (open, fill, format, save): %8.3f ms\n", engine * 1e3);
     std::printf("  openpyxl (same work):              %8.3f ms\n", openpyxl * 1e3);
     std::printf("  I/O floor (archive re-written):    %8.3f ms\n", floor * 1e3);
+    std::printf("  engine without the file write:     %8.3f ms (QSaveFile's commit syncs to disk)\n",
+                inMemory * 1e3);
     std::printf("  openpyxl / engine = %.1f  (goal >= 20: %s)\n", speedup, speedup >= 20 ? "met" : "MISSED");
     std::printf("  engine / I/O floor = %.2f (goal <= 3: %s)\n", overFloor,
                 overFloor <= 3 ? "met" : "MISSED");

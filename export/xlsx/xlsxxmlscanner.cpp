@@ -71,6 +71,7 @@ QXmlStreamReader::TokenType XlsxXmlScanner::next()
     const bool previousWasSelfClosing = reader.tokenType() == QXmlStreamReader::StartElement && selfClosing;
     const qsizetype previousEnd = end;
     const QXmlStreamReader::TokenType token = reader.readNext();
+    attributesRead = false;
     switch (token) {
     case QXmlStreamReader::DTD:
     case QXmlStreamReader::EntityReference:
@@ -121,7 +122,11 @@ bool XlsxXmlScanner::isSpreadsheet(QStringView localName) const
 
 QStringView XlsxXmlScanner::attribute(QStringView name) const
 {
-    for (const QXmlStreamAttribute &attribute : reader.attributes()) {
+    if (!attributesRead) {
+        attributes = reader.attributes();
+        attributesRead = true;
+    }
+    for (const QXmlStreamAttribute &attribute : std::as_const(attributes)) {
         if (attribute.qualifiedName() == name)
             return attribute.value();
     }

@@ -50,6 +50,9 @@ private:
     qsizetype end = 0;
     bool selfClosing = false;
     bool finished = false;
+    // reader.attributes() copies the list on every call.
+    mutable QXmlStreamAttributes attributes;
+    mutable bool attributesRead = false;
 };
 
 } // namespace Velmora

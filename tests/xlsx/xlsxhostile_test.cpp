@@ -63,9 +63,12 @@ void XlsxHostileTest::corpus_data()
             continue;
         const QStringList fields = line.split(u' ');
         QVERIFY2(fields.size() == 2 && errorNamed(fields[1]) != XlsxError::None, qPrintable(line));
-        // File names are kebab-case descriptions; the expectation is the error.
+        // File names are kebab-case descriptions of the scenario; the expectation is the error.
         const QString file = fields[0];
-        QTest::newRow(qPrintable(QString(file).chopped(5).replace(u'-', u' ') + u'_' + fields[1]))
+        QString scenario;
+        for (const QString &word : QString(file).chopped(5).split(u'-'))
+            scenario += scenario.isEmpty() ? word : word.left(1).toUpper() + word.mid(1);
+        QTest::newRow(qPrintable(scenario + u'_' + fields[1]))
             << corpusDirectory() + u'/' + file << errorNamed(fields[1]);
         ++rows;
     }
