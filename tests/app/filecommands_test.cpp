@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -31,6 +34,7 @@ private Q_SLOTS:
     void saveAs_addsSuffix_data();
     void saveAs_addsSuffix();
     void exportSeatingPlan_logsNameAsReturned();
+    void sampleClass_generateThenSave_libreOfficeReadsChart();
 
 private:
     QStringList logLines(const MainWindow &window) const
@@ -183,6 +187,43 @@ void FileCommandsTest::exportSeatingPlan_logsNameAsReturned()
     QCOMPARE(lines.mid(lines.size() - 2),
              (QStringList{u"座位表已导出到: "_s + QDir::toNativeSeparators(picked + u".xlsx"_s),
                           u"座位表已导出到: "_s + picked}));
+}
+
+void FileCommandsTest::sampleClass_generateThenSave_libreOfficeReadsChart()
+{
+    if (!QFile::exists(u"/usr/bin/soffice"_s))
+        QSKIP("LibreOffice is not installed");
+    QVERIFY(QFile::copy(Test::sourceDirectory() + u"/examples/sample-class/config.ini"_s,
+                        appDir + u"/config.ini"_s));
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    window.generateButton->click();
+    QCOMPARE(window.state.currentGrouping.size(), 9);
+    window.saveFile();
+    QCOMPARE(dialogs.transcript(), QStringList());
+    const QStringList charts = QDir(appDir).entryList({u"*_座位表.xlsx"_s});
+    QCOMPARE(charts.size(), 1);
+
+    QTemporaryDir profile;
+    QTemporaryDir outDir;
+    QProcess office;
+    office.start(u"/usr/bin/soffice"_s, {u"-env:UserInstallation=file://"_s + profile.path(), u"--headless"_s,
+                                         u"--convert-to"_s, u"csv:Text - txt - csv (StarCalc):44,34,76"_s,
+                                         u"--outdir"_s, outDir.path(), appDir + u"/"_s + charts.first()});
+    QVERIFY(office.waitForFinished(180000));
+    QFile csv(outDir.path() + u"/"_s + QFileInfo(charts.first()).completeBaseName() + u".csv"_s);
+    QVERIFY2(csv.open(QIODevice::ReadOnly), office.readAllStandardError().constData());
+    const QString text = QString::fromUtf8(csv.readAll());
+    QVERIFY(text.contains(QDate::currentDate().toString(u"yyyy.MM.dd"_s)));
+    int seated = 0;
+    for (const QList<int> &group : std::as_const(window.state.currentGrouping)) {
+        for (int person : group) {
+            QVERIFY2(text.contains(window.state.roster.nameOf(person)),
+                     qPrintable(window.state.roster.nameOf(person)));
+            ++seated;
+        }
+    }
+    QCOMPARE(seated, 48);
 }
 
 QTEST_MAIN(FileCommandsTest)
