@@ -100,6 +100,7 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     std::unique_ptr<SpreadsheetBackend> backend;
     if (launcher)
         backend = launcher->launch(sinks.appendLog);
+    // Without Excel or WPS the built-in engine writes the chart, so a missing application is no failure.
     if (!backend) {
         sinks.appendLog(u"使用内置表格引擎"_s);
         backend = std::make_unique<XlsxBackend>();
