@@ -1,10 +1,23 @@
 #include "mainwindow.h"
 
 #include "aboutbox.h"
+#include "chartfilecommands.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "fixedpositions.h"
+#include "fixedpositiontable.h"
+#include "groupdetails.h"
+#include "groupingengine.h"
+#include "personneldialog.h"
+#include "personnelreport.h"
+#include "requirementcheck.h"
+#include "requirements.h"
+#include "requirementtable.h"
+#include "resultstable.h"
+#include "settingsdialog.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QGridLayout>
@@ -15,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -219,42 +233,154 @@ void MainWindow::reportConfigWriteFailure()
 
 // --- Requirement panel --------------------------------------------------------------------------
 
-void MainWindow::addConstraint() {}
+void MainWindow::addConstraint()
+{
+    const Requirements::ParsedInput input = Requirements::parse(
+        constraintNamesEdit->text(), constraintTypeCombo->currentText(), state.roster.nameToId);
+    if (!input.accepted()) {
+        Dialogs::instance().warning(this, u"输入错误"_s, input.error);
+        return;
+    }
+    (input.kind == Requirements::Kind::MustTogether ? state.mustTogether : state.mustSeparate)
+        .append(input.entry);
+    RequirementTable::appendRow(constraintTable, input.kind, input.entry, state.roster);
+    constraintNamesEdit->clear();
+    logMessage(u"要求添加成功"_s);
+}
 
-void MainWindow::removeConstraint() {}
+void MainWindow::removeConstraint()
+{
+    if (!RequirementTable::removeSelected(constraintTable, state)) {
+        Dialogs::instance().information(this, u"提示"_s, u"请先选择要移除的要求"_s);
+        return;
+    }
+    logMessage(u"要求已移除"_s);
+}
 
 // --- Generate, results and checks ---------------------------------------------------------------
 
-void MainWindow::generateGroups() {}
+void MainWindow::generateGroups()
+{
+    try {
+        // Inside the try block, so that the busy dialog is gone before an error box shows.
+        QProgressDialog busy(u"正在生成分组..."_s, u"取消"_s, 0, 0, this);
+        busy.setWindowModality(Qt::WindowModal);
+        busy.setCancelButton(nullptr);
+        busy.show();
+        // Paint the dialog once; nothing else is processed until the run returns.
+        QCoreApplication::processEvents();
 
-void MainWindow::checkPersonnel() {}
+        GroupingEngine engine(
+            state, [this](const QString &line) { appendLog(line); },
+            [this](const QString &text) { Dialogs::instance().warning(this, u"错误"_s, text); }, seedSource);
+        state.currentGrouping = engine.run();
+        refreshResultsTable(resultsTable, state);
+        busy.close();
+        logMessage(u"分组生成完成"_s);
+    } catch (const std::exception &error) {
+        Dialogs::instance().critical(this, u"错误"_s,
+                                     u"生成分组时发生错误: %1"_s.arg(QString::fromUtf8(error.what())));
+    } catch (...) {
+        Dialogs::instance().critical(this, u"错误"_s, u"生成分组时发生未知错误"_s);
+    }
+}
 
-void MainWindow::checkConstraints() {}
+void MainWindow::checkPersonnel()
+{
+    if (state.currentGrouping.isEmpty()) {
+        Dialogs::instance().warning(this, u"错误"_s, u"请先生成分组结果"_s);
+        return;
+    }
+    PersonnelDialog dialog(PersonnelReport(state.currentGrouping, state.roster).html(), this);
+    dialog.exec();
+}
+
+void MainWindow::checkConstraints()
+{
+    // Without a grouping every requirement would be judged against nothing; refuse like the
+    // personnel report does.
+    if (state.currentGrouping.isEmpty()) {
+        Dialogs::instance().warning(this, u"错误"_s, u"请先生成分组结果"_s);
+        return;
+    }
+    appendLog(checkRequirements(state).lines);
+    logMessage(u"要求检查完成"_s);
+}
 
 void MainWindow::showGroupDetails(int row, int column)
 {
-    Q_UNUSED(row);
     Q_UNUSED(column);
+    if (const std::optional<QString> details = groupDetailsText(state, row))
+        appendLog(*details);
 }
 
 // --- Settings and fixed positions ---------------------------------------------------------------
 
-void MainWindow::showSettingsDialog() {}
+void MainWindow::showSettingsDialog()
+{
+    SettingsDialog dialog(state, this);
+    connect(&dialog, &SettingsDialog::saveRequested, this, [this, &dialog] {
+        const Roster previous = state.roster;
+        dialog.saveToState();
+        if (!ConfigStore::saveRosterAndStyle(state, dialog.customStylePath()))
+            reportConfigWriteFailure();
+        appendLog(ConfigStore::rebuildNameMaps(state));
+        // Fixed positions follow their students to the new numbers; requirements are emptied below.
+        appendLog(FixedPositions::followRoster(state, previous));
+        dialog.accept();
+        resetAll();
+        // Written after the renumbering and the reset, so the file never pairs old numbers with
+        // the new roster.
+        saveGroupConfiguration();
+    });
+    dialog.exec();
+}
 
 void MainWindow::updateFixedPositionTable(QTableWidget *table)
 {
-    Q_UNUSED(table);
+    fillFixedPositionTable(table, state);
 }
 
 // --- Seating-chart files ------------------------------------------------------------------------
 
-void MainWindow::exportSeatingPlan() {}
+namespace {
 
-void MainWindow::newFile() {}
+ChartFileCommands chartFiles(MainWindow *window)
+{
+    return ChartFileCommands(window->state, window,
+                             {[window](const QString &line) { window->appendLog(line); },
+                              [window](const QString &line) { window->logMessage(line); }});
+}
 
-void MainWindow::saveFile() {}
+} // namespace
 
-void MainWindow::saveAs() {}
+void MainWindow::exportSeatingPlan()
+{
+    chartFiles(this).exportSeatingPlan();
+}
+
+void MainWindow::newFile()
+{
+    state.currentGrouping = ChartFileCommands::blankGrouping();
+    resultsTable->setRowCount(0);
+    resultsTable->setRowCount(9);
+    for (int row = 0; row < 9; ++row) {
+        resultsTable->setItem(row, 0, new QTableWidgetItem(u"组 %1"_s.arg(row + 1)));
+        for (int column = 1; column <= 6; ++column)
+            resultsTable->setItem(row, column, new QTableWidgetItem(QString()));
+    }
+    chartFiles(this).saveBlankChart();
+}
+
+void MainWindow::saveFile()
+{
+    chartFiles(this).saveFile();
+}
+
+void MainWindow::saveAs()
+{
+    chartFiles(this).saveAs();
+}
 
 // --- Shell commands -----------------------------------------------------------------------------
 

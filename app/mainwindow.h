@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model.h"
+#include "seedsource.h"
 
 #include <QMainWindow>
 
@@ -38,6 +39,9 @@ public:
     bool saveGroupConfiguration();
 
     ClassState state;
+    // Seeds of the grouping engine's runs; empty means std::random_device. Tests fix it so that a
+    // generate can be reproduced.
+    SeedSource seedSource;
 
     QTableWidget *resultsTable = nullptr;
     QTableWidget *constraintTable = nullptr;
