@@ -288,24 +288,7 @@ QString XlsxSheet::newCell(const QString &prefix, int row, int column, int style
     if (text.isEmpty())
         return out + u"/>";
     out += u" t=\"inlineStr\"><" + prefix + u"is><" + prefix + u"t xml:space=\"preserve\">";
-    const QString escaped = XlsxXml::escapeOoxml(text);
-    if (!escaped.contains(u'&') && !escaped.contains(u'<') && !escaped.contains(u'>'))
-        return out + escaped + u"</" + prefix + u"t></" + prefix + u"is></" + prefix + u"c>";
-    for (QChar c : escaped) {
-        switch (c.unicode()) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
+    out += XlsxXml::escapeMarkup(XlsxXml::escapeOoxml(text));
     return out + u"</" + prefix + u"t></" + prefix + u"is></" + prefix + u"c>";
 }
 

@@ -75,27 +75,6 @@ AttributeSpan findAttribute(const QString &tag, QStringView name)
     return {};
 }
 
-QString escapedAttributeValue(const QString &value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (QChar c : value) {
-        switch (c.unicode()) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -179,7 +158,7 @@ QString prefixOf(QStringView qualifiedName)
 
 QString setTagAttribute(const QString &tag, QStringView name, const QString &value)
 {
-    const QString attribute = u' ' + name.toString() + u"=\"" + escapedAttributeValue(value) + u'"';
+    const QString attribute = u' ' + name.toString() + u"=\"" + escapeMarkup(value) + u'"';
     const AttributeSpan span = findAttribute(tag, name);
     if (span.begin >= 0)
         return tag.left(span.begin) + attribute + tag.mid(span.end);
@@ -200,6 +179,31 @@ QString openTag(const QString &tag)
     if (!tag.endsWith(u"/>"))
         return tag;
     return tag.left(tag.size() - 2) + u'>';
+}
+
+QString escapeMarkup(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'>':
+            out += u"&gt;";
+            break;
+        case u'"':
+            out += u"&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
 }
 
 QString escapeOoxml(const QString &text)

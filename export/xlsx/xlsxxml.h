@@ -42,6 +42,9 @@ QString removeTagAttribute(const QString &tag, QStringView name);
 // "<a x='1'/>" -> "<a x='1'>"; tags that are not self-closing come back unchanged.
 QString openTag(const QString &tag);
 
+// The XML character escapes; the result is safe both as element text and in a quoted attribute.
+QString escapeMarkup(const QString &text);
+
 // Excel's _xHHHH_ escapes: characters XML cannot carry, and literal text that would read as one.
 QString escapeOoxml(const QString &text);
 QString unescapeOoxml(const QString &text);
