@@ -75,7 +75,6 @@ AttributeSpan findAttribute(const QString &tag, QStringView name)
     return {};
 }
 
-
 } // namespace
 
 bool decode(const QByteArray &bytes, Text *out)
