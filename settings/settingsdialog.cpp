@@ -141,6 +141,8 @@ QWidget *SettingsDialog::buildGroupsTab()
         grid->addWidget(row.girlsBox, n, 4);
         groupRows.append(row);
     }
+    // Spare height goes below the rows instead of pulling the header away from them.
+    grid->setRowStretch(GroupCount + 1, 1);
     return tab;
 }
 
