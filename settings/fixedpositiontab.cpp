@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -59,6 +60,7 @@ FixedPositionTab::FixedPositionTab(ClassState &state, QWidget *parent) : QWidget
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::MultiSelection);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     layout->addWidget(table);
 
     connect(addButton, &QPushButton::clicked, this, &FixedPositionTab::addPosition);
