@@ -61,11 +61,6 @@ QString resolveTarget(const QString &baseDirectory, const QString &target)
     return segments.join(u'/');
 }
 
-XlsxError failureOf(const XlsxXmlScanner &scanner)
-{
-    return scanner.error() == XlsxError::None ? XlsxError::MalformedXml : scanner.error();
-}
-
 XlsxError parseRelationships(const XlsxXml::Text &xml, const QString &baseDirectory, QList<Relationship> *out)
 {
     XlsxXmlScanner scanner(xml);
@@ -76,7 +71,7 @@ XlsxError parseRelationships(const XlsxXml::Text &xml, const QString &baseDirect
         case QXmlStreamReader::EndDocument:
             return XlsxError::None;
         case QXmlStreamReader::Invalid:
-            return failureOf(scanner);
+            return scanner.failureReason();
         case QXmlStreamReader::StartElement:
             ++depth;
             if (depth == 2 && scanner.xml().name() == u"Relationship" &&
@@ -113,7 +108,7 @@ XlsxError parseSharedStrings(const XlsxXml::Text &xml, QStringList *out)
         case QXmlStreamReader::EndDocument:
             return XlsxError::None;
         case QXmlStreamReader::Invalid:
-            return failureOf(scanner);
+            return scanner.failureReason();
         case QXmlStreamReader::StartElement:
             if (depth == 1 && scanner.isSpreadsheet(u"si")) {
                 out->append(scanner.readStringItem());
@@ -141,7 +136,7 @@ XlsxError parseSheetIds(const XlsxXml::Text &xml, QStringList *out)
         case QXmlStreamReader::EndDocument:
             return XlsxError::None;
         case QXmlStreamReader::Invalid:
-            return failureOf(scanner);
+            return scanner.failureReason();
         case QXmlStreamReader::StartElement:
             if (scanner.isSpreadsheet(u"sheet")) {
                 for (const QXmlStreamAttribute &attribute : scanner.xml().attributes()) {
@@ -441,7 +436,7 @@ XlsxError XlsxDocument::dropCalcChain(QHash<QString, QByteArray> *replaced, QSet
             break;
         case QXmlStreamReader::Invalid:
             failureDetail = contentTypesPath;
-            return failureOf(scanner);
+            return scanner.failureReason();
         case QXmlStreamReader::StartElement:
             ++depth;
             if (depth == 2 && scanner.xml().name() == u"Override" &&

@@ -37,11 +37,6 @@ QString applySplices(const QString &source, QList<Splice> splices)
     return out;
 }
 
-XlsxError failureOf(const XlsxXmlScanner &scanner)
-{
-    return scanner.error() == XlsxError::None ? XlsxError::MalformedXml : scanner.error();
-}
-
 } // namespace
 
 XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStrings)
@@ -56,7 +51,7 @@ XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStr
         if (token == QXmlStreamReader::EndDocument)
             break;
         if (token == QXmlStreamReader::Invalid)
-            return failureOf(scanner);
+            return scanner.failureReason();
         if (token == QXmlStreamReader::EndElement) {
             --depth;
         } else if (token == QXmlStreamReader::StartElement) {
@@ -97,28 +92,13 @@ XlsxError XlsxSheet::parseSheetData(XlsxXmlScanner &scanner, const QStringList &
     sheetDataName = scanner.xml().qualifiedName().toString();
     sheetDataSelfClosing = scanner.isSelfClosing();
     int lastRow = 0;
-    for (;;) {
-        switch (scanner.next()) {
-        case QXmlStreamReader::EndElement:
-            sheetDataEndBegin = scanner.tagBegin();
-            sheetDataEnd = scanner.tagEnd();
-            return XlsxError::None;
-        case QXmlStreamReader::StartElement:
-            if (scanner.isSpreadsheet(u"row")) {
-                const XlsxError error = parseRow(scanner, sharedStrings, &lastRow);
-                if (error != XlsxError::None)
-                    return error;
-            } else if (!scanner.skipElement()) {
-                return failureOf(scanner);
-            }
-            break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
-            return failureOf(scanner);
-        default:
-            break;
-        }
-    }
+    const XlsxError error =
+        scanner.readChildren(u"row", [&] { return parseRow(scanner, sharedStrings, &lastRow); });
+    if (error != XlsxError::None)
+        return error;
+    sheetDataEndBegin = scanner.tagBegin();
+    sheetDataEnd = scanner.tagEnd();
+    return XlsxError::None;
 }
 
 XlsxError XlsxSheet::parseRow(XlsxXmlScanner &scanner, const QStringList &sharedStrings, int *lastRow)
@@ -142,30 +122,15 @@ XlsxError XlsxSheet::parseRow(XlsxXmlScanner &scanner, const QStringList &shared
         return XlsxError::MalformedXml;
     *lastRow = row.number;
     int lastColumn = 0;
-    for (;;) {
-        switch (scanner.next()) {
-        case QXmlStreamReader::EndElement:
-            row.endTagBegin = scanner.tagBegin();
-            row.end = scanner.tagEnd();
-            row.cellCount = int(cells.size()) - row.firstCell;
-            rows.append(row);
-            return XlsxError::None;
-        case QXmlStreamReader::StartElement:
-            if (scanner.isSpreadsheet(u"c")) {
-                const XlsxError error = parseCell(scanner, sharedStrings, row, &lastColumn);
-                if (error != XlsxError::None)
-                    return error;
-            } else if (!scanner.skipElement()) {
-                return failureOf(scanner);
-            }
-            break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
-            return failureOf(scanner);
-        default:
-            break;
-        }
-    }
+    const XlsxError error =
+        scanner.readChildren(u"c", [&] { return parseCell(scanner, sharedStrings, row, &lastColumn); });
+    if (error != XlsxError::None)
+        return error;
+    row.endTagBegin = scanner.tagBegin();
+    row.end = scanner.tagEnd();
+    row.cellCount = int(cells.size()) - row.firstCell;
+    rows.append(row);
+    return XlsxError::None;
 }
 
 XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &sharedStrings, Row &row,
@@ -221,15 +186,15 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
                             cell.sharedMaster = si;
                     }
                     if (!scanner.skipElement())
-                        return failureOf(scanner);
+                        return scanner.failureReason();
                     cell.formulaEnd = scanner.tagEnd();
                 } else if (!scanner.skipElement()) {
-                    return failureOf(scanner);
+                    return scanner.failureReason();
                 }
                 break;
             case QXmlStreamReader::Invalid:
             case QXmlStreamReader::EndDocument:
-                return failureOf(scanner);
+                return scanner.failureReason();
             default:
                 break;
             }

@@ -30,11 +30,6 @@ QString formatNumber(double value)
     return QString::number(value, 'g', 15);
 }
 
-XlsxError failureOf(const XlsxXmlScanner &scanner)
-{
-    return scanner.error() == XlsxError::None ? XlsxError::MalformedXml : scanner.error();
-}
-
 } // namespace
 
 XlsxError XlsxStyles::parse(const QByteArray &bytes)
@@ -48,7 +43,7 @@ XlsxError XlsxStyles::parse(const QByteArray &bytes)
         if (token == QXmlStreamReader::EndDocument)
             return XlsxError::None;
         if (token == QXmlStreamReader::Invalid)
-            return failureOf(scanner);
+            return scanner.failureReason();
         if (token == QXmlStreamReader::EndElement) {
             --depth;
             continue;
@@ -127,7 +122,7 @@ XlsxError XlsxStyles::parseList(XlsxXmlScanner &scanner, List &list, QStringView
             break;
         case QXmlStreamReader::Invalid:
         case QXmlStreamReader::EndDocument:
-            return failureOf(scanner);
+            return scanner.failureReason();
         default:
             break;
         }

@@ -136,6 +136,17 @@ QStringView XlsxXmlScanner::attribute(QStringView name) const
 QString XlsxXmlScanner::readAllText()
 {
     QString text;
+    consumeElement(&text);
+    return text;
+}
+
+bool XlsxXmlScanner::skipElement()
+{
+    return consumeElement(nullptr);
+}
+
+bool XlsxXmlScanner::consumeElement(QString *text)
+{
     int depth = 1;
     while (depth > 0) {
         switch (next()) {
@@ -146,28 +157,8 @@ QString XlsxXmlScanner::readAllText()
             --depth;
             break;
         case QXmlStreamReader::Characters:
-            text += reader.text();
-            break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
-            return text;
-        default:
-            break;
-        }
-    }
-    return text;
-}
-
-bool XlsxXmlScanner::skipElement()
-{
-    int depth = 1;
-    while (depth > 0) {
-        switch (next()) {
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
+            if (text)
+                *text += reader.text();
             break;
         case QXmlStreamReader::Invalid:
         case QXmlStreamReader::EndDocument:

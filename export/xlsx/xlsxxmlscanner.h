@@ -19,6 +19,14 @@ public:
     // The next token, or Invalid once the document ends or fails; see error().
     QXmlStreamReader::TokenType next();
     XlsxError error() const { return failure; }
+    // What to report when the document ended early or broke off: the scanner's own refusal if it
+    // made one, else plain malformed XML.
+    XlsxError failureReason() const { return failure == XlsxError::None ? XlsxError::MalformedXml : failure; }
+
+    // Walks the children of the current element up to its end tag, where it leaves the scanner.
+    // Children named `localName` go to `onChild`, which must consume them and returns an error or
+    // XlsxError::None; other children are skipped.
+    template <typename OnChild> XlsxError readChildren(QStringView localName, OnChild &&onChild);
 
     // For StartElement and EndElement: [tagBegin, tagEnd) is the tag's text. The EndElement of a
     // self-closing element is empty and sits at the end of its start tag.
@@ -42,6 +50,9 @@ public:
 
 private:
     void fail(XlsxError error);
+    // Reads to the end of the current element, collecting its text when asked; false when the
+    // document ends or fails first.
+    bool consumeElement(QString *text);
 
     const QString &source;
     QXmlStreamReader reader;
@@ -54,5 +65,29 @@ private:
     mutable QXmlStreamAttributes attributes;
     mutable bool attributesRead = false;
 };
+
+template <typename OnChild> XlsxError XlsxXmlScanner::readChildren(QStringView localName, OnChild &&onChild)
+{
+    for (;;) {
+        switch (next()) {
+        case QXmlStreamReader::EndElement:
+            return XlsxError::None;
+        case QXmlStreamReader::StartElement:
+            if (isSpreadsheet(localName)) {
+                const XlsxError error = onChild();
+                if (error != XlsxError::None)
+                    return error;
+            } else if (!skipElement()) {
+                return failureReason();
+            }
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return failureReason();
+        default:
+            break;
+        }
+    }
+}
 
 } // namespace Velmora
