@@ -31,7 +31,15 @@ Grouping ChartFileCommands::blankGrouping()
 
 QString ChartFileCommands::withXlsxSuffix(const QString &path)
 {
-    return path.endsWith(u".xlsx"_s, Qt::CaseInsensitive) ? path : path + u".xlsx"_s;
+    return SeatingExporter::withXlsxSuffix(path);
+}
+
+bool ChartFileCommands::requireGrouping(const QString &refusal) const
+{
+    if (!state.currentGrouping.isEmpty())
+        return true;
+    Dialogs::instance().warning(dialogParent, u"错误"_s, refusal);
+    return false;
 }
 
 QString ChartFileCommands::askForName(const QString &title, const QString &proposedName) const
@@ -53,10 +61,8 @@ void ChartFileCommands::saveBlankChart()
 
 void ChartFileCommands::saveFile()
 {
-    if (!hasGrouping()) {
-        Dialogs::instance().warning(dialogParent, u"错误"_s, u"没有分组数据可保存"_s);
+    if (!requireGrouping(u"没有分组数据可保存"_s))
         return;
-    }
     const QString path = applicationDirectory() + u"/"_s + timestamp() + u"_座位表.xlsx"_s;
     exporter.exportToFile(path);
     sinks.logMessage(u"座位表已保存到: "_s + path);
@@ -64,10 +70,8 @@ void ChartFileCommands::saveFile()
 
 void ChartFileCommands::saveAs()
 {
-    if (!hasGrouping()) {
-        Dialogs::instance().warning(dialogParent, u"错误"_s, u"没有分组数据可保存"_s);
+    if (!requireGrouping(u"没有分组数据可保存"_s))
         return;
-    }
     QString path = askForName(u"另存为"_s, timestamp() + u"_座位表.xlsx"_s);
     if (path.isEmpty())
         return;
@@ -78,10 +82,8 @@ void ChartFileCommands::saveAs()
 
 void ChartFileCommands::exportSeatingPlan()
 {
-    if (!hasGrouping()) {
-        Dialogs::instance().warning(dialogParent, u"错误"_s, u"请先生成分组结果"_s);
+    if (!requireGrouping(u"请先生成分组结果"_s))
         return;
-    }
     const QString path = askForName(u"导出座位表"_s, QString());
     if (path.isEmpty())
         return;

@@ -28,7 +28,8 @@ public:
     void exportSeatingPlan();
 
 private:
-    bool hasGrouping() const { return !state.currentGrouping.isEmpty(); }
+    // Whether a grouping exists (an empty group counts); refuses with the given text when not.
+    bool requireGrouping(const QString &refusal) const;
     QString askForName(const QString &title, const QString &proposedName) const;
 
     ClassState &state;

@@ -71,6 +71,11 @@ void SeatingExporter::fail(const QString &text) const
     Dialogs::instance().critical(dialogParent, u"错误"_s, text);
 }
 
+QString SeatingExporter::withXlsxSuffix(const QString &path)
+{
+    return path.endsWith(u".xlsx"_s, Qt::CaseInsensitive) ? path : path + u".xlsx"_s;
+}
+
 void SeatingExporter::exportToFile(const QString &outputPath)
 {
     if (outputPath.isEmpty()) {
@@ -84,9 +89,7 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     }
     const PlatformGuard guard(launcher.get());
 
-    QString outputName = outputPath;
-    if (!outputName.endsWith(u".xlsx"_s, Qt::CaseInsensitive))
-        outputName += u".xlsx"_s;
+    const QString outputName = withXlsxSuffix(outputPath);
 
     const std::optional<QString> templateFile = chooseTemplate();
     if (!templateFile)

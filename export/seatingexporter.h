@@ -26,6 +26,9 @@ public:
 
     void exportToFile(const QString &outputPath);
 
+    // The output name: ".xlsx" appended unless the path already ends in it, in any case.
+    static QString withXlsxSuffix(const QString &path);
+
 private:
     std::optional<QString> chooseTemplate() const;
     void exportWith(SpreadsheetBackend &backend, const QString &templateFile, const QString &outputName);
