@@ -316,53 +316,58 @@ void GroupingEngine::seatLeaders()
     }
 }
 
-bool GroupingEngine::moveOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
-                                        const QList<int> &leaderless)
+template <typename Attempt>
+bool GroupingEngine::forEachMovableOverfullLeader(const QList<QList<int>> &leaderSeats,
+                                                  const QList<int> &overfull, Attempt &&attempt)
 {
+    // Over-full groups in order, their leaders in seat order; fixed leaders never move.
     for (int from : overfull) {
         for (int seat : leaderSeats.at(from)) {
             const int leader = working.at(from).at(seat);
-            if (isFixed(leader))
-                continue;
-            for (int to : leaderless) {
-                const int target = firstEmptySeat(to);
-                if (target < 0)
-                    continue;
-                working[to][target] = leader;
-                working[from][seat] = 0;
-                log(u"解决组长冲突: 将组长 %1 从组%2 移动到组%3"_s.arg(nameOf(leader), num(from + 1),
-                                                                       num(to + 1)));
+            if (!isFixed(leader) && attempt(from, seat, leader))
                 return true;
-            }
         }
     }
     return false;
 }
 
+bool GroupingEngine::moveOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
+                                        const QList<int> &leaderless)
+{
+    return forEachMovableOverfullLeader(leaderSeats, overfull, [&](int from, int seat, int leader) {
+        for (int to : leaderless) {
+            const int target = firstEmptySeat(to);
+            if (target < 0)
+                continue;
+            working[to][target] = leader;
+            working[from][seat] = 0;
+            log(u"解决组长冲突: 将组长 %1 从组%2 移动到组%3"_s.arg(nameOf(leader), num(from + 1),
+                                                                   num(to + 1)));
+            return true;
+        }
+        return false;
+    });
+}
+
 bool GroupingEngine::swapOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
                                         const QList<int> &leaderless)
 {
-    for (int from : overfull) {
-        for (int seat : leaderSeats.at(from)) {
-            const int leader = working.at(from).at(seat);
-            if (isFixed(leader))
-                continue;
-            for (int to : leaderless) {
-                const QList<int> &seats = working.at(to);
-                for (int i = 0; i < seats.size(); ++i) {
-                    const int q = seats.at(i);
-                    if (q == 0 || isLeader(q) || isFixed(q) || !sameGender(q, leader))
-                        continue;
-                    working[to][i] = leader;
-                    working[from][seat] = q;
-                    log(u"解决组长冲突(交换): 将组长 %1 从组%2 与组%3的 %4 交换"_s.arg(
-                        nameOf(leader), num(from + 1), num(to + 1), nameOf(q)));
-                    return true;
-                }
+    return forEachMovableOverfullLeader(leaderSeats, overfull, [&](int from, int seat, int leader) {
+        for (int to : leaderless) {
+            const QList<int> &seats = working.at(to);
+            for (int i = 0; i < seats.size(); ++i) {
+                const int q = seats.at(i);
+                if (q == 0 || isLeader(q) || isFixed(q) || !sameGender(q, leader))
+                    continue;
+                working[to][i] = leader;
+                working[from][seat] = q;
+                log(u"解决组长冲突(交换): 将组长 %1 从组%2 与组%3的 %4 交换"_s.arg(
+                    nameOf(leader), num(from + 1), num(to + 1), nameOf(q)));
+                return true;
             }
         }
-    }
-    return false;
+        return false;
+    });
 }
 
 void GroupingEngine::resolveLeaderConflicts()

@@ -102,6 +102,9 @@ private:
     void fillRemaining(PersonQueue &queue, bool boys);
     void seatLeaders();
     void resolveLeaderConflicts();
+    template <typename Attempt>
+    bool forEachMovableOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
+                                      Attempt &&attempt);
     bool moveOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
                             const QList<int> &leaderless);
     bool swapOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
