@@ -18,6 +18,8 @@ namespace Velmora {
 // The one window of the program. It owns the whole state of a run and the widgets; every command
 // is a slot, and the work behind a slot is done by units of the other layers that take the state
 // as input and hand back a result or log lines.
+class SettingsDialog;
+
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -82,6 +84,7 @@ private:
     void buildLayout();
     void buildMenuBar();
     void connectWidgets();
+    void applySettings(SettingsDialog &dialog);
     void reportConfigWriteFailure();
 };
 
