@@ -580,8 +580,9 @@ bool GroupingEngine::separateRequirement(RunState &run, const Constraint &requir
                 log(u"警告: 人员 %1 在不可移动位置，无法移动以满足不能同组要求"_s.arg(nameOf(member)));
                 continue;
             }
-            // One exchange per position and pass: the others of this position are grouped anew in
-            // the next pass from where everybody then sits, so each pass works from one snapshot.
+            // One member leaves a crowded position per pass. The exchange has changed which
+            // positions are free of this requirement, so the rest are grouped again in the next
+            // pass from where everybody sits by then.
             if (separateMember(run, requirement, member, where)) {
                 changed = true;
                 break;
