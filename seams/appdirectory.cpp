@@ -31,7 +31,7 @@ DirectoryLayout &currentLayout()
 QString preparedDataDirectory()
 {
     static QString prepared;
-    const QString path = userDataDirectory();
+    QString path = userDataDirectory();
     if (path != prepared) {
         prepared = path;
         QString error;

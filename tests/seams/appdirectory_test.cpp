@@ -32,8 +32,7 @@ private Q_SLOTS:
 
     void layout_resolvesFolder_data();
     void layout_resolvesFolder();
-    void firstStart_copiesShippedTemplates();
-    void secondStart_keepsChangedTemplateAndRestoresMissingOne();
+    void startTwice_copiesOnceKeepsChangedRestoresMissing();
     void unusableFolders_reportedNotFatal_data();
     void unusableFolders_reportedNotFatal();
 
@@ -52,27 +51,19 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> sandbox;
-    QByteArray savedHome;
-    QByteArray savedXdg;
 };
 
 void AppDirectoryTest::init()
 {
     sandbox = std::make_unique<QTemporaryDir>();
     QVERIFY(sandbox->isValid());
-    savedHome = qgetenv("HOME");
-    savedXdg = qgetenv("XDG_DATA_HOME");
+    // The test's own process: nothing after it needs the real HOME back.
     qputenv("HOME", QFile::encodeName(sandbox->filePath(u"home"_s)));
     qunsetenv("XDG_DATA_HOME");
 }
 
 void AppDirectoryTest::cleanup()
 {
-    qputenv("HOME", savedHome);
-    if (savedXdg.isNull())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", savedXdg);
     setApplicationDirectoryOverride({});
     setDirectoryLayout(DirectoryLayout::Portable);
     sandbox.reset();
@@ -118,26 +109,17 @@ void AppDirectoryTest::layout_resolvesFolder()
         QVERIFY(QFileInfo(folder).isDir());
 }
 
-void AppDirectoryTest::firstStart_copiesShippedTemplates()
+void AppDirectoryTest::startTwice_copiesOnceKeepsChangedRestoresMissing()
 {
     const QString shipped = makeShippedFolder();
     const QString data = sandbox->filePath(u"home/.local/share/velmora"_s);
-
     QString error;
     QVERIFY2(populateDataDirectory(data, shipped, &error), qPrintable(error));
     for (const QString &name : templateNames) {
-        const QString copy = data + u"/"_s + name;
-        QCOMPARE(contents(copy), contents(shipped + u"/"_s + name));
+        QCOMPARE(contents(data + u"/"_s + name), contents(shipped + u"/"_s + name));
         // The teacher edits the copy; the packaged file's read-only mode must not come along.
-        QVERIFY(QFileInfo(copy).permissions() & QFile::WriteOwner);
+        QVERIFY(QFileInfo(data + u"/"_s + name).permissions() & QFile::WriteOwner);
     }
-}
-
-void AppDirectoryTest::secondStart_keepsChangedTemplateAndRestoresMissingOne()
-{
-    const QString shipped = makeShippedFolder();
-    const QString data = sandbox->filePath(u"data"_s);
-    QVERIFY(populateDataDirectory(data, shipped));
 
     const QByteArray edited = contents(Test::sourceDirectory() + u"/templates/座位样式2.xlsx"_s);
     {
