@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: run test bench tidy deps build clean
+.PHONY: run test bench tidy deps build clean package
 
 deps:
 	@sh scripts/install-deps
@@ -25,10 +25,21 @@ bench: deps
 	cmake --build build-bench -j $(JOBS) --target velmora
 	cmake --build build-bench --target bench
 
+# The .deb: a release build of the installed layout, without tests, hardened with Debian's own
+# build flags, packed by CPack into build-pkg/velmora_<version>_amd64.deb.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package: deps
+	cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DVELMORA_LAYOUT=Installed \
+		-DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_ARGS)
+	cmake --build build-pkg -j $(JOBS)
+	cd build-pkg && cpack -G DEB
+
 # clang-tidy over the product sources with the checks of .clang-tidy (the Windows-only backend
 # needs ActiveQt headers and is left out here).
 tidy: build
 	run-clang-tidy -quiet -p $(BUILD) $$(git ls-files '*.cpp' | grep -E '^(app|engine|settings|reports|export|seams)/' | grep -v '/ax/')
 
 clean:
-	rm -rf $(BUILD) build-asan build-bench
+	rm -rf $(BUILD) build-asan build-bench build-pkg
