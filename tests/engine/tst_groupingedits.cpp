@@ -39,16 +39,12 @@ void TestGroupingEdits::edit_data()
         << start << true << QList<int>{0, 1, 2, 0} << moved << u"1 6 3 | 4 5 | 2"_s;
     QTest::newRow("swap_sameSeat_refused") << start << true << QList<int>{1, 1, 1, 1} << invalid << start;
     QTest::newRow("swap_emptySeat_refused") << start << true << QList<int>{0, 0, 2, 1} << invalid << start;
-    QTest::newRow("swap_outsideGrouping_refused")
-        << start << true << QList<int>{3, 0, 0, 0} << invalid << start;
     QTest::newRow("move_intoGroupWithRoom")
         << start << false << QList<int>{0, 0, 1, 3} << moved << u"2 3 | 4 5 1 | 6"_s;
     QTest::newRow("move_intoFullGroup_refused") << start << false << QList<int>{0, 0, 1, 2} << full << start;
     QTest::newRow("move_fromLastSeat_leavesGroupEmpty")
         << start << false << QList<int>{2, 0, 0, 6} << moved << u"1 2 3 6 | 4 5 | "_s;
     QTest::newRow("move_ownGroup_refused") << start << false << QList<int>{0, 0, 0, 6} << invalid << start;
-    QTest::newRow("move_fromEmptySeat_refused")
-        << start << false << QList<int>{1, 2, 0, 6} << invalid << start;
     QTest::newRow("move_outsideGrouping_refused")
         << start << false << QList<int>{0, 0, 3, 6} << invalid << start;
 }
