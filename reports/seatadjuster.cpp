@@ -70,7 +70,9 @@ SeatAdjuster::SeatAdjuster(ClassState &state, ResultsTableWidget *table, LogSink
     connect(redoAction, &QAction::triggered, this, &SeatAdjuster::redo);
     connect(&steps, &QUndoStack::canUndoChanged, undoAction, &QAction::setEnabled);
     connect(&steps, &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
-    connect(table, &ResultsTableWidget::seatDropped, this, &SeatAdjuster::adjust);
+    // Queued, so that the drop has finished and the platform's drag loop is gone before a full
+    // group's warning box opens its own modal loop.
+    connect(table, &ResultsTableWidget::seatDropped, this, &SeatAdjuster::adjust, Qt::QueuedConnection);
 }
 
 void SeatAdjuster::adjust(int fromRow, int fromColumn, int toRow, int toColumn)

@@ -101,6 +101,7 @@ void AdjustmentTest::dropOnto(int fromRow, int fromColumn, int toRow, int toColu
     QCoreApplication::sendEvent(table->viewport(), &enter);
     QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(table->viewport(), &drop);
+    QCoreApplication::processEvents();
 }
 
 void AdjustmentTest::drop_data()
