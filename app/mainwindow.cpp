@@ -13,6 +13,8 @@
 #include "requirements.h"
 #include "requirementtable.h"
 #include "resultstable.h"
+#include "resultstablewidget.h"
+#include "seatadjuster.h"
 #include "settingsdialog.h"
 #include "settingssave.h"
 
@@ -78,7 +80,10 @@ void MainWindow::buildLayout()
     auto *topRow = new QHBoxLayout;
     auto *resultsBox = new QGroupBox(u"分组结果"_s, central);
     auto *resultsLayout = new QVBoxLayout(resultsBox);
-    resultsTable = new QTableWidget(resultsBox);
+    auto *adjustableTable = new ResultsTableWidget(resultsBox);
+    seatAdjuster = new SeatAdjuster(
+        state, adjustableTable, [this](const QString &line) { appendLog(line); }, this);
+    resultsTable = adjustableTable;
     resultsTable->setObjectName(u"resultsTable"_s);
     resultsLayout->addWidget(resultsTable);
     auto *logBox = new QGroupBox(u"系统日志"_s, central);
@@ -257,6 +262,7 @@ void MainWindow::generateGroups()
             state, [this](const QString &line) { appendLog(line); },
             [this](const QString &text) { Dialogs::instance().warning(this, u"错误"_s, text); }, seedSource);
         state.currentGrouping = engine.run();
+        seatAdjuster->clearHistory();
         refreshResultsTable(resultsTable, state);
         busy.close();
         logMessage(u"分组生成完成"_s);
@@ -346,6 +352,7 @@ void MainWindow::exportSeatingPlan()
 void MainWindow::newFile()
 {
     state.currentGrouping = ChartFileCommands::blankGrouping();
+    seatAdjuster->clearHistory();
     showBlankResultsTable(resultsTable, int(state.currentGrouping.size()));
     chartFiles(this).saveBlankChart();
 }
@@ -365,6 +372,7 @@ void MainWindow::saveAs()
 void MainWindow::resetAll()
 {
     state.currentGrouping.clear();
+    seatAdjuster->clearHistory();
     state.mustTogether.clear();
     state.mustSeparate.clear();
     constraintTable->setRowCount(0);
