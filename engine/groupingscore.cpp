@@ -111,6 +111,15 @@ GroupingScore GroupingScorer::score(const Grouping &grouping) const
     return result;
 }
 
+// Part by part: a score below the bound in one part only shows that this part's bound was not
+// tight, not that the parts after it no longer matter.
+bool GroupingScorer::isBestPossible(const GroupingScore &score) const
+{
+    return score.brokenRequirements <= bound.brokenRequirements && score.fixedAway <= bound.fixedAway &&
+           score.leaderProblems <= bound.leaderProblems && score.boarderSpread <= bound.boarderSpread &&
+           score.genderShortfall <= bound.genderShortfall;
+}
+
 GroupingScore scoreGrouping(const ClassState &state, const Grouping &grouping)
 {
     return GroupingScorer(state).score(grouping);

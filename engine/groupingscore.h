@@ -41,7 +41,7 @@ public:
 
     // A score no grouping of this class can beat; a run that reaches it ends the search.
     GroupingScore bestPossible() const { return bound; }
-    bool isBestPossible(const GroupingScore &score) const { return !(bound < score); }
+    bool isBestPossible(const GroupingScore &score) const;
 
 private:
     static bool flag(const std::vector<char> &flags, PersonId p)
