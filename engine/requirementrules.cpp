@@ -1,7 +1,5 @@
 #include "requirementrules.h"
 
-using namespace Qt::StringLiterals;
-
 namespace Velmora::RequirementRules {
 
 bool mustTogetherBroken(const Constraint &constraint, const PersonGroupMap &map)
@@ -36,19 +34,23 @@ int brokenCount(const QList<Constraint> &mustTogether, const QList<Constraint> &
     return broken;
 }
 
-QString breachSubject(const Breach &breach, const ClassState &state)
+QString breachNames(const Breach &breach, const ClassState &state)
 {
-    if (breach.kind == Breach::Kind::MustTogetherShared)
-        return u"要求组%1 和 要求组%2 都在组 %3"_s.arg(breach.first + 1)
-            .arg(breach.second + 1)
-            .arg(breach.position + 1);
-    const Constraint &constraint =
-        (breach.kind == Breach::Kind::MustTogetherSplit ? state.mustTogether : state.mustSeparate)
-            .at(breach.first);
-    QString names;
-    for (int person : constraint)
-        names += state.roster.nameOf(person) + u' ';
-    return names;
+    const auto namesOf = [&state](const Constraint &constraint) {
+        QString names;
+        for (int person : constraint)
+            names += state.roster.nameOf(person) + u' ';
+        return names;
+    };
+    switch (breach.kind) {
+    case Breach::Kind::MustTogetherSplit:
+        return namesOf(state.mustTogether.at(breach.first));
+    case Breach::Kind::MustTogetherShared:
+        return namesOf(state.mustTogether.at(breach.first)) + namesOf(state.mustTogether.at(breach.second));
+    case Breach::Kind::MustSeparateJoined:
+        return namesOf(state.mustSeparate.at(breach.first));
+    }
+    return QString();
 }
 
 } // namespace Velmora::RequirementRules

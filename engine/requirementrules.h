@@ -112,10 +112,9 @@ QList<Breach> findBreaches(const QList<Constraint> &mustTogether, const QList<Co
 int brokenCount(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,
                 const PersonGroupMap &map);
 
-// What a finding is about, as the requirement check writes it after its prefix: the members'
-// names each followed by a blank, or for two must-together requirements in one group their
-// numbers and that group's position number.
-QString breachSubject(const Breach &breach, const ClassState &state);
+// The names of the members a finding is about, each followed by a blank, as the requirement check
+// writes them; for two must-together requirements in one group, those of both.
+QString breachNames(const Breach &breach, const ClassState &state);
 
 } // namespace RequirementRules
 } // namespace Velmora

@@ -86,7 +86,7 @@ public:
             current = best;
         }
         for (const RequirementRules::Breach &breach : scorer.breaches(grouping))
-            lines.append(u"无法满足的要求: "_s + RequirementRules::breachSubject(breach, state));
+            lines.append(u"无法满足的要求: "_s + RequirementRules::breachNames(breach, state));
         return lines;
     }
 

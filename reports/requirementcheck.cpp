@@ -15,16 +15,17 @@ RequirementCheckResult checkRequirements(const ClassState &state)
     const QList<Breach> breaches = RequirementRules::findBreaches(state.mustTogether, state.mustSeparate,
                                                                   buildPersonGroupMap(state.currentGrouping));
     for (const Breach &breach : breaches) {
-        const QString subject = RequirementRules::breachSubject(breach, state);
         switch (breach.kind) {
         case Breach::Kind::MustTogetherSplit:
-            result.lines.append(u"必须同组要求未满足: "_s + subject);
+            result.lines.append(u"必须同组要求未满足: "_s + RequirementRules::breachNames(breach, state));
             break;
         case Breach::Kind::MustTogetherShared:
-            result.lines.append(u"不同要求组在同一组: "_s + subject);
+            result.lines.append(u"不同要求组在同一组: 要求组%1 和 要求组%2 都在组 %3"_s.arg(breach.first + 1)
+                                    .arg(breach.second + 1)
+                                    .arg(breach.position + 1));
             break;
         case Breach::Kind::MustSeparateJoined:
-            result.lines.append(u"不能同组要求未满足: "_s + subject);
+            result.lines.append(u"不能同组要求未满足: "_s + RequirementRules::breachNames(breach, state));
             break;
         }
     }
