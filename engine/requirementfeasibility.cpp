@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace Velmora {
