@@ -56,7 +56,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     appendLog(ConfigStore::loadConfiguration(state));
     state.groupConfigs = defaultGroupConfigs();
-    ConfigStore::loadGroupConfiguration(state);
+    appendLog(ConfigStore::loadGroupConfiguration(state));
     refreshConstraintTable();
     // The loader fills the table and construction refreshes it once more; both are harmless and
     // keep the table in step with whatever the loader read.
