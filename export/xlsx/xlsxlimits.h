@@ -10,10 +10,10 @@ struct XlsxLimits
 {
     qint64 archiveBytes = 32ll << 20;
     int entries = 5000;
-    qint64 entryBytes = 16ll << 20; // inflated size of one part
-    qint64 totalBytes = 48ll << 20; // inflated size of every part read, together
-    int cells = 200000;             // cells of the first worksheet that hold a value or a style
-    int rows = 100000;              // row elements of the first worksheet
+    qint64 entryBytes = 8ll << 20;  // inflated size of one part
+    qint64 totalBytes = 32ll << 20; // inflated size of every part read, together
+    int cells = 50000;              // cells of the first worksheet that hold a value or a style
+    int rows = 50000;               // row elements of the first worksheet
 };
 
 } // namespace Velmora

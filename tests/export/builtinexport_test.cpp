@@ -278,10 +278,11 @@ void BuiltinExportTest::refusedTemplates()
         state.currentStyle = u"自定义"_s;
     } else if (kind == u"cells") {
         // One cell above the bound, 1000 to a row.
+        const int cells = XlsxLimits().cells + 1;
         QString rows;
-        for (int row = 1; row <= 201; ++row) {
+        for (int row = 1; (row - 1) * 1000 < cells; ++row) {
             rows += u"<row r=\"%1\">"_s.arg(row);
-            for (int column = 1; column <= (row < 201 ? 1000 : 1); ++column)
+            for (int column = 1; column <= std::min(1000, cells - (row - 1) * 1000); ++column)
                 rows += u"<c><v>1</v></c>"_s;
             rows += u"</row>"_s;
         }
