@@ -83,6 +83,9 @@ XlsxError XlsxStyles::scan(Layout *layout)
             continue;
         ++depth;
         if (depth == 1) {
+            // Lists added under a foreign root would be as invisible as the ones it has.
+            if (!scanner.isSpreadsheet(u"styleSheet"))
+                return XlsxError::MalformedXml;
             layout->rootName = scanner.xml().qualifiedName().toString();
             layout->rootBegin = scanner.tagBegin();
             layout->rootStartEnd = scanner.tagEnd();

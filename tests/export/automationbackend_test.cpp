@@ -292,6 +292,8 @@ void AutomationBackendTest::missingObjects()
     runExport();
 
     QCOMPARE(boxes, QStringList{u"critical: 错误 / 导出失败: "_s + text});
+    // A refused template also says why in the log.
+    QCOMPARE(plain.size(), query.startsWith(u"Open"_s) ? 2 : 1);
     QVERIFY(stamped.isEmpty());
     QVERIFY(opened.isEmpty());
     const QStringList &journal = AxStandIn::journal();
