@@ -125,8 +125,8 @@ QStringList loadGroupConfiguration(ClassState &state)
         config.total = readSeats(total, &written, &clamped);
         // A hand-edited file may ask for billions of seats; the engine would allocate them all.
         if (clamped)
-            warnings.append(
-                u"警告: 组%1 座位数 %2 超出范围，已按 %3 处理"_s.arg(i + 1).arg(written).arg(config.total));
+            warnings.append(u"警告: 组%1 座位数 %2 超出范围，已按 %3 处理"_s.arg(
+                QString::number(i + 1), written, QString::number(config.total)));
         config.males = settings.value(u"males"_s, 2).toInt();
         config.females = settings.value(u"females"_s, 4).toInt();
         settings.endGroup();
