@@ -18,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -245,10 +247,12 @@ void BuiltinExportTest::refusedTemplates_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("logged");
 
+#ifdef Q_OS_UNIX
     QTest::newRow("fifoTemplate_cannotOpen")
         << u"fifo"_s << u"critical: 错误 / 导出失败: 无法打开模板文件"_s << u"不是普通文件"_s;
     QTest::newRow("customDevZero_customMissing")
         << u"devzero"_s << u"warning: 错误 / 自定义样式文件不存在，请重新选择"_s << u"不是普通文件"_s;
+#endif
     QTest::newRow("tooManyCells_tooLarge") << u"cells"_s << u"critical: 错误 / 导出失败: 模板文件过大"_s
                                            << u"模板文件无法打开: 工作表数据过大"_s;
 }
@@ -263,7 +267,9 @@ void BuiltinExportTest::refusedTemplates()
     const QString style1 = appDir + u"/座位样式1.xlsx"_s;
     QFile::remove(style1);
     if (kind == u"fifo") {
+#ifdef Q_OS_UNIX
         QVERIFY(mkfifo(QFile::encodeName(style1).constData(), 0600) == 0);
+#endif
     } else if (kind == u"devzero") {
         QSettings settings(state.configPath, QSettings::IniFormat);
         settings.setValue(u"Style/CustomPath"_s, u"/dev/zero"_s);
