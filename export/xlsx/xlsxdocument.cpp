@@ -334,12 +334,21 @@ bool XlsxDocument::open(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(XlsxError::ReadFailed, file.errorString());
-    // The size is only a claim (and 0 for many special files); the read itself is bounded.
-    const QByteArray bytes = file.read(limits.archiveBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return fail(XlsxError::ReadFailed, file.errorString());
-    if (bytes.size() > limits.archiveBytes)
+    // The size is only a claim, so the read itself is bounded; read(limit) would allocate the
+    // whole limit up front.
+    if (file.size() > limits.archiveBytes)
         return fail(XlsxError::TooLarge);
+    QByteArray bytes;
+    bytes.reserve(file.size());
+    char chunk[65536];
+    qint64 got = 0;
+    while ((got = file.read(chunk, sizeof chunk)) > 0) {
+        if (bytes.size() + got > limits.archiveBytes)
+            return fail(XlsxError::TooLarge);
+        bytes.append(chunk, got);
+    }
+    if (got < 0)
+        return fail(XlsxError::ReadFailed, file.errorString());
     if (!openData(bytes))
         return false;
     templatePath = info.canonicalFilePath();
