@@ -58,7 +58,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     appendLog(ConfigStore::loadConfiguration(state));
     state.groupConfigs = defaultGroupConfigs();
-    ConfigStore::loadGroupConfiguration(state);
+    appendLog(ConfigStore::loadGroupConfiguration(state));
     refreshConstraintTable();
 
     connectWidgets();
