@@ -70,6 +70,8 @@ int main(int argc, char **argv)
     std::printf("  %-22s %8s %11s %13s %13s %15s %6s\n", "requirements", "one run", "after runs",
                 "after repair", "not flagged", "ms/generate", "runs");
     const int cases[][2] = {{2, 2}, {3, 3}, {5, 5}};
+    double worstUnflagged = 0;
+    double slowestMs = 0;
     for (const auto &c : cases) {
         std::mt19937 random(1000 + c[0]);
         int oneRun = 0;
@@ -103,6 +105,14 @@ int main(int argc, char **argv)
                     percent(afterRepair, ClassesPerCase), percent(unflagged, ClassesPerCase),
                     double(times[times.size() / 2]) / 1e6, double(times.back()) / 1e6,
                     double(runs) / ClassesPerCase);
+        worstUnflagged = std::max(worstUnflagged, percent(unflagged, ClassesPerCase));
+        slowestMs = std::max(slowestMs, double(times.back()) / 1e6);
     }
+    // A class whose requirements were named impossible cannot count against the search; with as
+    // many leaders as groups, two leaders kept together are the usual reason.
+    std::printf("Goal: under 1%% of classes broken by requirements that can be met: %.1f%% (%s)\n",
+                worstUnflagged, worstUnflagged < 1.0 ? "met" : "MISSED");
+    std::printf("Goal: under 50 ms per generate, slowest: %.2f ms (%s)\n", slowestMs,
+                slowestMs < 50.0 ? "met" : "MISSED");
     return 0;
 }
