@@ -62,6 +62,8 @@ class AutomationComTest : public QObject
 private Q_SLOTS:
     void init();
     void cleanup() { setFileOpener({}); }
+    // The other tests of the suite share the Wine prefix and must find no spreadsheet application.
+    void cleanupTestCase() { registerServer(QString()); }
 
     void callSequence_data();
     void callSequence();

@@ -151,6 +151,7 @@ ITypeInfo *typeInfo()
                 if (access == Put)
                     list.push_back({const_cast<OLECHAR *>(L"value"), member.type});
                 parameters.push_back(std::move(list));
+                // The slot numbers follow IDispatch's seven; Invoke serves every call, so none is used.
                 methods.push_back({const_cast<OLECHAR *>(member.name), nullptr, member.id,
                                    UINT(methods.size() + 7), CC_STDCALL, UINT(parameters.back().size()),
                                    access, access == Put ? VARTYPE(VT_EMPTY) : member.type});
