@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: run test bench tidy deps build clean
+.PHONY: run test bench tidy deps build clean windows test-windows
 
 deps:
 	@sh scripts/install-deps
@@ -25,10 +25,20 @@ bench: deps
 	cmake --build build-bench -j $(JOBS) --target velmora
 	cmake --build build-bench --target bench
 
+# The Windows build (scripts/windows): WIN_QT=<folder> points at a toolchain folder other than the
+# unpacked ../shared/toolchains archive.
+windows:
+	@sh scripts/install-deps windows
+	@sh scripts/windows build
+
+test-windows:
+	@sh scripts/install-deps windows
+	@sh scripts/windows test
+
 # clang-tidy over the product sources with the checks of .clang-tidy (the Windows-only backend
 # needs ActiveQt headers and is left out here).
 tidy: build
 	run-clang-tidy -quiet -p $(BUILD) $$(git ls-files '*.cpp' | grep -E '^(app|engine|settings|reports|export|seams)/' | grep -v '/ax/')
 
 clean:
-	rm -rf $(BUILD) build-asan build-bench
+	rm -rf $(BUILD) build-asan build-bench build-win
