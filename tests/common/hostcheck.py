@@ -12,6 +12,7 @@ Every CHECK_DIR/*.json is a list of steps, run in order:
 Paths the test wrote (drive letter, either separator) are read through the Wine prefix's drives.
 """
 import csv
+import io
 import json
 import os
 import re
@@ -75,11 +76,13 @@ def soffice(step, errors):
 def check_csv(step, errors):
     path = host_path(step["csv"])
     try:
-        text = Path(path).read_text(encoding="utf-8")
+        # newline="" keeps a carriage return inside a quoted cell as the cell's own.
+        with open(path, encoding="utf-8", newline="") as f:
+            text = f.read()
     except OSError as error:
         errors.append(f"{path}: {error}")
         return
-    rows = list(csv.reader(text.splitlines(keepends=True)))
+    rows = list(csv.reader(io.StringIO(text, newline="")))
     for ref, expected in step.get("cells", {}).items():
         row, column = cell_position(ref)
         seen = rows[row][column] if row < len(rows) and column < len(rows[row]) else ""

@@ -1,3 +1,4 @@
+#include "appdirectory.h"
 #include "configstore.h"
 #include "desktop.h"
 #include "hostcheck.h"
@@ -14,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void sampleClass_everyNameAtItsSeat_data();
     void sampleClass_everyNameAtItsSeat();
     void libreOffice_opensTheChart();
+    void awkwardPaths_savedOpenedAndLogged_data();
+    void awkwardPaths_savedOpenedAndLogged();
 
 private:
     ClassState sampleClass(const QString &appDir) const;
@@ -199,6 +203,52 @@ void BuiltinExportTest::deferChartCheck(const ClassState &state, const QString &
         {QJsonObject{{u"run"_s, QJsonArray{u"python3"_s, script, Test::keepForHost(state.templatePath),
                                            Test::keepForHost(output)}},
                      {u"expect"_s, QJsonObject{{u"key"_s, u"marker"_s}, {u"items"_s, items}}}}});
+}
+
+// Where teachers keep their files: folders with Chinese names and spaces, and on Windows paths
+// written with backslashes. The template is found, the chart is saved, the desktop gets a path it
+// can turn into a URL, and the log shows the name with native separators.
+void BuiltinExportTest::awkwardPaths_savedOpenedAndLogged_data()
+{
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("backslashes");
+    QTest::newRow("plainFolders_saved") << QString() << u"out/chart.xlsx"_s << false;
+    QTest::newRow("chineseFolders_saved")
+        << u"老师 的文件夹"_s << u"座位表 2025/三年级（2）班.xlsx"_s << false;
+    QTest::newRow("backslashes_saved") << u"座位"_s << u"导出/chart.xlsx"_s << true;
+}
+
+void BuiltinExportTest::awkwardPaths_savedOpenedAndLogged()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(QString, output);
+    QFETCH(bool, backslashes);
+    if (backslashes && QDir::separator() != u'\\')
+        QSKIP("a backslash separates folders on Windows only");
+
+    const QString appDir = QDir(Test::freshApplicationDirectory()).filePath(programFolder);
+    QVERIFY(QDir().mkpath(appDir));
+    setApplicationDirectoryOverride(appDir);
+    ClassState state = sampleClass(appDir);
+    const QString target = QDir(appDir).filePath(output);
+    QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+    const QString given = backslashes ? QDir::toNativeSeparators(target) : target;
+
+    Test::ScriptedDialogs dialogs;
+    QStringList opened;
+    setFileOpener([&opened](const QString &path) { opened << path; });
+    QStringList stamped;
+    SeatingExporter exporter(
+        state, nullptr, {[](const QString &) {}, [&stamped](const QString &l) { stamped << l; }}, nullptr);
+    exporter.exportToFile(given);
+    setFileOpener({});
+
+    QCOMPARE(dialogs.transcript(), QStringList());
+    QVERIFY(QFileInfo(target).size() > 0);
+    QCOMPARE(opened, QStringList{QFileInfo(target).absoluteFilePath()});
+    QCOMPARE(QUrl::fromLocalFile(opened.first()).toLocalFile(), opened.first());
+    QCOMPARE(stamped, QStringList{u"座位表已导出到: "_s + QDir::toNativeSeparators(target)});
 }
 
 QTEST_GUILESS_MAIN(BuiltinExportTest)
