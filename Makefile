@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: run test bench tidy deps build clean windows test-windows
+.PHONY: run test bench tidy deps build clean package windows test-windows
 
 deps:
 	@sh scripts/install-deps
@@ -25,6 +25,17 @@ bench: deps
 	cmake --build build-bench -j $(JOBS) --target velmora
 	cmake --build build-bench --target bench
 
+# The .deb: a release build of the installed layout, without tests, hardened with Debian's own
+# build flags, packed by CPack into build-pkg/velmora_<version>_amd64.deb.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package: deps
+	cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DVELMORA_LAYOUT=Installed \
+		-DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_ARGS)
+	cmake --build build-pkg -j $(JOBS)
+	cd build-pkg && cpack -G DEB
+
 # The Windows build (scripts/windows): WIN_QT=<folder> points at a toolchain folder other than the
 # unpacked ../shared/toolchains archive.
 windows:
@@ -41,4 +52,4 @@ tidy: build
 	run-clang-tidy -quiet -p $(BUILD) $$(git ls-files '*.cpp' | grep -E '^(app|engine|settings|reports|export|seams)/' | grep -v '/ax/')
 
 clean:
-	rm -rf $(BUILD) build-asan build-bench build-win
+	rm -rf $(BUILD) build-asan build-bench build-pkg build-win

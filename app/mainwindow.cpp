@@ -4,7 +4,6 @@
 #include "chartfilecommands.h"
 #include "configstore.h"
 #include "dialogs.h"
-#include "fixedpositions.h"
 #include "fixedpositiontable.h"
 #include "groupdetails.h"
 #include "groupingengine.h"
@@ -14,7 +13,10 @@
 #include "requirements.h"
 #include "requirementtable.h"
 #include "resultstable.h"
+#include "resultstablewidget.h"
+#include "seatadjuster.h"
 #include "settingsdialog.h"
+#include "settingssave.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -58,9 +60,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     state.groupConfigs = defaultGroupConfigs();
     ConfigStore::loadGroupConfiguration(state);
     refreshConstraintTable();
-    // The loader fills the table and construction refreshes it once more; both are harmless and
-    // keep the table in step with whatever the loader read.
-    refreshConstraintTable();
 
     connectWidgets();
     buildMenuBar();
@@ -81,7 +80,10 @@ void MainWindow::buildLayout()
     auto *topRow = new QHBoxLayout;
     auto *resultsBox = new QGroupBox(u"分组结果"_s, central);
     auto *resultsLayout = new QVBoxLayout(resultsBox);
-    resultsTable = new QTableWidget(resultsBox);
+    auto *adjustableTable = new ResultsTableWidget(resultsBox);
+    seatAdjuster = new SeatAdjuster(
+        state, adjustableTable, [this](const QString &line) { appendLog(line); }, this);
+    resultsTable = adjustableTable;
     resultsTable->setObjectName(u"resultsTable"_s);
     resultsLayout->addWidget(resultsTable);
     auto *logBox = new QGroupBox(u"系统日志"_s, central);
@@ -199,21 +201,7 @@ void MainWindow::appendLog(const QStringList &lines)
 
 void MainWindow::refreshConstraintTable()
 {
-    constraintTable->setRowCount(0);
-    auto addRow = [this](const QString &kind, const Constraint &constraint) {
-        QStringList names;
-        for (int person : constraint)
-            names.append(state.roster.nameOf(person));
-        const int row = constraintTable->rowCount();
-        constraintTable->insertRow(row);
-        constraintTable->setItem(row, 0, new QTableWidgetItem(kind));
-        constraintTable->setItem(row, 1, new QTableWidgetItem(names.join(u", "_s)));
-        constraintTable->setItem(row, 2, new QTableWidgetItem(u"待验证"_s));
-    };
-    for (const Constraint &constraint : std::as_const(state.mustTogether))
-        addRow(u"必须同组"_s, constraint);
-    for (const Constraint &constraint : std::as_const(state.mustSeparate))
-        addRow(u"不能同组"_s, constraint);
+    RequirementTable::fill(constraintTable, state);
 }
 
 bool MainWindow::saveGroupConfiguration()
@@ -274,12 +262,12 @@ void MainWindow::generateGroups()
             state, [this](const QString &line) { appendLog(line); },
             [this](const QString &text) { Dialogs::instance().warning(this, u"错误"_s, text); }, seedSource);
         state.currentGrouping = engine.run();
+        seatAdjuster->clearHistory();
         refreshResultsTable(resultsTable, state);
         busy.close();
         logMessage(u"分组生成完成"_s);
     } catch (const std::exception &error) {
-        Dialogs::instance().critical(this, u"错误"_s,
-                                     u"生成分组时发生错误: %1"_s.arg(QString::fromUtf8(error.what())));
+        Dialogs::instance().critical(this, u"错误"_s, u"生成分组时发生错误: %1"_s.arg(exceptionText(error)));
     } catch (...) {
         Dialogs::instance().critical(this, u"错误"_s, u"生成分组时发生未知错误"_s);
     }
@@ -319,21 +307,23 @@ void MainWindow::showGroupDetails(int row, int column)
 void MainWindow::showSettingsDialog()
 {
     SettingsDialog dialog(state, this);
-    connect(&dialog, &SettingsDialog::saveRequested, this, [this, &dialog] {
-        const Roster previous = state.roster;
-        dialog.saveToState();
-        if (!ConfigStore::saveRosterAndStyle(state, dialog.customStylePath()))
-            reportConfigWriteFailure();
-        appendLog(ConfigStore::rebuildNameMaps(state));
-        // Fixed positions follow their students to the new numbers; requirements are emptied below.
-        appendLog(FixedPositions::followRoster(state, previous));
-        dialog.accept();
-        resetAll();
-        // Written after the renumbering and the reset, so the file never pairs old numbers with
-        // the new roster.
-        saveGroupConfiguration();
-    });
+    connect(&dialog, &SettingsDialog::saveRequested, this, [this, &dialog] { applySettings(dialog); });
     dialog.exec();
+}
+
+void MainWindow::applySettings(SettingsDialog &dialog)
+{
+    const Roster previous = state.roster;
+    dialog.saveToState();
+    const SavedSettings saved = saveSettings(state, previous, dialog.customStylePath());
+    if (!saved.written)
+        reportConfigWriteFailure();
+    appendLog(saved.mappingLine);
+    dialog.accept();
+    // The persons may have been renumbered, so nothing that names them by number may stay.
+    resetAll();
+    // After the reset, which clears the panel: a fixed seat that vanished must not go unnoticed.
+    appendLog(saved.droppedFixedPositions);
 }
 
 void MainWindow::updateFixedPositionTable(QTableWidget *table)
@@ -362,13 +352,8 @@ void MainWindow::exportSeatingPlan()
 void MainWindow::newFile()
 {
     state.currentGrouping = ChartFileCommands::blankGrouping();
-    resultsTable->setRowCount(0);
-    resultsTable->setRowCount(9);
-    for (int row = 0; row < 9; ++row) {
-        resultsTable->setItem(row, 0, new QTableWidgetItem(u"组 %1"_s.arg(row + 1)));
-        for (int column = 1; column <= 6; ++column)
-            resultsTable->setItem(row, column, new QTableWidgetItem(QString()));
-    }
+    seatAdjuster->clearHistory();
+    showBlankResultsTable(resultsTable, int(state.currentGrouping.size()));
     chartFiles(this).saveBlankChart();
 }
 
@@ -387,6 +372,7 @@ void MainWindow::saveAs()
 void MainWindow::resetAll()
 {
     state.currentGrouping.clear();
+    seatAdjuster->clearHistory();
     state.mustTogether.clear();
     state.mustSeparate.clear();
     constraintTable->setRowCount(0);

@@ -15,9 +15,13 @@ class QTextEdit;
 
 namespace Velmora {
 
+class SeatAdjuster;
+
 // The one window of the program. It owns the whole state of a run and the widgets; every command
 // is a slot, and the work behind a slot is done by units of the other layers that take the state
 // as input and hand back a result or log lines.
+class SettingsDialog;
+
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -50,6 +54,8 @@ public:
     QLineEdit *constraintNamesEdit = nullptr;
     QLabel *statusLabel = nullptr;
     QMenu *fileMenu = nullptr;
+    // Drag adjustments of the results table with their undo history.
+    SeatAdjuster *seatAdjuster = nullptr;
 
     QPushButton *addConstraintButton = nullptr;
     QPushButton *removeConstraintButton = nullptr;
@@ -82,6 +88,7 @@ private:
     void buildLayout();
     void buildMenuBar();
     void connectWidgets();
+    void applySettings(SettingsDialog &dialog);
     void reportConfigWriteFailure();
 };
 

@@ -4,6 +4,7 @@
 #include <QPair>
 
 #include <algorithm>
+#include <random>
 
 using namespace Qt::StringLiterals;
 
@@ -19,7 +20,40 @@ QString num(int value)
 constexpr int MaxLeaderRounds = 50;
 constexpr int MaxBoarderRounds = 100;
 
+// A list consumed from the front.
+struct PersonQueue
+{
+    QList<int> items;
+    qsizetype head = 0;
+    bool isEmpty() const { return head >= items.size(); }
+    int take() { return items.at(head++); }
+};
+
 } // namespace
+
+struct GroupingEngine::RunState
+{
+    explicit RunState(int personCount) : unassigned(std::size_t(personCount) + 1, true)
+    {
+        unassigned[0] = false;
+    }
+
+    void markAssigned(PersonId p)
+    {
+        if (p >= 1 && std::size_t(p) < unassigned.size())
+            unassigned[std::size_t(p)] = false;
+    }
+    bool isFixed(PersonId p) const { return fixedSet.contains(p); }
+    bool isImmovable(PersonId p) const { return immovable.contains(p); }
+
+    std::vector<bool> unassigned; // by PersonId
+    QSet<int> fixedSet;
+    QSet<int> requirementGroups; // group indices 0..9
+    QSet<int> immovable;
+    PersonQueue boys;
+    PersonQueue girls;
+    std::mt19937 random;
+};
 
 GroupingEngine::GroupingEngine(const ClassState &input, LogSink log, WarningSink warning, SeedSource seeds)
     : input(input), logSink(std::move(log)), warningSink(std::move(warning)),
@@ -63,16 +97,11 @@ bool GroupingEngine::isBoarder(PersonId p) const
     return input.roster.boarderNames.contains(nameOf(p));
 }
 
-int GroupingEngine::positionOfIndex(int index) const
-{
-    return int(enabled.indexOf(index));
-}
-
 int GroupingEngine::positionOfNumber(int number) const
 {
     if (number < 1 || number > GroupCount)
         return -1;
-    return positionOfIndex(number - 1);
+    return int(enabled.indexOf(number - 1));
 }
 
 int GroupingEngine::firstEmptySeat(int position) const
@@ -80,30 +109,42 @@ int GroupingEngine::firstEmptySeat(int position) const
     return int(working.at(position).indexOf(0));
 }
 
-int GroupingEngine::positionOfPerson(PersonId p) const
+bool GroupingEngine::holdsSeat(const Seat &seat) const
 {
-    for (int pos = 0; pos < working.size(); ++pos) {
-        if (working.at(pos).contains(p))
-            return pos;
-    }
-    return -1;
+    return seat.group >= 0 && seat.group < working.size() && seat.seat >= 0 &&
+           seat.seat < working.at(seat.group).size();
 }
 
-void GroupingEngine::markAssigned(PersonId p)
+GroupingEngine::Seat GroupingEngine::seatOf(PersonId p) const
 {
-    if (p >= 1 && p <= personCount)
-        unassigned[std::size_t(p)] = false;
+    for (int group = 0; group < working.size(); ++group) {
+        const qsizetype seat = working.at(group).indexOf(p);
+        if (seat >= 0)
+            return {group, int(seat)};
+    }
+    return {};
+}
+
+GroupingEngine::Seat GroupingEngine::fixedTarget(const QPair<int, int> &fixed) const
+{
+    const int group = positionOfNumber(fixed.first);
+    return group < 0 ? Seat() : Seat{group, fixed.second - 1};
+}
+
+QList<int> GroupingEngine::leaderSeats(int position) const
+{
+    QList<int> seats;
+    const QList<int> &group = working.at(position);
+    for (int i = 0; i < group.size(); ++i) {
+        if (group.at(i) != 0 && isLeader(group.at(i)))
+            seats.append(i);
+    }
+    return seats;
 }
 
 Grouping GroupingEngine::run()
 {
     working.clear();
-    fixedSet.clear();
-    requirementGroups.clear();
-    immovable.clear();
-    boysQueue = {};
-    girlsQueue = {};
-
     if (enabled.isEmpty()) {
         if (warningSink)
             warningSink(u"没有启用的分组"_s);
@@ -112,30 +153,29 @@ Grouping GroupingEngine::run()
 
     for (int index : enabled)
         working.append(QList<int>(qMax(0, input.groupConfigs.at(index).total), 0));
-    unassigned.assign(std::size_t(personCount) + 1, true);
-    unassigned[0] = false;
-    random.seed(nextSeed());
+    RunState state(personCount);
+    state.random.seed(nextSeed());
 
-    placeFixedPositions();
-    seatRequirementGroups();
-    buildGenderLists();
-    fillTargeted(girlsQueue, false);
-    fillTargeted(boysQueue, true);
-    fillRemaining(girlsQueue, false);
-    fillRemaining(boysQueue, true);
-    seatLeaders();
-    resolveLeaderConflicts();
-    arrangeGenderOrder();
-    buildImmovableSet();
-    separateRequirements();
-    balanceBoarders();
+    placeFixedPositions(state);
+    seatRequirementGroups(state);
+    buildGenderLists(state);
+    fillTargeted(state, false);
+    fillTargeted(state, true);
+    fillRemaining(state, false);
+    fillRemaining(state, true);
+    seatLeaders(state);
+    resolveLeaderConflicts(state);
+    arrangeGenderOrder(state);
+    buildImmovableSet(state);
+    separateRequirements(state);
+    balanceBoarders(state);
     optimizeFixedPositions();
     validate();
     handBack();
     return working;
 }
 
-void GroupingEngine::placeFixedPositions()
+void GroupingEngine::placeFixedPositions(RunState &run)
 {
     const FixedPositionMap &fixed = input.fixedPositions;
     QList<int> order = fixed.keys();
@@ -146,35 +186,34 @@ void GroupingEngine::placeFixedPositions()
         const int g = fixed.value(p).first;
         const int s = fixed.value(p).second;
         log(u"处理固定位置: %1 到组%2座位%3"_s.arg(nameOf(p), num(g), num(s)));
-        const int pos = positionOfNumber(g);
-        if (pos < 0) {
+        const Seat target = fixedTarget(fixed.value(p));
+        if (!target.exists()) {
             log(u"错误: 组%1未启用或索引无效"_s.arg(g));
             continue;
         }
-        QList<int> &seats = working[pos];
-        if (s < 1 || s > seats.size()) {
+        if (!holdsSeat(target)) {
             log(u"错误: 座位位置%1超出范围(1-%2)"_s.arg(num(s), num(input.groupConfigs.at(g - 1).total)));
             continue;
         }
-        const int holder = seats.at(s - 1);
+        const int holder = working.at(target.group).at(target.seat);
         if (holder != 0) {
             log(u"错误: 座位%1已被固定位置人员 %2 占用，无法放置 %3"_s.arg(num(s), nameOf(holder),
                                                                            nameOf(p)));
             continue;
         }
-        seats[s - 1] = p;
-        fixedSet.insert(p);
-        markAssigned(p);
+        working[target.group][target.seat] = p;
+        run.fixedSet.insert(p);
+        run.markAssigned(p);
         log(u"成功分配固定位置: %1 到组%2座位%3"_s.arg(nameOf(p), num(g), num(s)));
     }
 }
 
-void GroupingEngine::seatRequirementGroups()
+void GroupingEngine::seatRequirementGroups(RunState &run)
 {
     QList<int> freeGroups = enabled;
-    std::shuffle(freeGroups.begin(), freeGroups.end(), random);
+    std::shuffle(freeGroups.begin(), freeGroups.end(), run.random);
     qsizetype nextFree = 0;
-    QSet<int> seatedHere;
+    QSet<int> seatedByRequirements;
 
     for (const Constraint &requirement : input.mustTogether) {
         if (nextFree >= freeGroups.size()) {
@@ -182,16 +221,21 @@ void GroupingEngine::seatRequirementGroups()
             return;
         }
         const int index = freeGroups.at(nextFree++);
-        requirementGroups.insert(index);
-        QList<int> &seats = working[positionOfIndex(index)];
+        run.requirementGroups.insert(index);
+        QList<int> &seats = working[enabled.indexOf(index)];
         qsizetype cursor = 0;
+        QSet<int> named;
         for (int member : requirement) {
-            if (fixedSet.contains(member)) {
+            // A name typed twice is one person, who has had their turn.
+            if (named.contains(member))
+                continue;
+            named.insert(member);
+            if (run.isFixed(member)) {
                 log(u"人员 %1 已被固定位置占用，跳过要求分配"_s.arg(nameOf(member)));
                 continue;
             }
             // A person named by two requirements would otherwise stand twice in the grouping.
-            if (seatedHere.contains(member)) {
+            if (seatedByRequirements.contains(member)) {
                 log(u"人员 %1 已被其他要求组分配，跳过要求分配"_s.arg(nameOf(member)));
                 continue;
             }
@@ -202,27 +246,28 @@ void GroupingEngine::seatRequirementGroups()
                 break;
             }
             seats[cursor++] = member;
-            seatedHere.insert(member);
-            markAssigned(member);
+            seatedByRequirements.insert(member);
+            run.markAssigned(member);
         }
     }
 }
 
-void GroupingEngine::buildGenderLists()
+void GroupingEngine::buildGenderLists(RunState &run)
 {
     for (int p = 1; p <= personCount; ++p) {
-        if (unassigned[std::size_t(p)])
-            (isBoy(p) ? boysQueue : girlsQueue).items.append(p);
+        if (run.unassigned[std::size_t(p)])
+            (isBoy(p) ? run.boys : run.girls).items.append(p);
     }
-    std::shuffle(boysQueue.items.begin(), boysQueue.items.end(), random);
-    std::shuffle(girlsQueue.items.begin(), girlsQueue.items.end(), random);
+    std::shuffle(run.boys.items.begin(), run.boys.items.end(), run.random);
+    std::shuffle(run.girls.items.begin(), run.girls.items.end(), run.random);
 }
 
-void GroupingEngine::fillTargeted(PersonQueue &queue, bool boys)
+void GroupingEngine::fillTargeted(RunState &run, bool boys)
 {
+    PersonQueue &queue = boys ? run.boys : run.girls;
     for (int pos = 0; pos < working.size() && !queue.isEmpty(); ++pos) {
         const int index = enabled.at(pos);
-        if (requirementGroups.contains(index))
+        if (run.requirementGroups.contains(index))
             continue;
         const GroupConfig &config = input.groupConfigs.at(index);
         const auto seatedAlready = std::count_if(working.at(pos).cbegin(), working.at(pos).cend(),
@@ -240,8 +285,9 @@ void GroupingEngine::fillTargeted(PersonQueue &queue, bool boys)
     }
 }
 
-void GroupingEngine::fillRemaining(PersonQueue &queue, bool boys)
+void GroupingEngine::fillRemaining(RunState &run, bool boys)
 {
+    PersonQueue &queue = boys ? run.boys : run.girls;
     const QString text = boys ? u"分配剩余男生 %1 到组%2座位%3"_s : u"分配剩余女生 %1 到组%2座位%3"_s;
     while (!queue.isEmpty()) {
         bool seatedAny = false;
@@ -261,7 +307,7 @@ void GroupingEngine::fillRemaining(PersonQueue &queue, bool boys)
     }
 }
 
-void GroupingEngine::seatLeaders()
+void GroupingEngine::seatLeaders(RunState &run)
 {
     // The set's own order changes from process to process with Qt's hash seed; ascending
     // numbers keep a seeded run reproducible.
@@ -275,21 +321,19 @@ void GroupingEngine::seatLeaders()
 
     QList<int> pending;
     for (int p : std::as_const(leaders)) {
-        if (isSeated(p))
+        if (seatOf(p).exists())
             log(u"组长 %1 已被分配"_s.arg(nameOf(p)));
         else
             pending.append(p);
     }
-    std::shuffle(pending.begin(), pending.end(), random);
+    std::shuffle(pending.begin(), pending.end(), run.random);
 
     QList<bool> hasLeader(working.size(), false);
     for (int pos = 0; pos < working.size(); ++pos) {
-        for (int p : working.at(pos)) {
-            if (p != 0 && isLeader(p)) {
-                hasLeader[pos] = true;
-                log(u"组%1 已有组长: %2"_s.arg(num(pos + 1), nameOf(p)));
-                break;
-            }
+        const QList<int> seats = leaderSeats(pos);
+        if (!seats.isEmpty()) {
+            hasLeader[pos] = true;
+            log(u"组%1 已有组长: %2"_s.arg(num(pos + 1), nameOf(working.at(pos).at(seats.first()))));
         }
     }
 
@@ -304,7 +348,7 @@ void GroupingEngine::seatLeaders()
         }
         const int p = pending.at(next++);
         working[pos][seat] = p;
-        markAssigned(p);
+        run.markAssigned(p);
         hasLeader[pos] = true;
         log(u"分配组长 %1 到组%2座位%3"_s.arg(nameOf(p), num(pos + 1), num(seat + 1)));
     }
@@ -316,94 +360,81 @@ void GroupingEngine::seatLeaders()
     }
 }
 
-template <typename Attempt>
-bool GroupingEngine::forEachMovableOverfullLeader(const QList<QList<int>> &leaderSeats,
-                                                  const QList<int> &overfull, Attempt &&attempt)
+QList<GroupingEngine::Seat> GroupingEngine::movableLeaders(const RunState &run,
+                                                           const QList<int> &overfull) const
 {
     // Over-full groups in order, their leaders in seat order; fixed leaders never move.
+    QList<Seat> movable;
     for (int from : overfull) {
-        for (int seat : leaderSeats.at(from)) {
-            const int leader = working.at(from).at(seat);
-            if (!isFixed(leader) && attempt(from, seat, leader))
-                return true;
+        for (int seat : leaderSeats(from)) {
+            if (!run.isFixed(working.at(from).at(seat)))
+                movable.append({from, seat});
         }
     }
-    return false;
+    return movable;
 }
 
-bool GroupingEngine::moveOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
-                                        const QList<int> &leaderless)
+bool GroupingEngine::moveOverfullLeader(const QList<Seat> &movable, const QList<int> &leaderless)
 {
-    return forEachMovableOverfullLeader(leaderSeats, overfull, [&](int from, int seat, int leader) {
+    for (const Seat &from : movable) {
+        const int leader = working.at(from.group).at(from.seat);
         for (int to : leaderless) {
             const int target = firstEmptySeat(to);
             if (target < 0)
                 continue;
             working[to][target] = leader;
-            working[from][seat] = 0;
-            log(u"解决组长冲突: 将组长 %1 从组%2 移动到组%3"_s.arg(nameOf(leader), num(from + 1),
+            working[from.group][from.seat] = 0;
+            log(u"解决组长冲突: 将组长 %1 从组%2 移动到组%3"_s.arg(nameOf(leader), num(from.group + 1),
                                                                    num(to + 1)));
             return true;
         }
-        return false;
-    });
+    }
+    return false;
 }
 
-bool GroupingEngine::swapOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
+bool GroupingEngine::swapOverfullLeader(const RunState &run, const QList<Seat> &movable,
                                         const QList<int> &leaderless)
 {
-    return forEachMovableOverfullLeader(leaderSeats, overfull, [&](int from, int seat, int leader) {
+    for (const Seat &from : movable) {
+        const int leader = working.at(from.group).at(from.seat);
         for (int to : leaderless) {
             const QList<int> &seats = working.at(to);
             for (int i = 0; i < seats.size(); ++i) {
                 const int q = seats.at(i);
-                if (q == 0 || isLeader(q) || isFixed(q) || !sameGender(q, leader))
+                if (q == 0 || isLeader(q) || run.isFixed(q) || !sameGender(q, leader))
                     continue;
                 working[to][i] = leader;
-                working[from][seat] = q;
+                working[from.group][from.seat] = q;
                 log(u"解决组长冲突(交换): 将组长 %1 从组%2 与组%3的 %4 交换"_s.arg(
-                    nameOf(leader), num(from + 1), num(to + 1), nameOf(q)));
+                    nameOf(leader), num(from.group + 1), num(to + 1), nameOf(q)));
                 return true;
             }
         }
-        return false;
-    });
+    }
+    return false;
 }
 
-void GroupingEngine::resolveLeaderConflicts()
+void GroupingEngine::resolveLeaderConflicts(const RunState &run)
 {
-    const auto leaderSeatsNow = [this]() {
-        QList<QList<int>> leaderSeats(working.size());
-        for (int pos = 0; pos < working.size(); ++pos) {
-            const QList<int> &seats = working.at(pos);
-            for (int i = 0; i < seats.size(); ++i) {
-                if (seats.at(i) != 0 && isLeader(seats.at(i)))
-                    leaderSeats[pos].append(i);
-            }
-        }
-        return leaderSeats;
-    };
-
     for (int round = 0; round < MaxLeaderRounds; ++round) {
-        const QList<QList<int>> leaderSeats = leaderSeatsNow();
         QList<int> overfull;
         QList<int> leaderless;
-        for (int pos = 0; pos < leaderSeats.size(); ++pos) {
-            if (leaderSeats.at(pos).size() >= 2)
+        for (int pos = 0; pos < working.size(); ++pos) {
+            const qsizetype leaders = leaderSeats(pos).size();
+            if (leaders >= 2)
                 overfull.append(pos);
-            else if (leaderSeats.at(pos).isEmpty())
+            else if (leaders == 0)
                 leaderless.append(pos);
         }
         if (overfull.isEmpty() || leaderless.isEmpty())
             break;
-        if (!moveOverfullLeader(leaderSeats, overfull, leaderless) &&
-            !swapOverfullLeader(leaderSeats, overfull, leaderless))
+        const QList<Seat> movable = movableLeaders(run, overfull);
+        if (!moveOverfullLeader(movable, leaderless) && !swapOverfullLeader(run, movable, leaderless))
             break;
     }
 
-    const QList<QList<int>> leaderSeats = leaderSeatsNow();
-    for (int pos = 0; pos < leaderSeats.size(); ++pos) {
-        const auto count = leaderSeats.at(pos).size();
+    for (int pos = 0; pos < working.size(); ++pos) {
+        const qsizetype count = leaderSeats(pos).size();
         if (count == 0)
             log(u"警告: 经过冲突解决后，组%1 没有组长"_s.arg(pos + 1));
         else if (count >= 2)
@@ -411,7 +442,7 @@ void GroupingEngine::resolveLeaderConflicts()
     }
 }
 
-void GroupingEngine::arrangeGenderOrder()
+void GroupingEngine::arrangeGenderOrder(RunState &run)
 {
     log(u"进行最终性别分组排列..."_s);
     for (int pos = 0; pos < working.size(); ++pos) {
@@ -423,14 +454,13 @@ void GroupingEngine::arrangeGenderOrder()
             const int p = seats.at(i);
             if (p == 0)
                 continue;
-            if (isFixed(p))
+            if (run.isFixed(p))
                 arranged[i] = p;
             else
                 (isBoy(p) ? boys : girls).append(p);
         }
-        std::shuffle(boys.begin(), boys.end(), random);
-        std::shuffle(girls.begin(), girls.end(), random);
-
+        std::shuffle(boys.begin(), boys.end(), run.random);
+        std::shuffle(girls.begin(), girls.end(), run.random);
         qsizetype cursor = 0;
         const auto seatNext = [&](int p) {
             while (arranged.at(cursor) != 0)
@@ -475,18 +505,19 @@ void GroupingEngine::arrangeGenderOrder()
     }
 }
 
-void GroupingEngine::buildImmovableSet()
+void GroupingEngine::buildImmovableSet(RunState &run)
 {
-    immovable = fixedSet;
+    run.immovable = run.fixedSet;
     for (const QList<int> &seats : std::as_const(working)) {
         for (int p : seats) {
             if (p != 0 && isLeader(p))
-                immovable.insert(p);
+                run.immovable.insert(p);
         }
     }
 }
 
-bool GroupingEngine::separateMember(const Constraint &requirement, PersonId member, QHash<int, int> &where)
+bool GroupingEngine::separateMember(RunState &run, const Constraint &requirement, PersonId member,
+                                    QHash<int, int> &where)
 {
     const int own = where.value(member);
     QList<int> candidates;
@@ -494,7 +525,7 @@ bool GroupingEngine::separateMember(const Constraint &requirement, PersonId memb
         if (pos != own)
             candidates.append(pos);
     }
-    std::shuffle(candidates.begin(), candidates.end(), random);
+    std::shuffle(candidates.begin(), candidates.end(), run.random);
 
     for (int t : std::as_const(candidates)) {
         const bool taken = std::any_of(requirement.cbegin(), requirement.cend(), [&](int other) {
@@ -504,7 +535,7 @@ bool GroupingEngine::separateMember(const Constraint &requirement, PersonId memb
             continue;
         QList<int> partners;
         for (int q : working.at(t)) {
-            if (q != 0 && sameGender(q, member) && !isImmovable(q))
+            if (q != 0 && sameGender(q, member) && !run.isImmovable(q))
                 partners.append(q);
         }
         if (partners.isEmpty())
@@ -527,7 +558,41 @@ bool GroupingEngine::separateMember(const Constraint &requirement, PersonId memb
     return false;
 }
 
-void GroupingEngine::separateRequirements()
+bool GroupingEngine::separateRequirement(RunState &run, const Constraint &requirement, QHash<int, int> &where)
+{
+    // Members who sit nowhere are with nobody, so they take no part; a name typed twice is one
+    // person, who is never apart from themselves.
+    QMap<int, QList<int>> byPosition;
+    for (int member : requirement) {
+        const auto it = where.constFind(member);
+        if (it == where.cend())
+            continue;
+        QList<int> &members = byPosition[it.value()];
+        if (!members.contains(member))
+            members.append(member);
+    }
+
+    bool changed = false;
+    for (const QList<int> &members : std::as_const(byPosition)) {
+        for (qsizetype i = 1; i < members.size(); ++i) {
+            const int member = members.at(i);
+            if (run.isImmovable(member)) {
+                log(u"警告: 人员 %1 在不可移动位置，无法移动以满足不能同组要求"_s.arg(nameOf(member)));
+                continue;
+            }
+            // One member leaves a crowded position per pass. The exchange has changed which
+            // positions are free of this requirement, so the rest are grouped again in the next
+            // pass from where everybody sits by then.
+            if (separateMember(run, requirement, member, where)) {
+                changed = true;
+                break;
+            }
+        }
+    }
+    return changed;
+}
+
+void GroupingEngine::separateRequirements(RunState &run)
 {
     log(u"处理不能同组要求..."_s);
     QHash<int, int> where;
@@ -538,40 +603,17 @@ void GroupingEngine::separateRequirements()
         }
     }
 
-    bool changed = true;
-    for (int pass = 0; changed; ++pass) {
-        if (pass == MaxSeparationPasses) {
-            log(u"警告: 不能同组要求调整达到上限，停止调整"_s);
-            break;
-        }
-        changed = false;
-        for (const Constraint &requirement : input.mustSeparate) {
-            // Members who sit nowhere are with nobody, so they take no part.
-            QMap<int, QList<int>> byPosition;
-            for (int member : requirement) {
-                const auto it = where.constFind(member);
-                if (it != where.cend())
-                    byPosition[it.value()].append(member);
-            }
-            for (const QList<int> &members : std::as_const(byPosition)) {
-                for (qsizetype i = 1; i < members.size(); ++i) {
-                    const int member = members.at(i);
-                    if (isImmovable(member)) {
-                        log(u"警告: 人员 %1 在不可移动位置，无法移动以满足不能同组要求"_s.arg(
-                            nameOf(member)));
-                        continue;
-                    }
-                    if (separateMember(requirement, member, where)) {
-                        changed = true;
-                        break;
-                    }
-                }
-            }
-        }
+    for (int pass = 0; pass < MaxSeparationPasses; ++pass) {
+        bool changed = false;
+        for (const Constraint &requirement : input.mustSeparate)
+            changed = separateRequirement(run, requirement, where) || changed;
+        if (!changed)
+            return;
     }
+    log(u"警告: 不能同组要求调整达到上限，停止调整"_s);
 }
 
-void GroupingEngine::balanceBoarders()
+void GroupingEngine::balanceBoarders(const RunState &run)
 {
     log(u"平衡外宿生分布（不移动组长）..."_s);
     QList<int> counts(working.size(), 0);
@@ -601,11 +643,11 @@ void GroupingEngine::balanceBoarders()
         const QList<int> &to = working.at(emptiest);
         for (int i = 0; i < from.size() && partnerSeat < 0; ++i) {
             const int b = from.at(i);
-            if (b == 0 || !isBoarder(b) || isImmovable(b))
+            if (b == 0 || !isBoarder(b) || run.isImmovable(b))
                 continue;
             for (int j = 0; j < to.size(); ++j) {
                 const int q = to.at(j);
-                if (q != 0 && !isBoarder(q) && !isImmovable(q) && sameGender(q, b)) {
+                if (q != 0 && !isBoarder(q) && !run.isImmovable(q) && sameGender(q, b)) {
                     boarderSeat = i;
                     partnerSeat = j;
                     break;
@@ -632,23 +674,21 @@ void GroupingEngine::validate()
         const int p = it.key();
         const int g = it.value().first;
         const int s = it.value().second;
-        const int pos = positionOfNumber(g);
-        if (pos < 0)
+        const Seat target = fixedTarget(it.value());
+        if (!target.exists())
             continue;
         // A seat number past the group's seats can never hold anyone: it fails like any other.
-        const QList<int> &seats = working.at(pos);
-        if (s >= 1 && s <= seats.size() && seats.at(s - 1) == p) {
+        if (holdsSeat(target) && working.at(target.group).at(target.seat) == p) {
             log(u"✓ 固定位置验证通过: %1 在组%2座位%3"_s.arg(nameOf(p), num(g), num(s)));
             continue;
         }
-        const int actual = positionOfPerson(p);
-        const QString where = actual >= 0 ? num(actual + 1) : u"未分配"_s;
+        const Seat actual = seatOf(p);
+        const QString where = actual.exists() ? num(actual.group + 1) : u"未分配"_s;
         log(u"✗ 固定位置验证失败: %1 应该在组%2座位%3，实际在组%4"_s.arg(nameOf(p), num(g), num(s), where));
     }
 
     for (int pos = 0; pos < working.size(); ++pos) {
-        const auto leaders = std::count_if(working.at(pos).cbegin(), working.at(pos).cend(),
-                                           [this](int p) { return p != 0 && isLeader(p); });
+        const qsizetype leaders = leaderSeats(pos).size();
         if (leaders == 1)
             log(u"✓ 组长分配验证通过: 组%1 有1个组长"_s.arg(pos + 1));
         else if (leaders == 0)
@@ -674,11 +714,9 @@ QString GroupingEngine::seatKey(int group, int seat)
 
 bool GroupingEngine::swapWithinGroup(int group, int seatA, int seatB)
 {
-    if (group < 0 || group >= working.size())
+    if (!holdsSeat({group, seatA}) || !holdsSeat({group, seatB}))
         return false;
     QList<int> &seats = working[group];
-    if (seatA < 0 || seatA >= seats.size() || seatB < 0 || seatB >= seats.size())
-        return false;
     std::swap(seats[seatA], seats[seatB]);
     log(u"组内交换: 位置%1 ↔ 位置%2"_s.arg(num(seatA + 1), num(seatB + 1)));
     return true;
@@ -686,9 +724,7 @@ bool GroupingEngine::swapWithinGroup(int group, int seatA, int seatB)
 
 bool GroupingEngine::swapAcrossGroups(int groupA, int seatA, int groupB, int seatB)
 {
-    if (groupA < 0 || groupA >= working.size() || groupB < 0 || groupB >= working.size())
-        return false;
-    if (seatA < 0 || seatA >= working.at(groupA).size() || seatB < 0 || seatB >= working.at(groupB).size())
+    if (!holdsSeat({groupA, seatA}) || !holdsSeat({groupB, seatB}))
         return false;
     const int a = working.at(groupA).at(seatA);
     const int b = working.at(groupB).at(seatB);
@@ -705,86 +741,82 @@ bool GroupingEngine::swapAcrossGroups(int groupA, int seatA, int groupB, int sea
 
 QList<SwapStep> GroupingEngine::findSwapPath(int fromGroup, int fromSeat, int toGroup, int toSeat) const
 {
-    if (fromGroup < 0 || fromGroup >= working.size() || fromSeat < 0 ||
-        fromSeat >= working.at(fromGroup).size())
+    const Seat from{fromGroup, fromSeat};
+    if (!holdsSeat(from))
         return {};
+    const Seat to{toGroup, toSeat};
+    return rebuildPath(searchSeats(blockedSeats(to), from, to));
+}
 
-    // Every step carries the same person, so a cross-group exchange is allowed exactly when the
-    // seat reached holds someone of the mover's gender.
-    const bool moverIsBoy = isBoy(working.at(fromGroup).at(fromSeat));
-
+GroupingEngine::SeatFlags GroupingEngine::blockedSeats(const Seat &target) const
+{
     // A person already on their own fixed seat is never pushed along the path; only the target
     // itself may be such a seat.
-    const int groups = int(working.size());
-    auto blocked = std::vector<std::vector<bool>>(std::size_t(groups));
-    for (int g = 0; g < groups; ++g)
+    SeatFlags blocked(std::size_t(working.size()));
+    for (int g = 0; g < working.size(); ++g)
         blocked[std::size_t(g)].assign(std::size_t(working.at(g).size()), false);
     for (auto it = input.fixedPositions.cbegin(); it != input.fixedPositions.cend(); ++it) {
-        const int pos = positionOfNumber(it.value().first);
-        const int seat = it.value().second - 1;
-        if (pos >= 0 && seat >= 0 && seat < working.at(pos).size() && working.at(pos).at(seat) == it.key() &&
-            !(pos == toGroup && seat == toSeat))
-            blocked[std::size_t(pos)][std::size_t(seat)] = true;
+        const Seat seat = fixedTarget(it.value());
+        if (holdsSeat(seat) && working.at(seat.group).at(seat.seat) == it.key() && !(seat == target))
+            blocked[std::size_t(seat.group)][std::size_t(seat.seat)] = true;
     }
+    return blocked;
+}
+
+QList<GroupingEngine::SearchNode> GroupingEngine::searchSeats(const SeatFlags &blocked, const Seat &from,
+                                                              const Seat &to) const
+{
+    // Every step carries the same person, so a cross-group exchange is allowed exactly when the
+    // seat reached holds someone of the mover's gender.
+    const bool moverIsBoy = isBoy(working.at(from.group).at(from.seat));
     const auto isBlocked = [&blocked](int g, int i) { return bool(blocked[std::size_t(g)][std::size_t(i)]); };
+    const auto ofMoverGender = [&](int g, int i) { return isBoy(working.at(g).at(i)) == moverIsBoy; };
 
     // Open seats per group and gender let a scan skip groups that have nothing left to reach;
-    // without it every node would test every seat of the room.
+    // without them every node would test every seat of the room.
+    const int groups = int(working.size());
     std::vector<int> openSeats(std::size_t(groups), 0);
     std::vector<int> openOfMoverGender(std::size_t(groups), 0);
     for (int g = 0; g < groups; ++g) {
-        const QList<int> &seats = working.at(g);
-        for (int i = 0; i < seats.size(); ++i) {
+        for (int i = 0; i < working.at(g).size(); ++i) {
             if (isBlocked(g, i))
                 continue;
             ++openSeats[std::size_t(g)];
-            if (isBoy(seats.at(i)) == moverIsBoy)
+            if (ofMoverGender(g, i))
                 ++openOfMoverGender[std::size_t(g)];
         }
     }
 
-    struct Node
-    {
-        int group;
-        int seat;
-        qsizetype parent;
-    };
-    QList<Node> nodes; // the queue; taken nodes stay for the path
+    QList<SearchNode> nodes; // the queue; taken nodes stay for the path rebuild
     QSet<QString> visited;
     const auto enqueue = [&](int g, int i, qsizetype parent) {
-        nodes.append({g, i, parent});
+        nodes.append({{g, i}, parent});
         visited.insert(seatKey(g, i));
+        // The start may be the mover's own fixed seat, which the counts never held.
+        if (isBlocked(g, i))
+            return;
         --openSeats[std::size_t(g)];
-        if (isBoy(working.at(g).at(i)) == moverIsBoy)
+        if (ofMoverGender(g, i))
             --openOfMoverGender[std::size_t(g)];
     };
-    enqueue(fromGroup, fromSeat, -1);
+    enqueue(from.group, from.seat, -1);
 
     for (qsizetype head = 0; head < nodes.size(); ++head) {
-        const Node node = nodes.at(head);
-        if (node.group == toGroup && node.seat == toSeat) {
-            QList<SwapStep> path;
-            for (qsizetype n = head; nodes.at(n).parent >= 0; n = nodes.at(n).parent) {
-                const Node &from = nodes.at(nodes.at(n).parent);
-                path.prepend({from.group, from.seat, nodes.at(n).group, nodes.at(n).seat});
-            }
-            return path;
+        const Seat at = nodes.at(head).at;
+        if (at == to) {
+            nodes.resize(head + 1);
+            return nodes;
         }
-        const QList<int> &own = working.at(node.group);
-        for (int i = 0; i < own.size() && openSeats[std::size_t(node.group)] > 0; ++i) {
-            if (i == node.seat)
-                continue;
-            if (!isBlocked(node.group, i) && !visited.contains(seatKey(node.group, i)))
-                enqueue(node.group, i, head);
+        const QList<int> &own = working.at(at.group);
+        for (int i = 0; i < own.size() && openSeats[std::size_t(at.group)] > 0; ++i) {
+            if (i != at.seat && !isBlocked(at.group, i) && !visited.contains(seatKey(at.group, i)))
+                enqueue(at.group, i, head);
         }
         for (int j = 0; j < groups; ++j) {
-            if (j == node.group)
+            if (j == at.group)
                 continue;
-            const QList<int> &seats = working.at(j);
-            for (int i = 0; i < seats.size() && openOfMoverGender[std::size_t(j)] > 0; ++i) {
-                if (isBoy(seats.at(i)) != moverIsBoy)
-                    continue;
-                if (!isBlocked(j, i) && !visited.contains(seatKey(j, i)))
+            for (int i = 0; i < working.at(j).size() && openOfMoverGender[std::size_t(j)] > 0; ++i) {
+                if (ofMoverGender(j, i) && !isBlocked(j, i) && !visited.contains(seatKey(j, i)))
                     enqueue(j, i, head);
             }
         }
@@ -792,28 +824,33 @@ QList<SwapStep> GroupingEngine::findSwapPath(int fromGroup, int fromSeat, int to
     return {};
 }
 
+QList<SwapStep> GroupingEngine::rebuildPath(const QList<SearchNode> &nodes)
+{
+    QList<SwapStep> path;
+    if (nodes.isEmpty())
+        return path;
+    for (qsizetype n = nodes.size() - 1; nodes.at(n).parent >= 0; n = nodes.at(n).parent) {
+        const Seat &from = nodes.at(nodes.at(n).parent).at;
+        const Seat &to = nodes.at(n).at;
+        path.prepend({from.group, from.seat, to.group, to.seat});
+    }
+    return path;
+}
+
 bool GroupingEngine::movePerson(int person, int targetGroup, int targetSeat)
 {
-    int group = -1;
-    int seat = -1;
-    for (int g = 0; g < working.size() && group < 0; ++g) {
-        const qsizetype i = working.at(g).indexOf(person);
-        if (i >= 0) {
-            group = g;
-            seat = int(i);
-        }
-    }
-    if (group < 0) {
+    const Seat found = seatOf(person);
+    if (!found.exists()) {
         log(u"错误: 未找到人员 %1"_s.arg(nameOf(person)));
         return false;
     }
-    if (group == targetGroup && seat == targetSeat)
+    if (found == Seat{targetGroup, targetSeat})
         return true;
 
-    const QList<SwapStep> path = findSwapPath(group, seat, targetGroup, targetSeat);
+    const QList<SwapStep> path = findSwapPath(found.group, found.seat, targetGroup, targetSeat);
     if (path.isEmpty()) {
         log(u"错误: 无法找到从组%1位置%2到组%3位置%4的交换路径"_s.arg(
-            num(group + 1), num(seat + 1), num(targetGroup + 1), num(targetSeat + 1)));
+            num(found.group + 1), num(found.seat + 1), num(targetGroup + 1), num(targetSeat + 1)));
         return false;
     }
     for (const SwapStep &step : path) {
@@ -831,6 +868,7 @@ bool GroupingEngine::movePerson(int person, int targetGroup, int targetSeat)
 void GroupingEngine::optimizeFixedPositions()
 {
     log(u"开始优化固定位置分配..."_s);
+    // Built once, as the stage's rules say: later moves do not update it.
     QHash<int, QPair<int, int>> location;
     for (int pos = 0; pos < working.size(); ++pos) {
         const QList<int> &seats = working.at(pos);
@@ -854,17 +892,17 @@ void GroupingEngine::optimizeFixedPositions()
         }
         // The same reading of the group number as the placement and the validation; a disabled
         // group has no seat to carry anyone to.
-        const int pos = positionOfNumber(g);
-        if (pos < 0) {
+        const Seat target = fixedTarget(it.value());
+        if (!target.exists()) {
             log(u"固定位置分配失败: %1 到组%2位置%3"_s.arg(nameOf(p), num(g), num(s)));
             ++failures;
             continue;
         }
-        if (found.value() == qMakePair(pos, s - 1)) {
+        if (found.value() == qMakePair(target.group, target.seat)) {
             ++successes;
             continue;
         }
-        if (movePerson(p, pos, s - 1)) {
+        if (movePerson(p, target.group, target.seat)) {
             ++successes;
         } else {
             ++failures;

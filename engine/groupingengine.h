@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <functional>
-#include <random>
 #include <vector>
 
 namespace Velmora {
@@ -67,15 +66,24 @@ public:
     static constexpr int MaxSeparationPasses = 100;
 
 private:
-    // A list consumed from the front.
-    struct PersonQueue
+    // Everything a run builds and throws away; the stages receive it instead of sharing members.
+    struct RunState;
+
+    // A seat of the working grouping: position and seat index, both 0-based; -1 for none.
+    struct Seat
     {
-        QList<int> items;
-        qsizetype head = 0;
-        bool isEmpty() const { return head >= items.size(); }
-        int take() { return items.at(head++); }
-        qsizetype remaining() const { return items.size() - head; }
+        int group = -1;
+        int seat = -1;
+        bool exists() const { return group >= 0; }
+        bool operator==(const Seat &other) const { return group == other.group && seat == other.seat; }
     };
+    // One seat reached by the path search, with the index of the node it was reached from.
+    struct SearchNode
+    {
+        Seat at;
+        qsizetype parent;
+    };
+    using SeatFlags = std::vector<std::vector<bool>>;
 
     void log(const QString &line) const;
     std::uint32_t nextSeed();
@@ -85,37 +93,37 @@ private:
     bool sameGender(PersonId a, PersonId b) const { return isBoy(a) == isBoy(b); }
     bool isLeader(PersonId p) const;
     bool isBoarder(PersonId p) const;
-    bool isFixed(PersonId p) const { return fixedSet.contains(p); }
-    bool isImmovable(PersonId p) const { return immovable.contains(p); }
 
-    int positionOfIndex(int index) const;   // -1 when group index+1 is not enabled
-    int positionOfNumber(int number) const; // the same for a group number 1..10
+    int positionOfNumber(int number) const; // -1 when group `number` is not enabled
     int firstEmptySeat(int position) const;
-    int positionOfPerson(PersonId p) const; // first occurrence, -1 when nowhere
-    bool isSeated(PersonId p) const { return positionOfPerson(p) >= 0; }
-    void markAssigned(PersonId p);
+    bool holdsSeat(const Seat &seat) const;
+    Seat seatOf(PersonId p) const;                        // first occurrence
+    Seat fixedTarget(const QPair<int, int> &fixed) const; // group -1 when not enabled; seat unchecked
+    QList<int> leaderSeats(int position) const;
 
-    void placeFixedPositions();
-    void seatRequirementGroups();
-    void buildGenderLists();
-    void fillTargeted(PersonQueue &queue, bool boys);
-    void fillRemaining(PersonQueue &queue, bool boys);
-    void seatLeaders();
-    void resolveLeaderConflicts();
-    template <typename Attempt>
-    bool forEachMovableOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
-                                      Attempt &&attempt);
-    bool moveOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
-                            const QList<int> &leaderless);
-    bool swapOverfullLeader(const QList<QList<int>> &leaderSeats, const QList<int> &overfull,
-                            const QList<int> &leaderless);
-    void arrangeGenderOrder();
-    void buildImmovableSet();
-    void separateRequirements();
-    bool separateMember(const Constraint &requirement, PersonId member, QHash<int, int> &where);
-    void balanceBoarders();
+    void placeFixedPositions(RunState &run);
+    void seatRequirementGroups(RunState &run);
+    void buildGenderLists(RunState &run);
+    void fillTargeted(RunState &run, bool boys);
+    void fillRemaining(RunState &run, bool boys);
+    void seatLeaders(RunState &run);
+    void resolveLeaderConflicts(const RunState &run);
+    QList<Seat> movableLeaders(const RunState &run, const QList<int> &overfull) const;
+    bool moveOverfullLeader(const QList<Seat> &movable, const QList<int> &leaderless);
+    bool swapOverfullLeader(const RunState &run, const QList<Seat> &movable, const QList<int> &leaderless);
+    void arrangeGenderOrder(RunState &run);
+    void buildImmovableSet(RunState &run);
+    void separateRequirements(RunState &run);
+    bool separateRequirement(RunState &run, const Constraint &requirement, QHash<int, int> &where);
+    bool separateMember(RunState &run, const Constraint &requirement, PersonId member,
+                        QHash<int, int> &where);
+    void balanceBoarders(const RunState &run);
     void validate();
     void handBack();
+
+    SeatFlags blockedSeats(const Seat &target) const;
+    QList<SearchNode> searchSeats(const SeatFlags &blocked, const Seat &from, const Seat &to) const;
+    static QList<SwapStep> rebuildPath(const QList<SearchNode> &nodes);
 
     const ClassState input;
     const LogSink logSink;
@@ -127,14 +135,8 @@ private:
     std::vector<bool> leaderFlags; // by PersonId, 1..personCount
     std::vector<bool> boarderFlags;
 
+    // The seat operations work on it outside a run too, so it is the one piece of state kept.
     Grouping working;
-    std::vector<bool> unassigned;
-    QSet<int> fixedSet;
-    QSet<int> requirementGroups; // group indices 0..9
-    QSet<int> immovable;
-    PersonQueue boysQueue;
-    PersonQueue girlsQueue;
-    std::mt19937 random;
 };
 
 } // namespace Velmora

@@ -155,7 +155,7 @@ void SeatingExporter::exportWith(SpreadsheetBackend &backend, const QString &tem
         else
             fail(u"导出失败: %1"_s.arg(error.text()));
     } catch (const std::exception &error) {
-        fail(u"导出失败: %1"_s.arg(QString::fromLocal8Bit(error.what())));
+        fail(u"导出失败: %1"_s.arg(exceptionText(error)));
     } catch (...) {
         fail(u"导出失败: 未知错误"_s);
     }
@@ -163,7 +163,7 @@ void SeatingExporter::exportWith(SpreadsheetBackend &backend, const QString &tem
 
 void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
 {
-    static const QRegularExpression seatPattern(u"^\\d+-\\d+$"_s);
+    static const QRegularExpression seatPattern(u"^(\\d+)-(\\d+)$"_s);
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
     const SheetArea area = backend.usedArea();
     const Grouping &grouping = state.currentGrouping;
@@ -182,15 +182,15 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
                 cell->setText(today);
                 continue;
             }
+            // "$" also matches before one final line break, which is what Alt+Enter leaves behind
+            // a marker: the teacher sees "1-2", so the cell is a seat.
             const QRegularExpressionMatch match = seatPattern.match(*text);
-            // "$" also matches before a final line break; the whole text has to be the marker.
-            if (!match.hasMatch() || match.capturedLength() != text->size())
+            if (!match.hasMatch())
                 continue;
-            const qsizetype dash = text->indexOf(u'-');
             bool groupOk = false;
             bool seatOk = false;
-            const int group = text->left(dash).toInt(&groupOk);
-            const int seat = text->mid(dash + 1).toInt(&seatOk);
+            const int group = match.captured(1).toInt(&groupOk);
+            const int seat = match.captured(2).toInt(&seatOk);
             if (!groupOk || !seatOk || group < 1 || group > grouping.size() || seat < 1 ||
                 seat > grouping.at(group - 1).size()) {
                 cell->setText(QString());

@@ -37,4 +37,15 @@ int mustTogetherPosition(const Constraint &constraint, const PersonGroupMap &map
     return groupPositionOf(map, constraint.first());
 }
 
+int brokenCount(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,
+                const PersonGroupMap &map)
+{
+    int broken = 0;
+    for (const Constraint &constraint : mustTogether)
+        broken += mustTogetherBroken(constraint, map) ? 1 : 0;
+    for (const Constraint &constraint : mustSeparate)
+        broken += mustSeparateBroken(constraint, map) ? 1 : 0;
+    return broken;
+}
+
 } // namespace Velmora::RequirementRules

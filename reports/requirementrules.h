@@ -21,5 +21,9 @@ bool mustSeparateBroken(const Constraint &constraint, const PersonGroupMap &map)
 // it has none or the first member holds no seat.
 int mustTogetherPosition(const Constraint &constraint, const PersonGroupMap &map);
 
+// How many requirements of both lists are broken, judged as above.
+int brokenCount(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,
+                const PersonGroupMap &map);
+
 } // namespace RequirementRules
 } // namespace Velmora

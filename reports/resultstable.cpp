@@ -63,4 +63,15 @@ void refreshResultsTable(QTableWidget *table, const ClassState &state)
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 }
 
+void showBlankResultsTable(QTableWidget *table, int groups)
+{
+    table->setRowCount(0);
+    table->setRowCount(groups);
+    for (int row = 0; row < groups; ++row) {
+        table->setItem(row, 0, new QTableWidgetItem(u"组 %1"_s.arg(row + 1)));
+        for (int column = 1; column <= 6; ++column)
+            table->setItem(row, column, new QTableWidgetItem(QString()));
+    }
+}
+
 } // namespace Velmora

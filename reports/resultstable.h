@@ -10,4 +10,7 @@ namespace Velmora {
 // its group number, names coloured by gender, leaders bold, boarders on yellow.
 void refreshResultsTable(QTableWidget *table, const ClassState &state);
 
+// The table of a new, blank chart: rows "组 1" to "组 <groups>" with six empty member cells each.
+void showBlankResultsTable(QTableWidget *table, int groups);
+
 } // namespace Velmora

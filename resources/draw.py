@@ -115,3 +115,10 @@ if __name__ == "__main__":
     write_ico(os.path.join(HERE, "app_icon.ico"), [16, 32, 48, 64])
     with open(os.path.join(HERE, "about_image.png"), "wb") as f:
         f.write(png_bytes(about_picture()))
+    # The desktop menu of an installed package takes hicolor PNGs; 48 is the size menus look
+    # for first, 256 what launchers and software centres scale down from.
+    icons = os.path.join(HERE, "..", "packaging", "linux", "icons")
+    os.makedirs(icons, exist_ok=True)
+    for size in (48, 256):
+        with open(os.path.join(icons, "velmora-%d.png" % size), "wb") as f:
+            f.write(png_bytes(icon(size)))

@@ -54,4 +54,9 @@ bool Dialogs::isInstalled()
     return installed() != nullptr;
 }
 
+QString exceptionText(const std::exception &error)
+{
+    return QString::fromUtf8(error.what());
+}
+
 } // namespace Velmora

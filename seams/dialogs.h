@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <exception>
+
 class QWidget;
 
 namespace Velmora {
@@ -32,5 +34,9 @@ public:
     static void install(Dialogs *dialogs);
     static bool isInstalled();
 };
+
+// The text of an exception for a message box. The program's own exceptions carry UTF-8, and the
+// standard library's plain ASCII, which reads the same as UTF-8.
+QString exceptionText(const std::exception &error);
 
 } // namespace Velmora

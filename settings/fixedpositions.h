@@ -24,8 +24,8 @@ struct Remapped
 // name keep their own seats. Entries whose person is not in `after` are dropped.
 Remapped followRoster(const FixedPositionMap &positions, const Roster &before, const Roster &after);
 
-// Applies followRoster to the state, whose roster must already be the new one, and returns the
-// plain log lines for the dropped entries.
+// Applies followRoster to the state, whose name lists must already be the new ones (the maps may
+// still be the old), and returns the plain log lines for the dropped entries.
 QStringList followRoster(ClassState &state, const Roster &before);
 
 } // namespace FixedPositions

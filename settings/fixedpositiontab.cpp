@@ -99,18 +99,18 @@ void FixedPositionTab::addPosition()
     }
     const auto existing = state.fixedPositions.constFind(person);
     if (existing != state.fixedPositions.cend()) {
-        const QString question = u"%1 已被固定到组%2座位%3，是否替换为组%4座位%5?"_s.arg(name)
-                                     .arg(existing.value().first)
-                                     .arg(existing.value().second)
-                                     .arg(group)
-                                     .arg(seat);
+        // One arg() for all: a chained one would fill a "%2" inside the name too.
+        const QString question = u"%1 已被固定到组%2座位%3，是否替换为组%4座位%5?"_s.arg(
+            name, QString::number(existing.value().first), QString::number(existing.value().second),
+            QString::number(group), QString::number(seat));
         if (!dialogs.question(owner, u"确认"_s, question))
             return;
     }
     const PersonId occupant = FixedPositions::occupantOf(state.fixedPositions, group, seat, person);
     if (occupant != 0) {
         dialogs.warning(owner, u"错误"_s,
-                        u"组%1座位%2已被 %3 占用"_s.arg(group).arg(seat).arg(state.roster.nameOf(occupant)));
+                        u"组%1座位%2已被 %3 占用"_s.arg(QString::number(group), QString::number(seat),
+                                                        state.roster.nameOf(occupant)));
         return;
     }
 

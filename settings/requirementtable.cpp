@@ -4,6 +4,15 @@
 
 namespace Velmora::RequirementTable {
 
+void fill(QTableWidget *table, const ClassState &state)
+{
+    table->setRowCount(0);
+    for (const Constraint &entry : state.mustTogether)
+        appendRow(table, Requirements::Kind::MustTogether, entry, state.roster);
+    for (const Constraint &entry : state.mustSeparate)
+        appendRow(table, Requirements::Kind::MustSeparate, entry, state.roster);
+}
+
 void appendRow(QTableWidget *table, Requirements::Kind kind, const Constraint &entry, const Roster &roster)
 {
     const QStringList texts = Requirements::rowTexts(kind, entry, roster);

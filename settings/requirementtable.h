@@ -10,6 +10,9 @@ namespace Velmora {
 // The requirement panel's table operations behind addConstraint and removeConstraint.
 namespace RequirementTable {
 
+// Rebuilds the table from both requirement lists, must-together first.
+void fill(QTableWidget *table, const ClassState &state);
+
 // Appends the row of a new entry at the bottom, whatever its kind.
 void appendRow(QTableWidget *table, Requirements::Kind kind, const Constraint &entry, const Roster &roster);
 

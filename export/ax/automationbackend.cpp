@@ -133,8 +133,10 @@ std::unique_ptr<SpreadsheetCell> AutomationBackend::cell(int row, int column)
 void AutomationBackend::saveWorkbook(const QString &nativePath)
 {
     if (method == SaveMethod::Excel) {
+        // Excel's own failure text is not what the teacher should read: a save that did not
+        // happen leaves no file, and the size check after saving reports that.
         QList<QVariant> arguments{nativePath, xlOpenXmlWorkbook};
-        call(workbook.get(), "SaveAs(const QString&, int)", arguments);
+        workbook->dynamicCall("SaveAs(const QString&, int)", arguments);
         return;
     }
     saveWithWps(nativePath);

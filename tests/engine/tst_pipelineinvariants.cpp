@@ -100,6 +100,8 @@ class TestPipelineInvariants : public QObject
 
 private Q_SLOTS:
     void randomClasses_keepInvariants();
+    void repeatedName_sameAsNamedOnce_data();
+    void repeatedName_sameAsNamedOnce();
 };
 
 void TestPipelineInvariants::randomClasses_keepInvariants()
@@ -188,6 +190,36 @@ void TestPipelineInvariants::randomClasses_keepInvariants()
             QVERIFY2(again.log == outcome.log, context.constData());
         }
     }
+}
+
+void TestPipelineInvariants::repeatedName_sameAsNamedOnce_data()
+{
+    QTest::addColumn<bool>("together");
+    QTest::addColumn<Constraint>("once");
+    QTest::addColumn<Constraint>("repeated");
+
+    // Boys 1..4, girls 5..10.
+    QTest::newRow("mustTogether_repeatSkippedSilently")
+        << true << Constraint{1, 5, 2} << Constraint{1, 5, 1, 2};
+    QTest::newRow("mustSeparate_noneApartFromThemselves") << false << Constraint{1, 2} << Constraint{1, 2, 1};
+}
+
+// A name typed twice in one requirement is one person: the run is the one without the repeat.
+void TestPipelineInvariants::repeatedName_sameAsNamedOnce()
+{
+    QFETCH(bool, together);
+    QFETCH(Constraint, once);
+    QFETCH(Constraint, repeated);
+    ClassState state = Test::makeClass(4, 6);
+    for (int number = 1; number <= 3; ++number)
+        Test::enableGroup(state, number, 4);
+    QList<Constraint> &requirements = together ? state.mustTogether : state.mustSeparate;
+    requirements = {once};
+    const Outcome expected = runOnce(state, 7);
+    requirements = {repeated};
+    const Outcome actual = runOnce(state, 7);
+    QCOMPARE(actual.log, expected.log);
+    QCOMPARE(actual.grouping, expected.grouping);
 }
 
 QTEST_GUILESS_MAIN(TestPipelineInvariants)

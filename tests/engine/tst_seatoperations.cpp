@@ -208,6 +208,9 @@ void TestSeatOperations::findSwapPath_data()
     QTest::newRow("fixedPersonOnOwnSeat_notPassedThrough")
         << "1 5 0 | 6 2 3 7"
         << "2:2:2" << 0 << 0 << 1 << 3 << "0,0>1,2; 1,2>1,3";
+    // 男2 starts on his own fixed seat; the seats counted as open must not lose his.
+    QTest::newRow("startOnOwnFixedSeat_reachesLastSeat") << "0 2 0 0 0 0"
+                                                         << "2:1:2" << 0 << 1 << 0 << 5 << "0,1>0,5";
     QTest::newRow("fixedPersonElsewhere_passedThrough") << "1 5 0 | 6 2 3 7"
                                                         << "2:1:2" << 0 << 0 << 1 << 3 << "0,0>1,1; 1,1>1,3";
     QTest::newRow("fixedPersonOnTarget_reached") << "1 5 | 6 2"

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void cleanup() { setFileOpener({}); }
 
     void excel_recordsTheWholeSequence();
+    void excelSaveRaises_reportedAsMissingFile();
     void wps_triesServersInOrderAndSavesByName_data();
     void wps_triesServersInOrderAndSavesByName();
     void wpsSaveFallbacks_data();
@@ -175,6 +176,16 @@ void AutomationBackendTest::excel_recordsTheWholeSequence()
     QCOMPARE(plain, QStringList{u"检测到Microsoft Excel"_s});
     QCOMPARE(stamped, QStringList{u"座位表已导出到: "_s + nativeOutput});
     QCOMPARE(opened, QStringList{output});
+    verifyReleased(true);
+}
+
+void AutomationBackendTest::excelSaveRaises_reportedAsMissingFile()
+{
+    AxStandIn::script().liveProgIds = {u"Excel.Application"_s};
+    AxStandIn::script().raisingCalls = {u"Workbook:SaveAs(const QString&, int)"_s};
+    runExport();
+    QCOMPARE(boxes, QStringList{u"critical: 错误 / 导出失败: 文件保存失败，请检查路径和权限"_s});
+    QVERIFY(stamped.isEmpty());
     verifyReleased(true);
 }
 

@@ -78,6 +78,7 @@ private Q_SLOTS:
     void saveToState_takesEveryTabOver();
     void add_data();
     void add();
+    void add_percentInNameKeptInQuestion();
     void remove_selectedRows();
     void remove_duplicateNamesByNumber();
     void remove_nothingSelectedInforms();
@@ -318,6 +319,23 @@ void SettingsDialogTest::add()
     } else {
         QCOMPARE(tab->groupBox->value(), group);
     }
+}
+
+void SettingsDialogTest::add_percentInNameKeptInQuestion()
+{
+    ClassState state = classState();
+    state.roster.femaleNames.append(u"小%2"_s);
+    state.roster.rebuildNameMaps();
+    state.fixedPositions.insert(5, {2, 3});
+    SettingsDialog dialog(state);
+    FixedPositionTab *tab = dialog.fixedPositionTab;
+    dialogs.queueAnswer(false);
+    tab->nameEdit->setText(u"小%2"_s);
+    tab->groupBox->setValue(4);
+    tab->seatBox->setValue(5);
+    tab->addButton->click();
+    QCOMPARE(dialogs.transcript(),
+             QStringList{u"question: 确认 / 小%2 已被固定到组2座位3，是否替换为组4座位5?"_s});
 }
 
 void SettingsDialogTest::remove_selectedRows()

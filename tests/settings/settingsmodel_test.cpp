@@ -1,7 +1,11 @@
 #include "fixedpositions.h"
 #include "namelists.h"
 #include "requirements.h"
+#include "settingssave.h"
 
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -37,6 +41,7 @@ private Q_SLOTS:
     void followRoster();
     void followRoster_sameNameKeepsOwnSeat();
     void occupantOf_skipsThePersonBeingMoved();
+    void saveSettings_writesFollowedSeatsThenRenumbers();
 };
 
 void SettingsModelTest::parse_data()
@@ -223,6 +228,36 @@ void SettingsModelTest::occupantOf_skipsThePersonBeingMoved()
     QCOMPARE(FixedPositions::occupantOf(positions, 1, 1, 2), 5);
     QCOMPARE(FixedPositions::occupantOf(positions, 2, 3, 7), 0);
     QCOMPARE(FixedPositions::occupantOf(positions, 4, 4, 0), 0);
+}
+
+void SettingsModelTest::saveSettings_writesFollowedSeatsThenRenumbers()
+{
+    QTemporaryDir dir;
+    ClassState state;
+    state.configPath = dir.filePath(u"config.ini"_s);
+    state.roster = classRoster;
+    state.groupConfigs = defaultGroupConfigs();
+    state.fixedPositions = {{2, {1, 1}}, {3, {2, 2}}};
+    state.mustTogether = {{1, 4}};
+    const Roster previous = state.roster;
+    state.roster.maleNames = {u"陈新"_s, u"张伟"_s, u"王强"_s};
+    state.roster.femaleNames = {u"赵敏"_s};
+
+    const SavedSettings saved = saveSettings(state, previous, QString());
+    QVERIFY(saved.written);
+    QCOMPARE(saved.mappingLine, u"更新了姓名映射: 3 名男生, 1 名女生"_s);
+    QCOMPARE(saved.droppedFixedPositions, QStringList{u"已移除固定位置: 李娜 (不在名单中)"_s});
+    QCOMPARE(state.roster.nameToId.value(u"王强"_s), 3);
+    QSettings file(state.configPath, QSettings::IniFormat);
+    QCOMPARE(file.value(u"Male/Names"_s).toStringList(), state.roster.maleNames);
+    QCOMPARE(file.value(u"FixedPositions/List"_s).toStringList(), QStringList{u"3,1,1"_s});
+    // Emptying the requirements is the reset's business; the next save writes that.
+    QCOMPARE(file.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"1,4"_s});
+
+    // A directory in the file's place: nothing can be written.
+    QVERIFY(QDir(dir.path()).mkdir(u"blocked"_s));
+    state.configPath = dir.filePath(u"blocked"_s);
+    QVERIFY(!saveSettings(state, state.roster, QString()).written);
 }
 
 QTEST_GUILESS_MAIN(SettingsModelTest)

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Velmora {
+
+struct SavedSettings
+{
+    bool written = false;              // false when config.ini could not be written
+    QString mappingLine;               // the plain line of the renumbering
+    QStringList droppedFixedPositions; // plain lines, one per fixed position whose person left
+};
+
+// What "保存" of the settings dialog does once the tabs are taken over into `state`: writes the
+// roster and the style, moves the fixed positions to their persons' new numbers, writes the
+// group configuration with them and with the requirements as they still are, then renumbers.
+// `previous` is the roster before the tabs were taken over. The caller resets the window.
+SavedSettings saveSettings(ClassState &state, const Roster &previous, const QString &customPath);
+
+} // namespace Velmora

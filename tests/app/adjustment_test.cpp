@@ -1,0 +1,217 @@
+#include "desktop.h"
+#include "mainwindow.h"
+#include "resultstable.h"
+#include "resultstablewidget.h"
+#include "scripteddialogs.h"
+#include "seatadjuster.h"
+#include "testenvironment.h"
+
+#include <QAction>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeData>
+#include <QProcess>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+
+// Boys B1..B8 are 1..8, girls G1..G8 are 9..16; groups 1..3 start as "B1 G1|B2 B3 B4 G2 G3 G4|G5"
+// with group 2 full, B1 and G1 must sit together, G1 and G5 apart.
+class AdjustmentTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup() { window.reset(); }
+
+    void drop_data();
+    void drop();
+    void undoRedo_restoreTableAndGroupingExactly();
+    void history_clearedWhenGroupingIsReplaced_data();
+    void history_clearedWhenGroupingIsReplaced();
+    void save_writesAdjustedSeats();
+
+private:
+    QStringList logLines() const { return window->logView->toPlainText().split(u'\n'); }
+    // The first three groups by name, from the grouping and from the table; both must agree.
+    QString seating() const;
+    void dropOnto(int fromRow, int fromColumn, int toRow, int toColumn);
+
+    Test::ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+    QString appDir;
+};
+
+const QString start = u"B1 G1|B2 B3 B4 G2 G3 G4|G5"_s;
+
+void AdjustmentTest::init()
+{
+    appDir = QDir(Test::freshApplicationDirectory()).absolutePath();
+    window = std::make_unique<MainWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    ClassState &state = window->state;
+    for (int i = 1; i <= 8; ++i) {
+        state.roster.maleNames.append(u"B%1"_s.arg(i));
+        state.roster.femaleNames.append(u"G%1"_s.arg(i));
+    }
+    state.roster.rebuildNameMaps();
+    state.mustTogether = {{1, 9}};
+    state.mustSeparate = {{9, 13}};
+    state.currentGrouping = {{1, 9}, {2, 3, 4, 10, 11, 12}, {13}, {}, {}, {}, {}, {}, {}};
+    refreshResultsTable(window->resultsTable, state);
+    dialogs.clear();
+}
+
+QString AdjustmentTest::seating() const
+{
+    QStringList fromGrouping;
+    QStringList fromTable;
+    for (int row = 0; row < 3; ++row) {
+        QStringList names;
+        for (int person : window->state.currentGrouping.at(row))
+            names.append(window->state.roster.nameOf(person));
+        fromGrouping.append(names.join(u' '));
+        names.clear();
+        for (int column = 1; column < window->resultsTable->columnCount(); ++column) {
+            if (!window->resultsTable->item(row, column)->text().isEmpty())
+                names.append(window->resultsTable->item(row, column)->text());
+        }
+        fromTable.append(names.join(u' '));
+    }
+    return fromGrouping == fromTable ? fromGrouping.join(u'|') : u"table differs: "_s + fromTable.join(u'|');
+}
+
+// Delivers the drop the platform would deliver at the end of a drag; the offscreen platform ends
+// every real drag at once.
+void AdjustmentTest::dropOnto(int fromRow, int fromColumn, int toRow, int toColumn)
+{
+    QTableWidget *table = window->resultsTable;
+    const std::unique_ptr<QMimeData> mime(ResultsTableWidget::seatMimeData(fromRow, fromColumn));
+    const QPoint at = table->visualRect(table->model()->index(toRow, toColumn)).center();
+    QDragEnterEvent enter(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table->viewport(), &enter);
+    QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table->viewport(), &drop);
+    QCoreApplication::processEvents();
+}
+
+void AdjustmentTest::drop_data()
+{
+    QTest::addColumn<QList<int>>("cells"); // from row, from column, to row, to column
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QStringList>("logged");
+    QTest::addColumn<QStringList>("boxes");
+
+    QTest::newRow("nameOnName_sameGroup_swaps") << QList<int>{0, 1, 0, 2} << u"G1 B1|B2 B3 B4 G2 G3 G4|G5"_s
+                                                << QStringList{u"手动交换: B1 ↔ G1"_s} << QStringList();
+    QTest::newRow("boyOnGirl_otherGroup_swapsAndCountsBothBroken")
+        << QList<int>{0, 1, 2, 1} << u"G5 G1|B2 B3 B4 G2 G3 G4|B1"_s
+        << QStringList{u"手动交换: B1 ↔ G5"_s, u"注意: 有 2 条要求未满足"_s} << QStringList();
+    QTest::newRow("emptyCell_groupWithRoom_movesToItsEnd")
+        << QList<int>{0, 1, 2, 4} << u"G1|B2 B3 B4 G2 G3 G4|G5 B1"_s
+        << QStringList{u"手动移动: B1 到组3"_s, u"注意: 有 1 条要求未满足"_s} << QStringList();
+    QTest::newRow("emptyCell_fullGroup_refused") << QList<int>{0, 1, 1, 7} << start << QStringList()
+                                                 << QStringList{u"warning: 错误 / 组2已满，无法移入 B1"_s};
+    QTest::newRow("ontoColumn0_nothing") << QList<int>{0, 1, 2, 0} << start << QStringList() << QStringList();
+    QTest::newRow("sameCell_nothing") << QList<int>{1, 2, 1, 2} << start << QStringList() << QStringList();
+}
+
+void AdjustmentTest::drop()
+{
+    QFETCH(QList<int>, cells);
+    QFETCH(QString, expected);
+    QFETCH(QStringList, logged);
+    QFETCH(QStringList, boxes);
+
+    const int before = int(logLines().size());
+    dropOnto(cells[0], cells[1], cells[2], cells[3]);
+
+    QCOMPARE(seating(), expected);
+    QCOMPARE(logLines().mid(before), logged);
+    QCOMPARE(dialogs.transcript(), boxes);
+
+    // A click without a drag still gives the details of the group.
+    QTest::mouseClick(window->resultsTable->viewport(), Qt::LeftButton, {},
+                      window->resultsTable->visualItemRect(window->resultsTable->item(1, 1)).center());
+    QVERIFY(logLines().mid(before).contains(u"组 2 详情:"_s));
+}
+
+void AdjustmentTest::undoRedo_restoreTableAndGroupingExactly()
+{
+    const QList<QAction *> menu = window->resultsTable->actions();
+    auto enabled = [&] { return QList<bool>{menu.at(0)->isEnabled(), menu.at(1)->isEnabled()}; };
+    QCOMPARE(menu.size(), 2);
+    QCOMPARE(menu.at(0)->text() + menu.at(1)->text(), u"撤销重做"_s);
+    QCOMPARE(enabled(), (QList<bool>{false, false}));
+
+    const Grouping original = window->state.currentGrouping;
+    dropOnto(0, 1, 2, 1);
+    const Grouping adjusted = window->state.currentGrouping;
+    QCOMPARE(enabled(), (QList<bool>{true, false}));
+
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window->state.currentGrouping, original);
+    QCOMPARE(seating(), start);
+    QCOMPARE(logLines().last(), u"撤销: 手动交换: B1 ↔ G5"_s);
+    QCOMPARE(enabled(), (QList<bool>{false, true}));
+
+    QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(window->state.currentGrouping, adjusted);
+    QCOMPARE(logLines().mid(logLines().size() - 2),
+             (QStringList{u"重做: 手动交换: B1 ↔ G5"_s, u"注意: 有 2 条要求未满足"_s}));
+}
+
+void AdjustmentTest::history_clearedWhenGroupingIsReplaced_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("generate") << u"generateGroups"_s;
+    QTest::newRow("newFile") << u"newFile"_s;
+    QTest::newRow("reset") << u"resetAll"_s;
+}
+
+void AdjustmentTest::history_clearedWhenGroupingIsReplaced()
+{
+    QFETCH(QString, command);
+
+    dropOnto(0, 1, 0, 2);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), command.toLatin1().constData()));
+    QCOMPARE(window->seatAdjuster->history().count(), 0);
+    const Grouping replaced = window->state.currentGrouping;
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window->state.currentGrouping, replaced);
+}
+
+void AdjustmentTest::save_writesAdjustedSeats()
+{
+    QVERIFY(
+        QFile::copy(Test::sourceDirectory() + u"/templates/座位样式1.xlsx"_s, appDir + u"/座位样式1.xlsx"_s));
+    setFileOpener([](const QString &) {});
+    dropOnto(0, 1, 2, 1);
+    window->saveFile();
+    setFileOpener({});
+    QCOMPARE(dialogs.transcript(), QStringList());
+
+    const QStringList charts = QDir(appDir).entryList({u"*_座位表.xlsx"_s});
+    QCOMPARE(charts.size(), 1);
+    QProcess reader;
+    reader.start(u"/usr/bin/python3"_s, {Test::sourceDirectory() + u"/tests/export/readchart.py"_s,
+                                         window->state.templatePath, appDir + u"/"_s + charts.first()});
+    QVERIFY(reader.waitForFinished(60000));
+    QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+    QMap<QString, QString> seats;
+    for (const QJsonValue &cell : QJsonDocument::fromJson(reader.readAllStandardOutput()).array())
+        seats.insert(cell[u"marker"_s].toString(), cell[u"value"_s].toString());
+    QCOMPARE(seats.value(u"1-1"_s) + u' ' + seats.value(u"3-1"_s), u"G5 B1"_s);
+}
+
+QTEST_MAIN(AdjustmentTest)
+#include "adjustment_test.moc"
