@@ -120,15 +120,6 @@ void AutomationComTest::runExport(const QString &progId, const QString &failing)
     registerServer(progId);
     qputenv("COMSERVER_LOG", QDir::toNativeSeparators(logPath).toUtf8());
     qputenv("COMSERVER_FAIL", failing.toUtf8());
-    const auto exportOnce = [this] {
-        Test::ScriptedDialogs dialogs;
-        SeatingExporter exporter(
-            state, nullptr,
-            {[this](const QString &l) { plain << l; }, [this](const QString &l) { stamped << l; }},
-            std::make_unique<ComLauncher>());
-        exporter.exportToFile(output);
-        boxes = dialogs.transcript();
-    };
     // COM is set up on this thread by the export alone, so a fresh initialisation afterwards
     // answers S_OK only when the export released it again.
     const auto comFree = [] {
@@ -138,7 +129,15 @@ void AutomationComTest::runExport(const QString &progId, const QString &failing)
         return result == S_OK;
     };
     const bool freeBefore = comFree();
-    exportOnce();
+    {
+        Test::ScriptedDialogs dialogs;
+        SeatingExporter exporter(
+            state, nullptr,
+            {[this](const QString &l) { plain << l; }, [this](const QString &l) { stamped << l; }},
+            std::make_unique<ComLauncher>());
+        exporter.exportToFile(output);
+        boxes = dialogs.transcript();
+    }
     comReleased = freeBefore && comFree();
     QFile log(logPath);
     calls.clear();
