@@ -74,7 +74,8 @@ private Q_SLOTS:
 
 private:
     void runExport(const QString &progId, const QString &failing = {});
-    // Every object the server handed out is gone, and COM went from this thread after it.
+    // No call was refused, every object the server handed out is gone, and COM went from this
+    // thread after it.
     void verifyReleased();
     void deferChartCheck(const QString &templateFile);
 
@@ -147,6 +148,8 @@ void AutomationComTest::runExport(const QString &progId, const QString &failing)
 
 void AutomationComTest::verifyReleased()
 {
+    // A member the application does not have on that object would fail on a teacher's machine.
+    QCOMPARE(calls.filter(u" refused"_s), QStringList());
     QVERIFY(comReleased);
     QCOMPARE(calls.filter(u" without COM"_s), QStringList());
     const auto liveObjects = reinterpret_cast<LONG (*)()>(reinterpret_cast<void *>(
