@@ -6,7 +6,6 @@
 #include "dialogs.h"
 #include "fixedpositiontable.h"
 #include "groupdetails.h"
-#include "groupingengine.h"
 #include "personneldialog.h"
 #include "personnelreport.h"
 #include "requirementcheck.h"
@@ -14,6 +13,7 @@
 #include "requirementtable.h"
 #include "resultstable.h"
 #include "resultstablewidget.h"
+#include "runselection.h"
 #include "seatadjuster.h"
 #include "settingsdialog.h"
 #include "settingssave.h"
@@ -58,7 +58,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     appendLog(ConfigStore::loadConfiguration(state));
     state.groupConfigs = defaultGroupConfigs();
-    ConfigStore::loadGroupConfiguration(state);
+    appendLog(ConfigStore::loadGroupConfiguration(state));
     refreshConstraintTable();
 
     connectWidgets();
@@ -258,10 +258,11 @@ void MainWindow::generateGroups()
         // Paint the dialog once; nothing else is processed until the run returns.
         QCoreApplication::processEvents();
 
-        GroupingEngine engine(
-            state, [this](const QString &line) { appendLog(line); },
-            [this](const QString &text) { Dialogs::instance().warning(this, u"错误"_s, text); }, seedSource);
-        state.currentGrouping = engine.run();
+        SelectedGrouping selected = generateBestGrouping(state, seedSource, [this](const QString &text) {
+            Dialogs::instance().warning(this, u"错误"_s, text);
+        });
+        appendLog(selected.log);
+        state.currentGrouping = std::move(selected.grouping);
         seatAdjuster->clearHistory();
         refreshResultsTable(resultsTable, state);
         busy.close();

@@ -2,6 +2,8 @@
 
 namespace Velmora {
 
-ExportError::ExportError(const QString &text) : std::runtime_error(text.toStdString()), message(text) {}
+ExportError::ExportError(const QString &text, const QString &logLine)
+    : std::runtime_error(text.toStdString()), message(text), line(logLine)
+{}
 
 } // namespace Velmora

@@ -37,6 +37,11 @@ bool isSameFile(const QString &a, const QString &b)
     return first.canonicalFilePath().compare(second.canonicalFilePath(), sensitivity) == 0;
 }
 
+QString notRegularLine(const QString &path)
+{
+    return u"模板文件无法打开: %1 不是普通文件"_s.arg(QDir::toNativeSeparators(path));
+}
+
 // Releases the platform after the session objects are gone, on every path.
 class PlatformGuard
 {
@@ -95,6 +100,12 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     if (!templateFile)
         return;
     state.templatePath = *templateFile;
+    // A FIFO would block the window in open() and a device would be read without end.
+    if (!QFileInfo(*templateFile).isFile()) {
+        sinks.appendLog(notRegularLine(*templateFile));
+        fail(u"导出失败: 无法打开模板文件"_s);
+        return;
+    }
     if (isSameFile(outputName, *templateFile)) {
         fail(u"导出失败: "_s + u"不能覆盖模板文件"_s);
         return;
@@ -118,6 +129,11 @@ std::optional<QString> SeatingExporter::chooseTemplate() const
     if (state.currentStyle == u"自定义"_s) {
         chosen = ConfigStore::readCustomPath(state.configPath);
         if (chosen.isEmpty() || !QFileInfo::exists(chosen)) {
+            warn(u"自定义样式文件不存在，请重新选择"_s);
+            return std::nullopt;
+        }
+        if (!QFileInfo(chosen).isFile()) {
+            sinks.appendLog(notRegularLine(chosen));
             warn(u"自定义样式文件不存在，请重新选择"_s);
             return std::nullopt;
         }
@@ -150,6 +166,8 @@ void SeatingExporter::exportWith(SpreadsheetBackend &backend, const QString &tem
         openFileOnDesktop(savePath);
         sinks.logMessage(u"座位表已导出到: "_s + QDir::toNativeSeparators(outputName));
     } catch (const ExportError &error) {
+        if (!error.logLine().isEmpty())
+            sinks.appendLog(error.logLine());
         if (error.text().isEmpty())
             fail(u"导出失败: 未知错误"_s);
         else
@@ -165,45 +183,37 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
 {
     static const QRegularExpression seatPattern(u"^(\\d+)-(\\d+)$"_s);
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
-    const SheetArea area = backend.usedArea();
     const Grouping &grouping = state.currentGrouping;
 
-    // From the first cell to the used area's far corner: a used area that begins below or right
-    // of A1 would otherwise leave its last markers unfilled.
-    for (int row = 1; row <= area.lastRow; ++row) {
-        for (int column = 1; column <= area.lastColumn; ++column) {
-            const std::unique_ptr<SpreadsheetCell> cell = backend.cell(row, column);
-            if (!cell)
-                continue;
-            const std::optional<QString> text = cell->text();
-            if (!text)
-                continue;
-            if (text->contains(u"XXXX.XX.XX"_s)) {
-                cell->setText(today);
-                continue;
-            }
-            // "$" also matches before one final line break, which is what Alt+Enter leaves behind
-            // a marker: the teacher sees "1-2", so the cell is a seat.
-            const QRegularExpressionMatch match = seatPattern.match(*text);
-            if (!match.hasMatch())
-                continue;
-            bool groupOk = false;
-            bool seatOk = false;
-            const int group = match.captured(1).toInt(&groupOk);
-            const int seat = match.captured(2).toInt(&seatOk);
-            if (!groupOk || !seatOk || group < 1 || group > grouping.size() || seat < 1 ||
-                seat > grouping.at(group - 1).size()) {
-                cell->setText(QString());
-                continue;
-            }
-            const PersonId person = grouping.at(group - 1).at(seat - 1);
-            cell->setText(state.roster.nameOf(person));
-            SeatFormat format;
-            format.bold = state.roster.isLeader(person);
-            format.fill = state.roster.isBoarder(person);
-            cell->formatSeat(format);
+    backend.visitCells([&](SpreadsheetCell &cell) {
+        const std::optional<QString> text = cell.text();
+        if (!text)
+            return;
+        if (text->contains(u"XXXX.XX.XX"_s)) {
+            cell.setText(today);
+            return;
         }
-    }
+        // "$" also matches before one final line break, which is what Alt+Enter leaves behind
+        // a marker: the teacher sees "1-2", so the cell is a seat.
+        const QRegularExpressionMatch match = seatPattern.match(*text);
+        if (!match.hasMatch())
+            return;
+        bool groupOk = false;
+        bool seatOk = false;
+        const int group = match.captured(1).toInt(&groupOk);
+        const int seat = match.captured(2).toInt(&seatOk);
+        if (!groupOk || !seatOk || group < 1 || group > grouping.size() || seat < 1 ||
+            seat > grouping.at(group - 1).size()) {
+            cell.setText(QString());
+            return;
+        }
+        const PersonId person = grouping.at(group - 1).at(seat - 1);
+        cell.setText(state.roster.nameOf(person));
+        SeatFormat format;
+        format.bold = state.roster.isLeader(person);
+        format.fill = state.roster.isBoarder(person);
+        cell.formatSeat(format);
+    });
 }
 
 } // namespace Velmora

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace Velmora {
@@ -22,6 +23,9 @@ struct SheetArea
 class SpreadsheetBackend
 {
 public:
+    // Far above any seating chart, and already minutes of cross-process calls.
+    static constexpr qint64 maxScannedCells = 100000;
+
     virtual ~SpreadsheetBackend();
 
     // Opens the workbook at the native path and gets hold of its first worksheet.
@@ -29,6 +33,11 @@ public:
     virtual SheetArea usedArea() = 0;
     // Null when the cell cannot be obtained.
     virtual std::unique_ptr<SpreadsheetCell> cell(int row, int column) = 0;
+    // Hands every cell that may hold a value to visit, row by row and left to right, each
+    // released before the next. This default walks the whole area from the first cell to the
+    // used area's far corner, the only way an automation server offers; it refuses an area
+    // above maxScannedCells before touching any cell.
+    virtual void visitCells(const std::function<void(SpreadsheetCell &)> &visit);
     virtual void saveWorkbook(const QString &nativePath) = 0;
     // Gives the application its screen updates and alerts back after a successful save.
     virtual void restoreDisplay() {}

@@ -48,8 +48,21 @@ XlsxBackend::~XlsxBackend() = default;
 
 void XlsxBackend::openWorkbook(const QString &nativePath)
 {
-    if (!document->open(nativePath))
-        throw ExportError(u"无法打开模板文件"_s);
+    if (document->open(nativePath))
+        return;
+    // Beyond the bounds the teacher needs to hear that the file is too big, not that it is broken.
+    const bool tooBig =
+        document->error() == XlsxError::TooLarge || document->error() == XlsxError::TooManyCells;
+    throw ExportError(tooBig ? u"模板文件过大"_s : u"无法打开模板文件"_s,
+                      u"模板文件无法打开: "_s + document->errorString());
+}
+
+void XlsxBackend::visitCells(const std::function<void(SpreadsheetCell &)> &visit)
+{
+    for (const auto &[row, column] : document->storedCells()) {
+        XlsxCell found(*document, row, column);
+        visit(found);
+    }
 }
 
 SheetArea XlsxBackend::usedArea()
@@ -72,7 +85,8 @@ void XlsxBackend::saveWorkbook(const QString &nativePath)
 {
     // Checking only the size afterwards would take an earlier chart of the same name for success.
     if (!document->saveAs(nativePath))
-        throw ExportError(u"文件保存失败，请检查路径和权限"_s);
+        throw ExportError(u"文件保存失败，请检查路径和权限"_s,
+                          u"座位表无法保存: "_s + document->errorString());
 }
 
 } // namespace Velmora

@@ -15,6 +15,9 @@ public:
     XlsxBackend();
     ~XlsxBackend() override;
 
+    // Only the cells the template stores: the used area may span a whole sheet for one far cell.
+    void visitCells(const std::function<void(SpreadsheetCell &)> &visit) override;
+
     void openWorkbook(const QString &nativePath) override;
     SheetArea usedArea() override;
     std::unique_ptr<SpreadsheetCell> cell(int row, int column) override;

@@ -2,7 +2,10 @@
 
 #include "appdirectory.h"
 
+#include <QRegularExpression>
 #include <QSettings>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +34,22 @@ QStringList encodeConstraints(const QList<Constraint> &constraints)
     for (const Constraint &constraint : constraints)
         items.append(encodeConstraint(constraint));
     return items;
+}
+
+// The value as written, clamped; a number too long for any integer type still counts by its sign.
+// What does not read as a number at all gives what QVariant gives, as before.
+int readSeats(const QVariant &value, QString *written, bool *clamped)
+{
+    *written = value.toString().trimmed();
+    bool ok = false;
+    qlonglong number = written->toLongLong(&ok);
+    static const QRegularExpression digits(u"^[+-]?[0-9]+$"_s);
+    if (!ok && digits.match(*written).hasMatch())
+        number = written->startsWith(u'-') ? -1 : qlonglong(maxSeats) + 1;
+    else if (!ok)
+        number = value.toInt();
+    *clamped = number < 0 || number > maxSeats;
+    return int(std::clamp<qlonglong>(number, 0, maxSeats));
 }
 
 bool finish(QSettings &settings)
@@ -89,8 +108,9 @@ QStringList loadConfiguration(ClassState &state)
         u"当前样式: %1"_s.arg(state.currentStyle)};
 }
 
-void loadGroupConfiguration(ClassState &state)
+QStringList loadGroupConfiguration(ClassState &state)
 {
+    QStringList warnings;
     QSettings settings(state.configPath, QSettings::IniFormat);
     const QList<GroupConfig> defaults = defaultGroupConfigs();
     if (state.groupConfigs.size() != GroupCount)
@@ -99,7 +119,14 @@ void loadGroupConfiguration(ClassState &state)
         settings.beginGroup(u"GroupConfig_"_s + QString::number(i));
         GroupConfig &config = state.groupConfigs[i];
         config.enabled = settings.value(u"enabled"_s, defaults.at(i).enabled).toBool();
-        config.total = settings.value(u"total"_s, defaults.at(i).total).toInt();
+        const QVariant total = settings.value(u"total"_s, defaults.at(i).total);
+        QString written;
+        bool clamped = false;
+        config.total = readSeats(total, &written, &clamped);
+        // A hand-edited file may ask for billions of seats; the engine would allocate them all.
+        if (clamped)
+            warnings.append(u"警告: 组%1 座位数 %2 超出范围，已按 %3 处理"_s.arg(
+                QString::number(i + 1), written, QString::number(config.total)));
         config.males = settings.value(u"males"_s, 2).toInt();
         config.females = settings.value(u"females"_s, 4).toInt();
         settings.endGroup();
@@ -118,6 +145,7 @@ void loadGroupConfiguration(ClassState &state)
 
     state.mustTogether = readConstraints(settings, u"Constraints/MustTogether"_s);
     state.mustSeparate = readConstraints(settings, u"Constraints/MustSeparate"_s);
+    return warnings;
 }
 
 bool saveGroupConfiguration(const ClassState &state)

@@ -21,7 +21,11 @@ QString configFilePath();
 QStringList loadConfiguration(ClassState &state);
 
 // Reads the ten group records, the fixed positions and both requirement lists from configPath.
-void loadGroupConfiguration(ClassState &state);
+// A seat count outside 0..maxSeats is clamped; returns one warning line for each.
+QStringList loadGroupConfiguration(ClassState &state);
+
+// No classroom group comes near it, and the engine and the results table size by it.
+constexpr int maxSeats = 100;
 
 // Write the group records, fixed positions and requirements / the roster and style. Both sync and
 // return false when the file could not be written, so that the caller can tell the user.

@@ -96,7 +96,7 @@ void AutomationBackend::openWorkbook(const QString &nativePath)
         throw ExportError(u"无法获取Workbooks对象"_s);
     workbook.reset(workbooks->querySubObject("Open(const QString&)", nativePath));
     if (!workbook)
-        throw ExportError(u"无法打开模板文件"_s);
+        throw ExportError(u"无法打开模板文件"_s, u"模板文件无法打开: 表格程序未能打开该文件"_s);
     sheets.reset(workbook->querySubObject("Sheets"));
     if (!sheets)
         throw ExportError(u"无法获取Sheets集合"_s);

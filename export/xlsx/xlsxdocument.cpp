@@ -164,7 +164,131 @@ QString removeSpans(const QString &text, const QList<QPair<qsizetype, qsizetype>
     return out + QStringView(text).mid(pos);
 }
 
+// The element, written with the prefix of the part's root, as the root's last child.
+XlsxError appendToRoot(XlsxXml::Text &xml, const QString &element)
+{
+    XlsxXmlScanner scanner(xml);
+    int depth = 0;
+    QString rootName;
+    qsizetype rootStartBegin = -1;
+    qsizetype rootStartEnd = -1;
+    bool selfClosing = false;
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth == 1) {
+                rootName = scanner.xml().qualifiedName().toString();
+                rootStartBegin = scanner.tagBegin();
+                rootStartEnd = scanner.tagEnd();
+                selfClosing = scanner.isSelfClosing();
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            if (--depth == 0) {
+                const QString child = element.arg(XlsxXml::prefixOf(rootName));
+                if (selfClosing)
+                    xml.text = xml.text.left(rootStartBegin) +
+                               XlsxXml::openTag(xml.text.mid(rootStartBegin, rootStartEnd - rootStartBegin)) +
+                               child + u"</" + rootName + u'>' + xml.text.mid(rootStartEnd);
+                else
+                    xml.text.insert(scanner.tagBegin(), child);
+                return XlsxError::None;
+            }
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return scanner.failureReason();
+        default:
+            break;
+        }
+    }
+}
+
 } // namespace
+
+// A part name in folder that the package does not use yet: stem.xml, stem1.xml, ...
+QString XlsxDocument::freePartName(const QString &folder, const QString &stem) const
+{
+    const QString base = (folder.isEmpty() ? QString() : folder + u'/') + stem;
+    QString name = base + u".xml";
+    for (int n = 1; !package->find(name).isEmpty(); ++n)
+        name = base + QString::number(n) + u".xml";
+    return name;
+}
+
+// Makes the new style sheet known to the workbook and to the content types, on top of whatever
+// the save has already changed in those parts.
+XlsxError XlsxDocument::registerStylesPart(QHash<QString, QByteArray> *replaced)
+{
+    auto edit = [&](const QString &part, const QString &element) {
+        QByteArray bytes = replaced->value(part);
+        if (bytes.isNull()) {
+            const XlsxError error = readPart(part, &bytes);
+            if (error != XlsxError::None)
+                return error;
+        }
+        XlsxXml::Text xml;
+        XlsxError error = XlsxXml::decode(bytes, &xml);
+        if (error == XlsxError::None)
+            error = appendToRoot(xml, element);
+        if (error != XlsxError::None) {
+            failureDetail = part;
+            return error;
+        }
+        replaced->insert(part, XlsxXml::encode(xml.text, xml.encoding));
+        return XlsxError::None;
+    };
+    if (newStyles.relationshipNeeded) {
+        QByteArray bytes = replaced->value(workbookRelsPath);
+        if (bytes.isNull() && readPart(workbookRelsPath, &bytes) != XlsxError::None)
+            return XlsxError::Corrupt;
+        XlsxXml::Text xml;
+        QList<Relationship> relationships;
+        XlsxError error = XlsxXml::decode(bytes, &xml);
+        if (error == XlsxError::None)
+            error = parseRelationships(xml, directoryOf(workbookPath), &relationships);
+        if (error != XlsxError::None)
+            return error;
+        QSet<QString> ids;
+        for (const Relationship &relationship : std::as_const(relationships))
+            ids.insert(relationship.id);
+        int n = int(relationships.size()) + 1;
+        while (ids.contains(u"rId"_s + QString::number(n)))
+            ++n;
+        const QString type = newStyles.strict
+                                 ? u"http://purl.oclc.org/ooxml/officeDocument/relationships/styles"_s
+                                 : u"http://schemas.openxmlformats.org/officeDocument/2006/"
+                                   u"relationships/styles"_s;
+        const QString target =
+            stylesPath.mid(directoryOf(workbookPath).size() + (directoryOf(workbookPath).isEmpty() ? 0 : 1));
+        error =
+            edit(workbookRelsPath, u"<%1Relationship Id=\"rId"_s + QString::number(n) + u"\" Type=\""_s +
+                                       type + u"\" Target=\""_s + XlsxXml::escapeMarkup(target) + u"\"/>"_s);
+        if (error != XlsxError::None)
+            return error;
+    }
+    const QString contentTypesPath = package->find(u"[Content_Types].xml"_s);
+    if (contentTypesPath.isEmpty())
+        return XlsxError::None;
+    QByteArray bytes = replaced->value(contentTypesPath);
+    if (bytes.isNull() && readPart(contentTypesPath, &bytes) != XlsxError::None)
+        return XlsxError::Corrupt;
+    const QString partName = u'/' + stylesPath;
+    XlsxXml::Text xml;
+    if (XlsxXml::decode(bytes, &xml) == XlsxError::None) {
+        XlsxXmlScanner scanner(xml);
+        for (auto token = scanner.next();
+             token != QXmlStreamReader::Invalid && token != QXmlStreamReader::EndDocument;
+             token = scanner.next()) {
+            if (token == QXmlStreamReader::StartElement && scanner.xml().name() == u"Override" &&
+                scanner.attribute(u"PartName").compare(partName, Qt::CaseInsensitive) == 0)
+                return XlsxError::None;
+        }
+    }
+    return edit(contentTypesPath, u"<%1Override PartName=\""_s + XlsxXml::escapeMarkup(partName) +
+                                      u"\" ContentType=\"application/vnd.openxmlformats-officedocument."
+                                      u"spreadsheetml.styles+xml\"/>"_s);
+}
 
 XlsxDocument::XlsxDocument() = default;
 XlsxDocument::~XlsxDocument() = default;
@@ -197,22 +321,37 @@ void XlsxDocument::reset()
     stylesPath.clear();
     calcChainPath.clear();
     pending.clear();
+    newStyles = {};
 }
 
 bool XlsxDocument::open(const QString &path)
 {
     reset();
+    // A FIFO would block in open() and a device would read without end; links are followed first.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(XlsxError::NotRegularFile);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(XlsxError::ReadFailed, file.errorString());
+    // The size is only a claim, so the read itself is bounded; read(limit) would allocate the
+    // whole limit up front.
     if (file.size() > limits.archiveBytes)
         return fail(XlsxError::TooLarge);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    bytes.reserve(file.size());
+    char chunk[65536];
+    qint64 got = 0;
+    while ((got = file.read(chunk, sizeof chunk)) > 0) {
+        if (bytes.size() + got > limits.archiveBytes)
+            return fail(XlsxError::TooLarge);
+        bytes.append(chunk, got);
+    }
+    if (got < 0)
         return fail(XlsxError::ReadFailed, file.errorString());
     if (!openData(bytes))
         return false;
-    templatePath = QFileInfo(path).canonicalFilePath();
+    templatePath = info.canonicalFilePath();
     return true;
 }
 
@@ -253,8 +392,8 @@ bool XlsxDocument::load()
     auto readXml = [this](const QString &name, XlsxXml::Text *xml) {
         QByteArray bytes;
         XlsxError error = readPart(name, &bytes);
-        if (error == XlsxError::None && !XlsxXml::decode(bytes, xml))
-            error = XlsxError::MalformedXml;
+        if (error == XlsxError::None)
+            error = XlsxXml::decode(bytes, xml);
         return error;
     };
     XlsxXml::Text xml;
@@ -305,10 +444,17 @@ bool XlsxDocument::load()
         return fail(XlsxError::NoWorksheet);
 
     QString sharedStringsPath;
+    QString danglingStyles;
+    bool strict = false;
     for (const Relationship &relationship : std::as_const(workbookRelationships)) {
         const QString found = relationship.target.isEmpty() ? QString() : package->find(relationship.target);
-        if (found.isEmpty())
+        if (XlsxXml::isRelationshipType(relationship.type, u"worksheet"))
+            strict = relationship.type.startsWith(u"http://purl.oclc.org/");
+        if (found.isEmpty()) {
+            if (XlsxXml::isRelationshipType(relationship.type, u"styles") && danglingStyles.isEmpty())
+                danglingStyles = relationship.target;
             continue;
+        }
         if (XlsxXml::isRelationshipType(relationship.type, u"sharedStrings") && sharedStringsPath.isEmpty())
             sharedStringsPath = found;
         else if (XlsxXml::isRelationshipType(relationship.type, u"styles") && stylesPath.isEmpty())
@@ -325,20 +471,27 @@ bool XlsxDocument::load()
         if (error != XlsxError::None)
             return fail(error, sharedStringsPath);
     }
+    styles = std::make_unique<XlsxStyles>();
     if (!stylesPath.isEmpty()) {
         QByteArray bytes;
         error = readPart(stylesPath, &bytes);
-        styles = std::make_unique<XlsxStyles>();
         if (error == XlsxError::None)
             error = styles->parse(bytes);
         if (error != XlsxError::None)
             return fail(error, stylesPath);
+    } else {
+        // Such workbooks are valid; the seat formats need a style sheet, so one is added when saving.
+        styles->parse(XlsxStyles::emptyPart(strict));
+        newStyles.strict = strict;
+        newStyles.relationshipNeeded = danglingStyles.isEmpty();
+        stylesPath =
+            danglingStyles.isEmpty() ? freePartName(directoryOf(workbookPath), u"styles"_s) : danglingStyles;
     }
     QByteArray bytes;
     error = readPart(sheetPath, &bytes);
     sheet = std::make_unique<XlsxSheet>();
     if (error == XlsxError::None)
-        error = sheet->parse(bytes, sharedStrings);
+        error = sheet->parse(bytes, sharedStrings, limits);
     if (error != XlsxError::None)
         return fail(error, sheetPath);
     return true;
@@ -365,6 +518,18 @@ XlsxRange XlsxDocument::usedRange() const
         return {};
     return {bounds.firstRow, bounds.firstColumn, bounds.lastRow - bounds.firstRow + 1,
             bounds.lastColumn - bounds.firstColumn + 1};
+}
+
+QList<QPair<int, int>> XlsxDocument::storedCells() const
+{
+    QList<QPair<int, int>> positions;
+    if (!sheet)
+        return positions;
+    const QList<quint64> keys = sheet->storedCells();
+    positions.reserve(keys.size());
+    for (const quint64 k : keys)
+        positions.append({int(k >> 32), int(k & 0xFFFFFFFFu)});
+    return positions;
 }
 
 QString XlsxDocument::cellText(int row, int column) const
@@ -405,7 +570,9 @@ XlsxError XlsxDocument::dropCalcChain(QHash<QString, QByteArray> *replaced, QSet
     XlsxError error = readPart(workbookRelsPath, &bytes);
     if (error != XlsxError::None)
         return error;
-    XlsxXml::decode(bytes, &xml);
+    error = XlsxXml::decode(bytes, &xml);
+    if (error != XlsxError::None)
+        return error;
     QList<Relationship> relationships;
     error = parseRelationships(xml, directoryOf(workbookPath), &relationships);
     if (error != XlsxError::None)
@@ -423,8 +590,9 @@ XlsxError XlsxDocument::dropCalcChain(QHash<QString, QByteArray> *replaced, QSet
     error = readPart(contentTypesPath, &bytes);
     if (error != XlsxError::None)
         return error;
-    if (!XlsxXml::decode(bytes, &xml))
-        return XlsxError::MalformedXml;
+    error = XlsxXml::decode(bytes, &xml);
+    if (error != XlsxError::None)
+        return error;
     XlsxXmlScanner scanner(xml);
     spans.clear();
     qsizetype begin = -1;
@@ -476,8 +644,7 @@ bool XlsxDocument::saveToData(QByteArray *out)
             const int row = int(it.key() >> 32);
             const int column = int(it.key() & 0xFFFFFFFFu);
             const int base = sheet->styleIndex(row, column);
-            const int style =
-                styles ? styles->styleFor(base, it->format) : XlsxStyles().styleFor(base, it->format);
+            const int style = styles->styleFor(base, it->format);
             if (style < 0)
                 return fail(XlsxError::MissingStyles);
             if (style != base)
@@ -499,9 +666,18 @@ bool XlsxDocument::saveToData(QByteArray *out)
                 return fail(error, failureDetail);
         }
     }
-    if (styles && styles->isChanged())
-        replaced.insert(stylesPath, styles->serialize());
-    const XlsxError error = package->write(out, replaced, dropped);
+    QList<QPair<QString, QByteArray>> added;
+    if (styles->isChanged()) {
+        if (package->find(stylesPath).isEmpty()) {
+            const XlsxError error = registerStylesPart(&replaced);
+            if (error != XlsxError::None)
+                return fail(error, failureDetail);
+            added.append({stylesPath, styles->serialize()});
+        } else {
+            replaced.insert(stylesPath, styles->serialize());
+        }
+    }
+    const XlsxError error = package->write(out, replaced, dropped, added);
     if (error != XlsxError::None) {
         out->clear();
         return fail(error, package->errorDetail());

@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QSet>
 #include <QString>
 
@@ -58,6 +60,9 @@ public:
     void setLimits(const XlsxLimits &newLimits) { limits = newLimits; }
 
     XlsxRange usedRange() const;
+    // The cells the template holds, in row, then column order: every cell whose text can be
+    // anything but empty is among them, whatever the used range spans.
+    QList<QPair<int, int>> storedCells() const;
     QString cellText(int row, int column) const;
     void setCellText(int row, int column, const QString &text);
     // Replaces any format set on the cell before.
@@ -80,6 +85,8 @@ private:
     bool load();
     XlsxError readPart(const QString &name, QByteArray *out);
     XlsxError dropCalcChain(QHash<QString, QByteArray> *replaced, QSet<QString> *dropped);
+    QString freePartName(const QString &folder, const QString &stem) const;
+    XlsxError registerStylesPart(QHash<QString, QByteArray> *replaced);
 
     std::unique_ptr<XlsxPackage> package;
     std::unique_ptr<XlsxSheet> sheet;
@@ -90,6 +97,12 @@ private:
     QString sheetPath;
     QString stylesPath;
     QString calcChainPath;
+    // A workbook without a usable style sheet gets one at stylesPath.
+    struct
+    {
+        bool strict = false;
+        bool relationshipNeeded = false;
+    } newStyles;
     QMap<quint64, Pending> pending;
     XlsxLimits limits;
     XlsxError failure = XlsxError::NotOpen;

@@ -13,6 +13,8 @@ QString xlsxErrorText(XlsxError error)
         return u"未打开工作簿"_s;
     case XlsxError::ReadFailed:
         return u"无法读取文件"_s;
+    case XlsxError::NotRegularFile:
+        return u"不是普通文件"_s;
     case XlsxError::NotZip:
         return u"不是有效的 xlsx 文件"_s;
     case XlsxError::Encrypted:
@@ -21,6 +23,8 @@ QString xlsxErrorText(XlsxError error)
         return u"文件已损坏或不完整"_s;
     case XlsxError::TooLarge:
         return u"文件内容过大"_s;
+    case XlsxError::TooManyCells:
+        return u"工作表数据过大"_s;
     case XlsxError::UnsafeEntryName:
         return u"文件包含不安全的条目名"_s;
     case XlsxError::DuplicateEntryName:
@@ -29,6 +33,8 @@ QString xlsxErrorText(XlsxError error)
         return u"文件包含不允许的 DTD 或实体引用"_s;
     case XlsxError::MalformedXml:
         return u"文件中的 XML 格式错误"_s;
+    case XlsxError::UnsupportedEncoding:
+        return u"文件编码不受支持"_s;
     case XlsxError::NoWorkbook:
         return u"找不到工作簿"_s;
     case XlsxError::NoWorksheet:

@@ -144,7 +144,7 @@ XlsxError XlsxPackage::read(const QString &name, QByteArray *out)
 }
 
 XlsxError XlsxPackage::write(QByteArray *archive, const QHash<QString, QByteArray> &replaced,
-                             const QSet<QString> &dropped)
+                             const QSet<QString> &dropped, const QList<QPair<QString, QByteArray>> &added)
 {
     archive->clear();
     if (!zip)
@@ -186,6 +186,18 @@ XlsxError XlsxPackage::write(QByteArray *archive, const QHash<QString, QByteArra
                 out.write(raw) != raw.size())
                 return fail(XlsxError::WriteFailed, name);
         }
+        out.close();
+        if (out.getZipError() != ZIP_OK)
+            return fail(XlsxError::WriteFailed, name);
+    }
+    for (const auto &[name, data] : added) {
+        QuaZipFile out(&target);
+        QuaZipNewInfo newInfo(name);
+        if (!entries.isEmpty())
+            newInfo.dateTime = entries.constFirst().info.dateTime;
+        if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, Z_DEFLATED, Z_BEST_SPEED) ||
+            out.write(data) != data.size())
+            return fail(XlsxError::WriteFailed, name);
         out.close();
         if (out.getZipError() != ZIP_OK)
             return fail(XlsxError::WriteFailed, name);

@@ -38,9 +38,9 @@ public:
     XlsxError read(const QString &name, QByteArray *out);
 
     // Writes the package in its original entry order: parts in replaced get the new bytes, parts
-    // in dropped are left out, every other part is copied byte for byte.
+    // in dropped are left out, every other part is copied byte for byte; added parts come last.
     XlsxError write(QByteArray *archive, const QHash<QString, QByteArray> &replaced,
-                    const QSet<QString> &dropped);
+                    const QSet<QString> &dropped, const QList<QPair<QString, QByteArray>> &added = {});
 
 private:
     XlsxError fail(XlsxError error, const QString &why);

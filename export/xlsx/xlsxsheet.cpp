@@ -39,10 +39,12 @@ QString applySplices(const QString &source, QList<Splice> splices)
 
 } // namespace
 
-XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStrings)
+XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStrings,
+                           const XlsxLimits &newLimits)
 {
-    if (!XlsxXml::decode(bytes, &xml))
-        return XlsxError::MalformedXml;
+    limits = newLimits;
+    if (const XlsxError error = XlsxXml::decode(bytes, &xml); error != XlsxError::None)
+        return error;
     XlsxXmlScanner scanner(xml);
     int depth = 0;
     bool seenSheetData = false;
@@ -120,6 +122,8 @@ XlsxError XlsxSheet::parseRow(XlsxXmlScanner &scanner, const QStringList &shared
     }
     if (row.number < 1 || row.number > XlsxXml::maxRows)
         return XlsxError::MalformedXml;
+    if (rows.size() >= limits.rows)
+        return XlsxError::TooManyCells;
     *lastRow = row.number;
     int lastColumn = 0;
     const XlsxError error =
@@ -160,6 +164,7 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
 
     QString value;
     bool hasValue = false;
+    bool hasInline = false;
     QString inlineText;
     if (scanner.isSelfClosing()) {
         scanner.next();
@@ -176,6 +181,7 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
                     hasValue = true;
                 } else if (scanner.isSpreadsheet(u"is")) {
                     inlineText = scanner.readStringItem();
+                    hasInline = true;
                 } else if (scanner.isSpreadsheet(u"f")) {
                     cell.formulaBegin = scanner.tagBegin();
                     if (scanner.attribute(u"t") == u"shared") {
@@ -203,6 +209,13 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
     if (scanner.error() != XlsxError::None)
         return scanner.error();
     cell.end = scanner.tagEnd();
+    row.cellsEnd = cell.end;
+    if (!hasValue && !hasInline && cell.formulaBegin < 0 && cell.style < 0) {
+        ++row.bareCells;
+        return XlsxError::None;
+    }
+    if (cells.size() >= limits.cells)
+        return XlsxError::TooManyCells;
 
     if (type == u"s") {
         if (hasValue) {
@@ -233,6 +246,13 @@ QString XlsxSheet::cellText(int row, int column) const
 {
     const auto it = cellIndex.constFind(key(row, column));
     return it == cellIndex.constEnd() ? QString() : cells.at(*it).text;
+}
+
+QList<quint64> XlsxSheet::storedCells() const
+{
+    QList<quint64> keys = cellIndex.keys();
+    std::sort(keys.begin(), keys.end());
+    return keys;
 }
 
 int XlsxSheet::styleIndex(int row, int column) const
@@ -294,10 +314,14 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
                     newCell(prefix, row.number, c, insert->style, insert->setText ? insert->text : QString());
         }
     };
+    // Bare cells were never kept, so a new cell could land on one of them and make a duplicate;
+    // such a row is rebuilt from its kept cells alone, which loses nothing.
+    const bool dropBare = insertsCells && row.bareCells > 0;
     qsizetype pos = row.startTagEnd;
     for (int i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
         const Cell &cell = cells.at(i);
-        out += QStringView(text).mid(pos, cell.begin - pos);
+        if (!dropBare)
+            out += QStringView(text).mid(pos, cell.begin - pos);
         emitInsertsBefore(cell.column);
         const auto edit = edits.constFind(key(cell.row, cell.column));
         // Only the first of duplicated cells counts as the cell; the rest are copied as they are.
@@ -312,6 +336,8 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
             out += u"</" + row.qualifiedName + u'>';
         return out;
     }
+    if (dropBare)
+        pos = row.cellsEnd;
     out += QStringView(text).mid(pos, row.endTagBegin - pos);
     emitInsertsBefore(XlsxXml::maxColumns + 1);
     out += QStringView(text).mid(row.endTagBegin, row.end - row.endTagBegin);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xlsxerror.h"
+#include "xlsxlimits.h"
 #include "xlsxxml.h"
 
 #include <QByteArray>
@@ -36,8 +37,13 @@ public:
 
     static quint64 key(int row, int column) { return (quint64(row) << 32) | quint32(column); }
 
-    XlsxError parse(const QByteArray &bytes, const QStringList &sharedStrings);
+    // Cells without a value or a style are not kept: they change nothing, and a sheet packed with
+    // them would otherwise cost memory by the element. TooManyCells when the sheet holds more
+    // cells or rows than the limits allow.
+    XlsxError parse(const QByteArray &bytes, const QStringList &sharedStrings, const XlsxLimits &limits = {});
     Bounds bounds() const { return used; }
+    // The positions of the kept cells in row, then column order, each once.
+    QList<quint64> storedCells() const;
     bool hasCell(int row, int column) const { return cellIndex.contains(key(row, column)); }
     QString cellText(int row, int column) const;
     // The cell's xf index, 0 for absent cells and cells without one.
@@ -74,6 +80,8 @@ private:
         QString qualifiedName;
         int firstCell = 0;
         int cellCount = 0;
+        int bareCells = 0;       // cells left out for holding nothing
+        qsizetype cellsEnd = -1; // past the last c element, bare ones included
     };
 
     XlsxError parseSheetData(XlsxXmlScanner &scanner, const QStringList &sharedStrings);
@@ -89,6 +97,7 @@ private:
     QList<Cell> cells;
     QHash<quint64, int> cellIndex;
     Bounds used;
+    XlsxLimits limits;
     qsizetype dimensionBegin = -1;
     qsizetype dimensionEnd = -1;
     qsizetype sheetDataBegin = -1;

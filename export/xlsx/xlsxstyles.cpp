@@ -2,7 +2,7 @@
 
 #include "xlsxxmlscanner.h"
 
-#include <QXmlStreamWriter>
+#include <QMap>
 
 #include <algorithm>
 
@@ -34,8 +34,37 @@ QString formatNumber(double value)
 
 XlsxError XlsxStyles::parse(const QByteArray &bytes)
 {
-    if (!XlsxXml::decode(bytes, &xml))
-        return XlsxError::MalformedXml;
+    if (const XlsxError error = XlsxXml::decode(bytes, &xml); error != XlsxError::None)
+        return error;
+    Layout layout;
+    XlsxError error = scan(&layout);
+    if (error != XlsxError::None)
+        return error;
+    const QString text = withMissingLists(layout);
+    if (text.isEmpty())
+        return XlsxError::None;
+    // Scanned once more, so that the added lists are found like any others.
+    completed = true;
+    xml.text = text;
+    xml.raw = XlsxXml::encode(text, xml.encoding);
+    fonts = {};
+    fills = {};
+    cellXfs = {};
+    return scan(&layout);
+}
+
+QByteArray XlsxStyles::emptyPart(bool strict)
+{
+    const QByteArray ns = strict ? "http://purl.oclc.org/ooxml/spreadsheetml/main"
+                                 : "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<styleSheet xmlns=\"" + ns +
+           "\"><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+           "</styleSheet>";
+}
+
+XlsxError XlsxStyles::scan(Layout *layout)
+{
+    *layout = {};
     XlsxXmlScanner scanner(xml);
     int depth = 0;
     for (;;) {
@@ -45,14 +74,26 @@ XlsxError XlsxStyles::parse(const QByteArray &bytes)
         if (token == QXmlStreamReader::Invalid)
             return scanner.failureReason();
         if (token == QXmlStreamReader::EndElement) {
+            if (depth == 1)
+                layout->rootEndBegin = scanner.tagBegin();
             --depth;
             continue;
         }
         if (token != QXmlStreamReader::StartElement)
             continue;
         ++depth;
+        if (depth == 1) {
+            // Lists added under a foreign root would be as invisible as the ones it has.
+            if (!scanner.isSpreadsheet(u"styleSheet"))
+                return XlsxError::MalformedXml;
+            layout->rootName = scanner.xml().qualifiedName().toString();
+            layout->rootBegin = scanner.tagBegin();
+            layout->rootStartEnd = scanner.tagEnd();
+            layout->rootSelfClosing = scanner.isSelfClosing();
+        }
         if (depth != 2)
             continue;
+        layout->children.append({scanner.xml().name().toString(), scanner.tagBegin()});
         List *list = nullptr;
         QStringView item;
         if (scanner.isSpreadsheet(u"fonts") && !fonts.present) {
@@ -72,6 +113,69 @@ XlsxError XlsxStyles::parse(const QByteArray &bytes)
             return error;
         --depth;
     }
+}
+
+// The part with the missing lists put where the schema orders them; empty when none is missing.
+QString XlsxStyles::withMissingLists(const Layout &layout) const
+{
+    static const QStringView order[] = {u"numFmts",      u"fonts",   u"fills",      u"borders",
+                                        u"cellStyleXfs", u"cellXfs", u"cellStyles", u"dxfs",
+                                        u"tableStyles",  u"colors",  u"extLst"};
+    const QString p = XlsxXml::prefixOf(layout.rootName);
+    const QString needed[][2] = {
+        {u"fonts"_s,
+         u"<%1fonts count=\"1\"><%1font><%1sz val=\"11\"/><%1name val=\"宋体\"/></%1font></%1fonts>"_s},
+        {u"fills"_s, u"<%1fills count=\"2\"><%1fill><%1patternFill patternType=\"none\"/></%1fill><%1fill>"
+                     u"<%1patternFill patternType=\"gray125\"/></%1fill></%1fills>"_s},
+        {u"borders"_s, u"<%1borders count=\"1\"><%1border><%1left/><%1right/><%1top/><%1bottom/><%1diagonal/>"
+                       u"</%1border></%1borders>"_s},
+        {u"cellStyleXfs"_s,
+         u"<%1cellStyleXfs count=\"1\"><%1xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></%1cellStyleXfs>"_s},
+        {u"cellXfs"_s,
+         u"<%1cellXfs count=\"1\"><%1xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" "
+         u"xfId=\"0\"/></%1cellXfs>"_s},
+    };
+    auto rank = [&](QStringView name) {
+        for (int i = 0; i < int(std::size(order)); ++i) {
+            if (order[i] == name)
+                return i;
+        }
+        return int(std::size(order));
+    };
+    if (layout.rootBegin < 0)
+        return {};
+    QMap<qsizetype, QString> inserts;
+    for (const auto &list : needed) {
+        bool present = false;
+        for (const auto &child : layout.children)
+            present = present || child.first == list[0];
+        if (present)
+            continue;
+        qsizetype at = layout.rootSelfClosing ? layout.rootStartEnd : layout.rootEndBegin;
+        for (const auto &child : layout.children) {
+            if (rank(child.first) > rank(list[0])) {
+                at = child.second;
+                break;
+            }
+        }
+        inserts[at] += list[1].arg(p);
+    }
+    if (inserts.isEmpty())
+        return {};
+    QString out;
+    qsizetype pos = 0;
+    for (auto it = inserts.constBegin(); it != inserts.constEnd(); ++it) {
+        if (layout.rootSelfClosing && it.key() == layout.rootStartEnd) {
+            out += QStringView(xml.text).mid(pos, layout.rootBegin - pos);
+            out += XlsxXml::openTag(xml.text.mid(layout.rootBegin, layout.rootStartEnd - layout.rootBegin));
+            out += it.value() + u"</" + layout.rootName + u'>';
+        } else {
+            out += QStringView(xml.text).mid(pos, it.key() - pos);
+            out += it.value();
+        }
+        pos = it.key();
+    }
+    return out + QStringView(xml.text).mid(pos);
 }
 
 XlsxError XlsxStyles::parseList(XlsxXmlScanner &scanner, List &list, QStringView itemName)
@@ -140,7 +244,7 @@ void XlsxStyles::reset()
 
 bool XlsxStyles::isChanged() const
 {
-    return !fonts.appended.isEmpty() || !fills.appended.isEmpty() || !cellXfs.appended.isEmpty();
+    return completed || !fonts.appended.isEmpty() || !fills.appended.isEmpty() || !cellXfs.appended.isEmpty();
 }
 
 QString XlsxStyles::startTag(const Item &item) const

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +20,11 @@ class XlsxXmlScanner;
 class XlsxStyles
 {
 public:
+    // Lists a clone needs but the part lacks (fonts, fills, borders, cellStyleXfs, cellXfs) are
+    // added with Excel's default first item, so that formatting works on any valid workbook.
     XlsxError parse(const QByteArray &bytes);
+    // A style sheet for a workbook that has none; parse() it to fill in the lists.
+    static QByteArray emptyPart(bool strict);
     // Forgets the clones made for an earlier save.
     void reset();
     // The xf index for a cell styled baseXf with format applied: baseXf itself when nothing
@@ -60,6 +65,18 @@ private:
         int count() const { return int(items.size() + appended.size()); }
     };
 
+    struct Layout
+    {
+        QString rootName;
+        qsizetype rootBegin = -1;
+        qsizetype rootStartEnd = -1;
+        qsizetype rootEndBegin = -1;
+        bool rootSelfClosing = false;
+        QList<QPair<QString, qsizetype>> children; // local name and start of each top-level element
+    };
+
+    XlsxError scan(Layout *layout);
+    QString withMissingLists(const Layout &layout) const;
     XlsxError parseList(XlsxXmlScanner &scanner, List &list, QStringView itemName);
     QString startTag(const Item &item) const;
     QString rawText(const Child &child) const;
@@ -73,6 +90,7 @@ private:
     List fills;
     List cellXfs;
     QHash<QString, int> requests;
+    bool completed = false; // lists were added to the part as it came
 };
 
 } // namespace Velmora

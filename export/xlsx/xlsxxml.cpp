@@ -1,7 +1,10 @@
 #include "xlsxxml.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -75,9 +78,36 @@ AttributeSpan findAttribute(const QString &tag, QStringView name)
     return {};
 }
 
+// The encoding named in the XML declaration, lower-cased; empty when there is none.
+QByteArray declaredEncoding(QByteArrayView bytes)
+{
+    if (!bytes.startsWith("<?xml"))
+        return {};
+    const qsizetype close = bytes.indexOf("?>");
+    const QByteArrayView declaration = close < 0 ? bytes.first(0) : bytes.first(close);
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return {};
+    qsizetype quote = at + 8;
+    while (quote < declaration.size() && declaration.at(quote) != '"' && declaration.at(quote) != '\'')
+        ++quote;
+    if (quote >= declaration.size())
+        return {};
+    const qsizetype end = declaration.indexOf(declaration.at(quote), quote + 1);
+    if (end < 0)
+        return {};
+    return declaration.sliced(quote + 1, end - quote - 1).toByteArray().trimmed().toLower();
+}
+
+bool isLatin1Name(const QByteArray &name)
+{
+    return name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1" ||
+           name == "latin-1" || name == "l1";
+}
+
 } // namespace
 
-bool decode(const QByteArray &bytes, Text *out)
+XlsxError decode(const QByteArray &bytes, Text *out)
 {
     QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
     qsizetype skip = 0;
@@ -94,10 +124,29 @@ bool decode(const QByteArray &bytes, Text *out)
         out->encoding = Text::Encoding::Utf16Be;
         encoding = QStringDecoder::Utf16BE;
         skip = 2;
+    } else {
+        const QByteArray declared = declaredEncoding(bytes);
+        // Tools that label UTF-8 as Latin-1 exist, and real Latin-1 text beyond ASCII is almost
+        // never valid UTF-8; so the label decides only for bytes that UTF-8 cannot read.
+        if (isLatin1Name(declared)) {
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            out->text = utf8.decode(bytes);
+            if (!utf8.hasError())
+                return XlsxError::None;
+            out->encoding = Text::Encoding::Latin1;
+            out->text = QString::fromLatin1(bytes);
+            return XlsxError::None;
+        }
+        // Every other single-byte or legacy encoding agrees with UTF-8 on plain ASCII, so only
+        // text beyond it is refused.
+        const bool utf =
+            declared.isEmpty() || declared.startsWith("utf") || declared == "us-ascii" || declared == "ascii";
+        if (!utf && std::any_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) >= 0x80; }))
+            return XlsxError::UnsupportedEncoding;
     }
     QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
     out->text = decoder.decode(QByteArrayView(bytes).sliced(skip));
-    return !decoder.hasError();
+    return decoder.hasError() ? XlsxError::MalformedXml : XlsxError::None;
 }
 
 QByteArray encode(const QString &text, Text::Encoding encoding)
@@ -114,6 +163,17 @@ QByteArray encode(const QString &text, Text::Encoding encoding)
     case Text::Encoding::Utf16Be: {
         QStringEncoder encoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
         return encoder.encode(text);
+    }
+    case Text::Encoding::Latin1: {
+        QByteArray out;
+        out.reserve(text.size());
+        for (const char32_t c : QStringView(text).toUcs4()) {
+            if (c < 0x100)
+                out.append(char(c));
+            else
+                out.append("&#" + QByteArray::number(uint(c)) + ';');
+        }
+        return out;
     }
     }
     return text.toUtf8();

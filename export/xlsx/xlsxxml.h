@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xlsxerror.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -14,14 +16,19 @@ struct Text
         Utf8,
         Utf8Bom,
         Utf16Le,
-        Utf16Be
+        Utf16Be,
+        Latin1
     };
     QString text;
     Encoding encoding = Encoding::Utf8;
     QByteArray raw; // the bytes it was decoded from
 };
 
-bool decode(const QByteArray &bytes, Text *out);
+// MalformedXml for bytes that are not what they claim to be, UnsupportedEncoding for a declared
+// encoding that Qt Core cannot decode.
+XlsxError decode(const QByteArray &bytes, Text *out);
+// Characters that Latin-1 cannot carry go out as character references, which is right for the
+// element text and attribute values this engine writes.
 QByteArray encode(const QString &text, Text::Encoding encoding);
 
 // Transitional and strict OOXML use different namespace URIs for the same vocabulary.

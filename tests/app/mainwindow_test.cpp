@@ -45,6 +45,7 @@ private Q_SLOTS:
 
     void startup_withoutConfig_showsEmptyDefaults();
     void startup_withSampleClass_loadsEverything();
+    void startup_hugeSeatCount_clampedWithWarning();
     void slotTable_keepsItsOrder();
     void menuBar_hasItsEntries();
     void logMessage_stampsStatusAndLog();
@@ -104,6 +105,22 @@ void MainWindowTest::startup_withSampleClass_loadsEverything()
     QCOMPARE(window.constraintTable->item(0, 2)->text(), u"待验证"_s);
     QCOMPARE(window.constraintTable->item(1, 0)->text(), u"不能同组"_s);
     QCOMPARE(window.constraintTable->item(1, 1)->text(), u"周鹏, 吴昊, 徐浩"_s);
+}
+
+// The warning is a plain line of the log panel, between the loader's lines and the start-up line.
+void MainWindowTest::startup_hugeSeatCount_clampedWithWarning()
+{
+    QFile config(appDir + u"/config.ini"_s);
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[GroupConfig_0]\ntotal=9999999999\n");
+    config.close();
+
+    MainWindow window;
+    QCOMPARE(
+        logLines(window),
+        QStringList({u"加载了 0 名男生和 0 名女生"_s, u"加载了 0 名组长和 0 名外宿生"_s, u"当前样式: 样式1"_s,
+                     u"警告: 组1 座位数 9999999999 超出范围，已按 100 处理"_s, u"系统初始化完成"_s}));
+    QCOMPARE(window.state.groupConfigs.at(0).total, 100);
 }
 
 void MainWindowTest::slotTable_keepsItsOrder()

@@ -43,6 +43,8 @@ private Q_SLOTS:
     void fixedPositionItems();
     void constraintItems_data();
     void constraintItems();
+    void seatCounts_data();
+    void seatCounts();
     void nameMaps_duplicateNamesKeepLastNumber();
     void leadersListedTwice_countOnce();
     void customPath_writtenOnlyForCustomStyle();
@@ -172,6 +174,48 @@ void ConfigStoreTest::constraintItems()
     const ClassState state = loaded();
     QCOMPARE(state.mustTogether, expected);
     QCOMPARE(state.mustSeparate, expected);
+}
+
+// A hand-edited total sizes the engine's seat lists and the results table; out of range it
+// aborted the allocation or ran for minutes.
+void ConfigStoreTest::seatCounts_data()
+{
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<int>("used");
+    QTest::addColumn<QString>("warning");
+
+    const QString line = u"警告: 组3 座位数 %1 超出范围，已按 %2 处理"_s;
+    QTest::newRow("inRange_keptSilently") << QByteArray("6") << 6 << QString();
+    QTest::newRow("upperBound_keptSilently") << QByteArray("100") << 100 << QString();
+    QTest::newRow("notANumber_zeroSilently") << QByteArray("abc") << 0 << QString();
+    QTest::newRow("justAbove_clamped") << QByteArray("101") << 100 << line.arg(u"101"_s).arg(100);
+    QTest::newRow("intMax_clamped") << QByteArray("2147483647") << 100 << line.arg(u"2147483647"_s).arg(100);
+    QTest::newRow("beyondInt_warningShowsWrittenValue")
+        << QByteArray("9999999999") << 100 << line.arg(u"9999999999"_s).arg(100);
+    QTest::newRow("wrapsToSmallInt_clamped")
+        << QByteArray("4294967396") << 100 << line.arg(u"4294967396"_s).arg(100);
+    QTest::newRow("beyondAnyInteger_clamped")
+        << QByteArray("99999999999999999999") << 100 << line.arg(u"99999999999999999999"_s).arg(100);
+    QTest::newRow("negative_zero") << QByteArray("-5") << 0 << line.arg(u"-5"_s).arg(0);
+}
+
+void ConfigStoreTest::seatCounts()
+{
+    QFETCH(QByteArray, written);
+    QFETCH(int, used);
+    QFETCH(QString, warning);
+    // One file per row: QSettings caches a file by path and may miss a rewrite of equal size.
+    ClassState state;
+    state.configPath = appDir + u'/' + QString::fromLatin1(QTest::currentDataTag()) + u".ini";
+    QFile file(state.configPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[GroupConfig_2]\ntotal=" + written + "\n");
+    file.close();
+    state.groupConfigs = defaultGroupConfigs();
+    const QStringList lines = ConfigStore::loadGroupConfiguration(state);
+    QCOMPARE(state.groupConfigs.at(2).total, used);
+    QCOMPARE(lines, warning.isEmpty() ? QStringList() : QStringList{warning});
+    QCOMPARE(state.groupConfigs.at(1).total, 6);
 }
 
 void ConfigStoreTest::nameMaps_duplicateNamesKeepLastNumber()

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <random>
+
 namespace Velmora::Test {
 
 // A class of `boys` boys named 男1, 男2, ... and `girls` girls named 女1, 女2, ..., with every
@@ -22,5 +24,9 @@ QString formatGrouping(const Grouping &grouping);
 // "leaders": [names], "boarders": [names], "fixed": [[name, group, seat], ...],
 // "together": [[names]], "separate": [[names]]}. Names may also be written as PersonIds.
 ClassState classFromJson(const QJsonObject &json);
+
+// Rosters of 0..120, 0..10 enabled groups of 0..12 seats, random targets, leaders, boarders,
+// fixed seats (clashing and invalid ones too) and overlapping requirements.
+ClassState randomClass(std::mt19937 &random);
 
 } // namespace Velmora::Test

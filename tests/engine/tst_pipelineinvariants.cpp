@@ -31,56 +31,6 @@ Outcome runOnce(const ClassState &state, std::uint32_t seed)
     return outcome;
 }
 
-int pick(std::mt19937 &random, int low, int high)
-{
-    return std::uniform_int_distribution<int>(low, high)(random);
-}
-
-QList<int> someOf(std::mt19937 &random, int people, int count)
-{
-    QList<int> members;
-    for (int tries = 0; members.size() < count && tries < 4 * count; ++tries) {
-        const int p = pick(random, 1, people);
-        if (!members.contains(p))
-            members.append(p);
-    }
-    return members;
-}
-
-// Rosters of 0..120, 0..10 enabled groups of 0..12 seats, random targets, leaders, boarders,
-// fixed seats (clashing and invalid ones too) and overlapping requirements.
-ClassState randomClass(std::mt19937 &random)
-{
-    const int people = pick(random, 0, 120);
-    const int boys = pick(random, 0, people);
-    ClassState state = Test::makeClass(boys, people - boys);
-
-    QList<int> numbers{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    std::shuffle(numbers.begin(), numbers.end(), random);
-    const int enabledCount = pick(random, 0, 10);
-    for (int i = 0; i < enabledCount; ++i)
-        Test::enableGroup(state, numbers.at(i), pick(random, 0, 12), pick(random, -1, 6),
-                          pick(random, -1, 6));
-
-    if (people > 0) {
-        for (int i = pick(random, 0, 12); i > 0; --i)
-            state.roster.leaderNames.insert(state.roster.idToName.value(pick(random, 1, people)));
-        for (int i = pick(random, 0, people / 3); i > 0; --i)
-            state.roster.boarderNames.insert(state.roster.idToName.value(pick(random, 1, people)));
-        for (int i = pick(random, 0, 10); i > 0; --i) {
-            // Small ranges make clashes common; 0, 11 and 13 are out of range.
-            state.fixedPositions.insert(pick(random, 1, people),
-                                        {pick(random, 0, 11), pick(random, 0, 13) / 2 + 1});
-        }
-        for (int i = pick(random, 0, 5); i > 0; --i)
-            state.mustTogether.append(someOf(random, people, pick(random, 2, 6)));
-        for (int i = pick(random, 0, 5); i > 0; --i)
-            state.mustSeparate.append(someOf(random, people, pick(random, 2, 4)));
-    }
-    state.roster.leaderNames.insert(u"不在名单"_s);
-    return state;
-}
-
 QString describe(const ClassState &state, int caseNumber)
 {
     QStringList groups;
@@ -110,7 +60,7 @@ void TestPipelineInvariants::randomClasses_keepInvariants()
         u"^组(\\d+) 最终性别分布: .* \\(男生:(\\d+), 女生:(\\d+)\\)$"_s);
     std::mt19937 random(4242);
     for (int caseNumber = 0; caseNumber < CaseCount; ++caseNumber) {
-        const ClassState state = randomClass(random);
+        const ClassState state = Test::randomClass(random);
         const std::uint32_t seed = std::uint32_t(random());
         const QByteArray context = describe(state, caseNumber).toUtf8();
         const Outcome outcome = runOnce(state, seed);

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void wpsSaveFallbacks();
     void missingObjects_data();
     void missingObjects();
+    void usedArea_data();
+    void usedArea();
     void comInitialisation_data();
     void comInitialisation();
 
@@ -301,12 +303,45 @@ void AutomationBackendTest::missingObjects()
     runExport();
 
     QCOMPARE(boxes, QStringList{u"critical: 错误 / 导出失败: "_s + text});
+    // A refused template also says why in the log.
+    QCOMPARE(plain.size(), query.startsWith(u"Open"_s) ? 2 : 1);
     QVERIFY(stamped.isEmpty());
     QVERIFY(opened.isEmpty());
     const QStringList &journal = AxStandIn::journal();
     QCOMPARE(journal.contains(u"Workbook.call Close(Boolean) false"_s), workbookOpened);
     QVERIFY(journal.contains(u"Excel.Application.call Quit()"_s));
     QVERIFY(!journal.contains(u"Excel.Application.set ScreenUpdating=true"_s));
+    verifyReleased(true);
+}
+
+// The scan costs cross-process calls per cell of the area; one far cell made that hours.
+void AutomationBackendTest::usedArea_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("wholeSheet_refused") << 1048576 << 16384 << true;
+    QTest::newRow("oneFarRow_refused") << 1048576 << 26 << true;
+    QTest::newRow("atBound_scanned") << 1000 << 100 << false;
+}
+
+void AutomationBackendTest::usedArea()
+{
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    QFETCH(bool, refused);
+    auto &script = AxStandIn::script();
+    script.liveProgIds = {u"Excel.Application"_s};
+    script.rowCount = rows;
+    script.columnCount = columns;
+    runExport();
+
+    const QStringList &journal = AxStandIn::journal();
+    QCOMPARE(journal.count(u"Sheet.query Cells(int,int) 1,1"_s), refused ? 0 : 1);
+    QCOMPARE(boxes, refused ? QStringList{u"critical: 错误 / 导出失败: 模板文件过大"_s} : QStringList());
+    QCOMPARE(plain.size(), refused ? 2 : 1);
+    QVERIFY(journal.contains(u"Workbook.call Close(Boolean) false"_s));
+    QCOMPARE(journal.filter(u"SaveAs"_s).isEmpty(), refused);
     verifyReleased(true);
 }
 

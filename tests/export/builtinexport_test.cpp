@@ -5,6 +5,9 @@
 #include "scripteddialogs.h"
 #include "seatingexporter.h"
 #include "testenvironment.h"
+#include "xlsxbackend.h"
+#include "xlsxlimits.h"
+#include "xlsxtestpackage.h"
 
 #include <QDate>
 #include <QDir>
@@ -14,12 +17,59 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace Qt::StringLiterals;
 using namespace Velmora;
+
+namespace {
+
+// The built-in engine driven the way an automation server is: every cell of the area.
+class AreaScanBackend final : public SpreadsheetBackend
+{
+public:
+    void openWorkbook(const QString &path) override { engine.openWorkbook(path); }
+    SheetArea usedArea() override { return engine.usedArea(); }
+    std::unique_ptr<SpreadsheetCell> cell(int row, int column) override { return engine.cell(row, column); }
+    void saveWorkbook(const QString &path) override { engine.saveWorkbook(path); }
+    void close() noexcept override { engine.close(); }
+
+private:
+    XlsxBackend engine;
+};
+
+class AreaScanLauncher final : public BackendLauncher
+{
+public:
+    bool initialise(QString *) override { return true; }
+    void release() override {}
+    std::unique_ptr<SpreadsheetBackend> launch(const LogLine &) override
+    {
+        return std::make_unique<AreaScanBackend>();
+    }
+};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeTemplate(const QString &path, const QString &sheetData)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Test::zipParts(Test::workbookParts(sheetData)));
+}
+
+} // namespace
 
 // The shipped templates filled by the built-in engine with the sample class, read back by
 // openpyxl and opened by LibreOffice.
@@ -33,6 +83,10 @@ private Q_SLOTS:
     void libreOffice_opensTheChart();
     void awkwardPaths_savedOpenedAndLogged_data();
     void awkwardPaths_savedOpenedAndLogged();
+    void storedCells_sameResultAsAreaScan_data();
+    void storedCells_sameResultAsAreaScan();
+    void refusedTemplates_data();
+    void refusedTemplates();
 
 private:
     ClassState sampleClass(const QString &appDir) const;
@@ -249,6 +303,109 @@ void BuiltinExportTest::awkwardPaths_savedOpenedAndLogged()
     QCOMPARE(opened, QStringList{QFileInfo(target).absoluteFilePath()});
     QCOMPARE(QUrl::fromLocalFile(opened.first()).toLocalFile(), opened.first());
     QCOMPARE(stamped, QStringList{u"座位表已导出到: "_s + QDir::toNativeSeparators(target)});
+}
+
+void BuiltinExportTest::storedCells_sameResultAsAreaScan_data()
+{
+    QTest::addColumn<QString>("templateFile");
+    const QString source = Test::sourceDirectory();
+    QTest::newRow("style1") << source + u"/templates/座位样式1.xlsx"_s;
+    QTest::newRow("style2") << source + u"/templates/座位样式2.xlsx"_s;
+    for (const QString &name : {u"seating-handmade"_s, u"seating-libreoffice"_s, u"seating-openpyxl"_s})
+        QTest::newRow(qPrintable(name)) << source + u"/tests/fixtures/xlsx/templates/"_s + name + u".xlsx"_s;
+}
+
+void BuiltinExportTest::storedCells_sameResultAsAreaScan()
+{
+    QFETCH(QString, templateFile);
+    const QString appDir = Test::freshApplicationDirectory();
+    ClassState state = sampleClass(appDir);
+    QFile::remove(appDir + u"/座位样式1.xlsx"_s);
+    QVERIFY(QFile::copy(templateFile, appDir + u"/座位样式1.xlsx"_s));
+    state.currentStyle = u"样式1"_s;
+    QStringList plain;
+    const QString stored = exportChart(state, appDir, &plain);
+    QVERIFY(!stored.isEmpty());
+    QVERIFY(QFile::rename(stored, appDir + u"/stored.xlsx"_s));
+
+    Test::ScriptedDialogs dialogs;
+    setFileOpener([](const QString &) {});
+    SeatingExporter scanner(state, nullptr, {[](const QString &) {}, [](const QString &) {}},
+                            std::make_unique<AreaScanLauncher>());
+    scanner.exportToFile(appDir + u"/scanned.xlsx"_s);
+    setFileOpener({});
+    QCOMPARE(dialogs.calls.size(), 0);
+    const auto storedParts = Test::unzipFile(appDir + u"/stored.xlsx"_s);
+    const auto scannedParts = Test::unzipFile(appDir + u"/scanned.xlsx"_s);
+    QVERIFY(!storedParts.isEmpty());
+    QCOMPARE(storedParts, scannedParts);
+}
+
+// Each refusal: the message, a log line with the reason, the template untouched, no output.
+void BuiltinExportTest::refusedTemplates_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("logged");
+
+#ifdef Q_OS_UNIX
+    QTest::newRow("fifoTemplate_cannotOpen")
+        << u"fifo"_s << u"critical: 错误 / 导出失败: 无法打开模板文件"_s << u"不是普通文件"_s;
+    QTest::newRow("customDevZero_customMissing")
+        << u"devzero"_s << u"warning: 错误 / 自定义样式文件不存在，请重新选择"_s << u"不是普通文件"_s;
+#endif
+    QTest::newRow("tooManyCells_tooLarge") << u"cells"_s << u"critical: 错误 / 导出失败: 模板文件过大"_s
+                                           << u"模板文件无法打开: 工作表数据过大"_s;
+}
+
+void BuiltinExportTest::refusedTemplates()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, box);
+    QFETCH(QString, logged);
+    const QString appDir = Test::freshApplicationDirectory();
+    ClassState state = sampleClass(appDir);
+    const QString style1 = appDir + u"/座位样式1.xlsx"_s;
+    QFile::remove(style1);
+    if (kind == u"fifo") {
+#ifdef Q_OS_UNIX
+        QVERIFY(mkfifo(QFile::encodeName(style1).constData(), 0600) == 0);
+#endif
+    } else if (kind == u"devzero") {
+        QSettings settings(state.configPath, QSettings::IniFormat);
+        settings.setValue(u"Style/CustomPath"_s, u"/dev/zero"_s);
+        state.currentStyle = u"自定义"_s;
+    } else {
+        // One cell above the bound, 1000 to a row.
+        const int cells = XlsxLimits().cells + 1;
+        QString rows;
+        for (int row = 1; (row - 1) * 1000 < cells; ++row) {
+            rows += u"<row r=\"%1\">"_s.arg(row);
+            for (int column = 1; column <= std::min(1000, cells - (row - 1) * 1000); ++column)
+                rows += u"<c><v>1</v></c>"_s;
+            rows += u"</row>"_s;
+        }
+        writeTemplate(style1, rows);
+    }
+    const QByteArray before = kind == u"cells" ? fileBytes(style1) : QByteArray();
+    const QString oldTemplatePath = state.templatePath;
+
+    Test::ScriptedDialogs dialogs;
+    setFileOpener([](const QString &) { QFAIL("nothing may be opened"); });
+    QStringList plain;
+    SeatingExporter exporter(state, nullptr, {[&](const QString &l) { plain << l; }, [](const QString &) {}},
+                             nullptr);
+    exporter.exportToFile(appDir + u"/chart.xlsx"_s);
+    setFileOpener({});
+    QCOMPARE(dialogs.transcript(), QStringList{box});
+    QVERIFY2(std::any_of(plain.cbegin(), plain.cend(), [&](const QString &l) { return l.contains(logged); }),
+             qPrintable(plain.join(u'|')));
+    QVERIFY(!QFile::exists(appDir + u"/chart.xlsx"_s));
+    QCOMPARE(QDir(appDir).entryList({u"chart*"_s}), QStringList());
+    if (kind == u"devzero")
+        QCOMPARE(state.templatePath, oldTemplatePath);
+    if (kind == u"cells")
+        QCOMPARE(fileBytes(style1), before);
 }
 
 QTEST_GUILESS_MAIN(BuiltinExportTest)

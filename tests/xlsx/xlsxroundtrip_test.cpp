@@ -133,6 +133,7 @@ private Q_SLOTS:
     void fillTemplate_data();
     void fillTemplate();
     void libreOfficeReadsEveryResult();
+    void withoutStyleSheet_readersSeeTheFormats();
 
 private:
     void deferLibreOfficeCheck();
@@ -371,6 +372,87 @@ void XlsxRoundTripTest::deferLibreOfficeCheck()
     steps.prepend(QJsonObject{{u"soffice"_s, files},
                               {u"outdir"_s, QFileInfo(files.first().toString()).absolutePath()}});
     deferToHost(steps);
+}
+
+// Workbooks without a usable style sheet are valid; the one the engine adds must satisfy both readers.
+void XlsxRoundTripTest::withoutStyleSheet_readersSeeTheFormats()
+{
+    const QString stylesRel = u"<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/"
+                              u"officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"_s;
+    const Parts plain = workbookParts(u"<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"_s, {u"1-1"_s});
+    Parts dangling = plain;
+    dangling.removeIf([](const auto &part) { return part.first == u"xl/styles.xml"_s; });
+    Parts noStyles = dangling;
+    Parts noCellXfs = plain;
+    static const QRegularExpression cellXfs(u"<cellXfs.*</cellXfs>"_s);
+    for (auto &part : noStyles) {
+        if (part.first == u"xl/_rels/workbook.xml.rels"_s)
+            part.second = QString::fromUtf8(part.second).remove(stylesRel).toUtf8();
+    }
+    for (auto &part : noCellXfs) {
+        if (part.first == u"xl/styles.xml"_s)
+            part.second = QString::fromUtf8(part.second).remove(cellXfs).toUtf8();
+    }
+    QStringList outputs;
+    for (const auto &[name, parts] : {std::pair{u"dangling"_s, dangling}, std::pair{u"nostyles"_s, noStyles},
+                                      std::pair{u"nocellxfs"_s, noCellXfs}}) {
+        XlsxDocument document;
+        QVERIFY2(document.openData(zipParts(parts)), qPrintable(document.errorString()));
+        XlsxCellFormat format;
+        format.centre = format.wrap = format.bold = format.fill = true;
+        format.fontSize = 16;
+        document.setCellText(1, 1, u"张三"_s);
+        document.setCellFormat(1, 1, format);
+        outputs << work.filePath(u"styles-"_s + name + u".xlsx"_s);
+        QVERIFY2(document.saveAs(outputs.last()), qPrintable(document.errorString()));
+    }
+    if (!hostProgramsRunHere()) {
+        // The same two readings on the host, with a script that checks instead of printing.
+        QJsonArray check{
+            u"python3"_s, u"-c"_s,
+            u"import openpyxl, sys\n"
+            u"for path in sys.argv[1:]:\n"
+            u"    c = openpyxl.load_workbook(path).worksheets[0]['A1']\n"
+            u"    seen = (c.value, bool(c.font.b), c.font.sz, c.fill.fgColor.rgb, c.alignment.horizontal)\n"
+            u"    assert seen == ('张三', True, 16.0, 'FFFFFF00', 'center'), (path, seen)\n"_s};
+        QJsonArray kept;
+        for (const QString &path : std::as_const(outputs))
+            kept.append(keepForHost(path));
+        for (const QJsonValue &path : std::as_const(kept))
+            check.append(path);
+        QJsonArray steps{QJsonObject{{u"run"_s, check}},
+                         QJsonObject{{u"soffice"_s, kept},
+                                     {u"outdir"_s, QFileInfo(kept.first().toString()).absolutePath()}}};
+        for (const QJsonValue &path : std::as_const(kept))
+            steps.append(QJsonObject{{u"csv"_s, csvBeside(path.toString())},
+                                     {u"cells"_s, QJsonObject{{u"A1"_s, u"张三"_s}}}});
+        deferToHost(steps);
+        return;
+    }
+
+    const QString script =
+        u"import openpyxl, sys\n"
+        u"for path in sys.argv[1:]:\n"
+        u"    c = openpyxl.load_workbook(path).worksheets[0]['A1']\n"
+        u"    print(c.value, c.font.b, c.font.sz, c.fill.fgColor.rgb, c.alignment.horizontal)\n"_s;
+    QString output;
+    QVERIFY2(run(python, QStringList{u"-c"_s, script} + outputs, 60000, &output), qPrintable(output));
+    QCOMPARE(output.trimmed().split(u'\n').filter(u"张三 True 16.0 FFFFFF00 center"_s).size(), 3);
+
+    QTemporaryDir profile;
+    const QString outDir = work.filePath(u"styles-csv"_s);
+    QVERIFY2(run(u"soffice"_s,
+                 QStringList{u"-env:UserInstallation="_s + QUrl::fromLocalFile(profile.path()).toString(),
+                             u"--headless"_s, u"--convert-to"_s,
+                             u"csv:Text - txt - csv (StarCalc):44,34,76"_s, u"--outdir"_s, outDir} +
+                     outputs,
+                 240000, &output),
+             qPrintable(output));
+    for (const QString &path : std::as_const(outputs)) {
+        QFile csv(QDir(outDir).filePath(QFileInfo(path).completeBaseName() + u".csv"_s));
+        QVERIFY2(csv.open(QIODevice::ReadOnly), qPrintable(csv.fileName() + u"\n"_s + output));
+        QCOMPARE(QString::fromUtf8(csv.readAll()).trimmed(), u"张三"_s);
+    }
 }
 
 QTEST_GUILESS_MAIN(XlsxRoundTripTest)

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "groupingengine.h"
+#include "model.h"
+#include "seedsource.h"
+
+#include <QStringList>
+
+namespace Velmora {
+
+struct SelectedGrouping
+{
+    Grouping grouping;
+    // The plain log lines of the whole generate, in order: the requirements that cannot be met,
+    // the narration of the chosen run, the comparison line, then the repair.
+    QStringList log;
+    int runs = 0;
+};
+
+// Runs the pipeline up to `maxRuns` times, each run seeded with its own value from `seeds`, and
+// keeps the run whose grouping scores best; a run that no grouping could beat ends the search.
+// A repair then mends what the chosen run still breaks. Only the chosen run's narration is
+// kept, so the log reads as if that run had been the only one. The same seeds give the same
+// choice and the same log.
+SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
+                                      const GroupingEngine::WarningSink &warning, int maxRuns = 200);
+
+} // namespace Velmora
