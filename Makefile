@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: run test bench tidy deps build clean package
+.PHONY: run test bench tidy deps build clean package windows test-windows
 
 deps:
 	@sh scripts/install-deps
@@ -36,10 +36,20 @@ package: deps
 	cmake --build build-pkg -j $(JOBS)
 	cd build-pkg && cpack -G DEB
 
+# The Windows build (scripts/windows): WIN_QT=<folder> points at a toolchain folder other than the
+# unpacked ../shared/toolchains archive.
+windows:
+	@sh scripts/install-deps windows
+	@sh scripts/windows build
+
+test-windows:
+	@sh scripts/install-deps windows
+	@sh scripts/windows test
+
 # clang-tidy over the product sources with the checks of .clang-tidy (the Windows-only backend
 # needs ActiveQt headers and is left out here).
 tidy: build
 	run-clang-tidy -quiet -p $(BUILD) $$(git ls-files '*.cpp' | grep -E '^(app|engine|settings|reports|export|seams)/' | grep -v '/ax/')
 
 clean:
-	rm -rf $(BUILD) build-asan build-bench build-pkg
+	rm -rf $(BUILD) build-asan build-bench build-pkg build-win

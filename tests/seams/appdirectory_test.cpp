@@ -96,6 +96,10 @@ void AppDirectoryTest::layout_resolvesFolder()
         return text.replace(u"@"_s, sandbox->path());
     };
 
+    // Windows takes the home folder from the user's profile, whatever HOME says; the installed
+    // layout is the Linux package's in any case.
+    if (expected.startsWith(u"@/home"_s) && QDir::homePath() != sandbox->filePath(u"home"_s))
+        QSKIP("HOME does not decide the home folder on this platform");
     if (!xdgDataHome.isEmpty())
         qputenv("XDG_DATA_HOME", QFile::encodeName(resolve(xdgDataHome)));
     setApplicationDirectoryOverride(resolve(overridePath));
