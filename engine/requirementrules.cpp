@@ -26,12 +26,9 @@ QList<Breach> findBreaches(const QList<Constraint> &mustTogether, const QList<Co
 int brokenCount(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,
                 const PersonGroupMap &map)
 {
-    int broken = 0;
-    for (const Constraint &constraint : mustTogether)
-        broken += mustTogetherBroken(constraint, map) ? 1 : 0;
-    for (const Constraint &constraint : mustSeparate)
-        broken += mustSeparateBroken(constraint, map) ? 1 : 0;
-    return broken;
+    // Every finding counts, two must-together requirements sharing a group included, so that the
+    // count is zero exactly when the requirement check finds everything met.
+    return int(findBreaches(mustTogether, mustSeparate, map).size());
 }
 
 QString breachNames(const Breach &breach, const ClassState &state)

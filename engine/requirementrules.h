@@ -108,7 +108,7 @@ int mustTogetherPosition(const Constraint &constraint, const PersonGroupMap &map
 QList<Breach> findBreaches(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,
                            const PersonGroupMap &map);
 
-// How many requirements of both lists are broken, judged as above.
+// How many findings the requirement check would report for this grouping.
 int brokenCount(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,
                 const PersonGroupMap &map);
 

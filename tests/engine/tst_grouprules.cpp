@@ -101,7 +101,13 @@ void TestGroupRules::score()
     QFETCH(QByteArray, extra);
     QFETCH(QString, grouping);
     QFETCH(QString, expected);
-    QCOMPARE(formatScore(scoreGrouping(smallClass(extra), parseGrouping(grouping))), expected);
+    const ClassState state = smallClass(extra);
+    const GroupingScore score = scoreGrouping(state, parseGrouping(grouping));
+    QCOMPARE(formatScore(score), expected);
+    // The live note after a hand adjustment counts what the score counts.
+    QCOMPARE(RequirementRules::brokenCount(state.mustTogether, state.mustSeparate,
+                                           buildPersonGroupMap(parseGrouping(grouping))),
+             score.brokenRequirements);
 }
 
 void TestGroupRules::infeasible_data()
