@@ -90,8 +90,9 @@ InfeasibleRequirements checkFeasibility(const ClassState &state)
         if (const auto pair = fixedPair(state, constraint, false))
             lines.append(u"必须同组要求无法满足（%1 与 %2 固定在不同的组）: %3"_s.arg(
                 roster.nameOf(pair->first), roster.nameOf(pair->second), names));
-        // Two requirements sharing a person must share a group, which the check reports too.
-        for (int person : members) {
+        // Two requirements sharing a person must share a group, which the check reports too. The
+        // entry order names the person, as the set's order would change from process to process.
+        for (int person : constraint) {
             if (claimed.contains(person)) {
                 lines.append(u"必须同组要求无法满足（%1 也在另一个必须同组要求中）: %2"_s.arg(
                     roster.nameOf(person), names));

@@ -130,6 +130,11 @@ void TestGroupRules::infeasible_data()
     QTest::newRow("personInTwoTogether")
         << QByteArray(R"("together": [["男3", "女1"], ["女1", "女2"]])")
         << QStringList{u"必须同组要求无法满足（女1 也在另一个必须同组要求中）: 女1 女2 "_s};
+    // Several shared persons: the first in entry order is named, in every process alike.
+    QTest::newRow("manyInTwoTogether_firstInEntryOrder")
+        << QByteArray(R"("groups": [[1, 9], [2, 9]], "together": [["男3", "男4", "女1", "女2", "女3", "女4"],
+                      ["女4", "女3", "女2", "女1", "男4", "男3"]])")
+        << QStringList{u"必须同组要求无法满足（女4 也在另一个必须同组要求中）: 女4 女3 女2 女1 男4 男3 "_s};
     QTest::newRow("togetherOfTheOnlyLeaders")
         << QByteArray(R"("together": [["男1", "男2"]])")
         << QStringList{u"必须同组要求无法满足（2 个组长同组会使其他组缺少组长）: 男1 男2 "_s};
