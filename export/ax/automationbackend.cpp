@@ -133,10 +133,14 @@ std::unique_ptr<SpreadsheetCell> AutomationBackend::cell(int row, int column)
 void AutomationBackend::saveWorkbook(const QString &nativePath)
 {
     if (method == SaveMethod::Excel) {
-        // Excel's own failure text is not what the teacher should read: a save that did not
-        // happen leaves no file, and the size check after saving reports that.
+        // Excel's own failure text is not what the teacher should read. The raise itself still
+        // counts: an earlier chart of the same name would pass the check after saving.
         QList<QVariant> arguments{nativePath, xlOpenXmlWorkbook};
-        workbook->dynamicCall("SaveAs(const QString&, int)", arguments);
+        try {
+            call(workbook.get(), "SaveAs(const QString&, int)", arguments);
+        } catch (const ExportError &) {
+            throw ExportError(u"文件保存失败，请检查路径和权限"_s);
+        }
         return;
     }
     saveWithWps(nativePath);

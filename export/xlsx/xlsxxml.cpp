@@ -126,9 +126,16 @@ XlsxError decode(const QByteArray &bytes, Text *out)
         skip = 2;
     } else {
         const QByteArray declared = declaredEncoding(bytes);
-        // Tools that label UTF-8 as Latin-1 exist, and real Latin-1 text beyond ASCII is almost
-        // never valid UTF-8; so the label decides only for bytes that UTF-8 cannot read.
-        if (isLatin1Name(declared)) {
+        const bool unicode = declared.isEmpty() || declared.startsWith("utf");
+        const bool ascii =
+            std::none_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) >= 0x80; });
+        // Readers go by the label: text written into this part later, names above all, must not
+        // go out as UTF-8 bytes under a label that says otherwise.
+        if (!unicode && ascii) {
+            out->encoding = Text::Encoding::Ascii;
+        } else if (isLatin1Name(declared)) {
+            // Tools that label UTF-8 as Latin-1 exist, and real Latin-1 text beyond ASCII is almost
+            // never valid UTF-8; so the label decides only for bytes that UTF-8 cannot read.
             QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             out->text = utf8.decode(bytes);
             if (!utf8.hasError())
@@ -136,13 +143,11 @@ XlsxError decode(const QByteArray &bytes, Text *out)
             out->encoding = Text::Encoding::Latin1;
             out->text = QString::fromLatin1(bytes);
             return XlsxError::None;
-        }
-        // Every other single-byte or legacy encoding agrees with UTF-8 on plain ASCII, so only
-        // text beyond it is refused.
-        const bool utf =
-            declared.isEmpty() || declared.startsWith("utf") || declared == "us-ascii" || declared == "ascii";
-        if (!utf && std::any_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) >= 0x80; }))
+        } else if (!unicode && declared != "us-ascii" && declared != "ascii") {
+            // Every other single-byte or legacy encoding agrees with UTF-8 on plain ASCII, so only
+            // text beyond it is refused.
             return XlsxError::UnsupportedEncoding;
+        }
     }
     QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
     out->text = decoder.decode(QByteArrayView(bytes).sliced(skip));
@@ -169,6 +174,17 @@ QByteArray encode(const QString &text, Text::Encoding encoding)
         out.reserve(text.size());
         for (const char32_t c : QStringView(text).toUcs4()) {
             if (c < 0x100)
+                out.append(char(c));
+            else
+                out.append("&#" + QByteArray::number(uint(c)) + ';');
+        }
+        return out;
+    }
+    case Text::Encoding::Ascii: {
+        QByteArray out;
+        out.reserve(text.size());
+        for (const char32_t c : QStringView(text).toUcs4()) {
+            if (c < 0x80)
                 out.append(char(c));
             else
                 out.append("&#" + QByteArray::number(uint(c)) + ';');

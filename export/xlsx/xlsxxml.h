@@ -17,7 +17,8 @@ struct Text
         Utf8Bom,
         Utf16Le,
         Utf16Be,
-        Latin1
+        Latin1,
+        Ascii // plain ASCII under a label other than UTF: anything beyond it goes out as references
     };
     QString text;
     Encoding encoding = Encoding::Utf8;

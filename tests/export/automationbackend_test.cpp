@@ -23,7 +23,8 @@ private Q_SLOTS:
     void cleanup() { setFileOpener({}); }
 
     void excel_recordsTheWholeSequence();
-    void excelSaveRaises_reportedAsMissingFile();
+    void excelSaveRaises_reported_data();
+    void excelSaveRaises_reported();
     void wps_triesServersInOrderAndSavesByName_data();
     void wps_triesServersInOrderAndSavesByName();
     void wpsSaveFallbacks_data();
@@ -181,8 +182,22 @@ void AutomationBackendTest::excel_recordsTheWholeSequence()
     verifyReleased(true);
 }
 
-void AutomationBackendTest::excelSaveRaises_reportedAsMissingFile()
+void AutomationBackendTest::excelSaveRaises_reported_data()
 {
+    QTest::addColumn<bool>("earlierChart");
+    QTest::newRow("noFileLeft") << false;
+    // Saving twice within a second, or over a chart still open elsewhere, leaves the old file.
+    QTest::newRow("earlierChartOfSameName_notTakenForSuccess") << true;
+}
+
+void AutomationBackendTest::excelSaveRaises_reported()
+{
+    QFETCH(bool, earlierChart);
+    if (earlierChart) {
+        QFile earlier(output);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("PK\x03\x04");
+    }
     AxStandIn::script().liveProgIds = {u"Excel.Application"_s};
     AxStandIn::script().raisingCalls = {u"Workbook:SaveAs(const QString&, int)"_s};
     runExport();

@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -62,6 +63,8 @@ private Q_SLOTS:
     void keepsRootNamespaceDeclarations();
     void keepsPartEncoding_data();
     void keepsPartEncoding();
+    void writtenNamesFollowTheLabel_data();
+    void writtenNamesFollowTheLabel();
     void saveAs_failures_data();
     void saveAs_failures();
 };
@@ -507,6 +510,48 @@ void XlsxDocumentTest::keepsPartEncoding()
     QVERIFY(reread.openData(out));
     QCOMPARE(reread.cellText(1, 2), u"中间"_s);
     QCOMPARE(reread.cellText(1, 3), u"讲台"_s);
+}
+
+void XlsxDocumentTest::writtenNamesFollowTheLabel_data()
+{
+    QTest::addColumn<QByteArray>("declaration");
+    QTest::addColumn<QByteArray>("label");  // B1's bytes as the part holds them
+    QTest::addColumn<bool>("qtReadsLabel"); // whether Qt decodes the label without ICU
+    QTest::newRow("latin1Ascii") << QByteArray("ISO-8859-1") << QByteArray("Seat") << true;
+    QTest::newRow("latin1Accented") << QByteArray("ISO-8859-1") << QByteArray("Fran\xE7ois") << true;
+    QTest::newRow("usAscii") << QByteArray("US-ASCII") << QByteArray("Seat") << false;
+    QTest::newRow("gb2312Ascii") << QByteArray("GB2312") << QByteArray("Seat") << false;
+}
+
+// Spreadsheet programs decode a part by its label, so a name written as UTF-8 bytes under a
+// Latin-1 or GB2312 label comes out garbled.
+void XlsxDocumentTest::writtenNamesFollowTheLabel()
+{
+    QFETCH(QByteArray, declaration);
+    QFETCH(QByteArray, label);
+    QFETCH(bool, qtReadsLabel);
+    const QByteArray sheet = "<?xml version=\"1.0\" encoding=\"" + declaration +
+                             "\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+                             "main\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>1-1</t></is>"
+                             "</c><c r=\"B1\" t=\"inlineStr\"><is><t>" +
+                             label + "</t></is></c></row></sheetData></worksheet>";
+    Parts parts = workbookParts({});
+    setPart(parts, u"xl/worksheets/sheet1.xml"_s, sheet);
+    XlsxDocument document;
+    QVERIFY2(document.openData(zipParts(parts)), qPrintable(document.errorString()));
+    document.setCellText(1, 1, u"张伟"_s);
+    const QByteArray out = unzipParts(saved(document)).value(u"xl/worksheets/sheet1.xml"_s);
+    QVERIFY2(out.contains("&#24352;&#20255;"), out.constData());
+    if (!qtReadsLabel)
+        return;
+    QXmlStreamReader reader(out);
+    QStringList texts;
+    while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd()) {
+        if (reader.isStartElement() && reader.name() == u"t")
+            texts << reader.readElementText();
+    }
+    QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
+    QCOMPARE(texts, QStringList({u"张伟"_s, QString::fromLatin1(label)}));
 }
 
 void XlsxDocumentTest::saveAs_failures_data()
