@@ -105,6 +105,21 @@ bool isLatin1Name(const QByteArray &name)
            name == "latin-1" || name == "l1";
 }
 
+// A single-byte part keeps its label, so whatever the encoding cannot hold goes in as a character
+// reference; every code point below `limit` is one byte of it.
+QByteArray withCharacterReferences(const QString &text, char32_t limit)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char32_t c : QStringView(text).toUcs4()) {
+        if (c < limit)
+            out.append(char(c));
+        else
+            out.append("&#" + QByteArray::number(uint(c)) + ';');
+    }
+    return out;
+}
+
 } // namespace
 
 XlsxError decode(const QByteArray &bytes, Text *out)
@@ -169,28 +184,10 @@ QByteArray encode(const QString &text, Text::Encoding encoding)
         QStringEncoder encoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
         return encoder.encode(text);
     }
-    case Text::Encoding::Latin1: {
-        QByteArray out;
-        out.reserve(text.size());
-        for (const char32_t c : QStringView(text).toUcs4()) {
-            if (c < 0x100)
-                out.append(char(c));
-            else
-                out.append("&#" + QByteArray::number(uint(c)) + ';');
-        }
-        return out;
-    }
-    case Text::Encoding::Ascii: {
-        QByteArray out;
-        out.reserve(text.size());
-        for (const char32_t c : QStringView(text).toUcs4()) {
-            if (c < 0x80)
-                out.append(char(c));
-            else
-                out.append("&#" + QByteArray::number(uint(c)) + ';');
-        }
-        return out;
-    }
+    case Text::Encoding::Latin1:
+        return withCharacterReferences(text, 0x100);
+    case Text::Encoding::Ascii:
+        return withCharacterReferences(text, 0x80);
     }
     return text.toUtf8();
 }
