@@ -16,8 +16,8 @@ namespace {
 constexpr int MaxRequirementLines = 20;
 // Kept requirements tried as the reason for a leader, boarder or gender problem, and the work
 // allowed for each try.
-constexpr int MaxCostCandidates = 6;
-constexpr long CostSearchEvaluations = 6000;
+constexpr int MaxCostCandidates = 4;
+constexpr long CostSearchEvaluations = 4000;
 
 using Breach = RequirementRules::Breach;
 
