@@ -354,6 +354,7 @@ void ConfigStoreTest::encodings()
     QFile written(target);
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QByteArray after = written.readAll();
+    written.close(); // Windows refuses to replace a file that is open
     QVERIFY(!after.startsWith("\xEF\xBB\xBF"));
     QSettings raw(target, QSettings::IniFormat);
     QCOMPARE(raw.value(u"Constraints/MustTogether"_s).toString(), u"1,2"_s);
