@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace Velmora::ConfigFile {
@@ -346,12 +348,16 @@ Document &current(const QString &path, bool fromDisk = false)
 }
 
 // QSettings only reads files, so the program's sections get a small file of their own.
-bool withOwnedSettings(QByteArray &owned, bool writing, const std::function<void(QSettings &)> &use)
+bool withOwnedSettings(const QString &path, QByteArray &owned, bool writing,
+                       const std::function<void(QSettings &)> &use)
 {
-    QTemporaryDir dir;
-    if (!dir.isValid())
+    // Beside config.ini when the system's temporary folder is locked, as on some school PCs.
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        dir = std::make_unique<QTemporaryDir>(path + u".XXXXXX"_s);
+    if (!dir->isValid())
         return false;
-    const QString iniPath = dir.filePath(u"config.ini"_s);
+    const QString iniPath = dir->filePath(u"config.ini"_s);
     {
         QFile file(iniPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(owned) != owned.size())
@@ -399,7 +405,7 @@ bool writeRange(QSaveFile &out, const QByteArray &text, const Range &range)
 void read(const QString &path, const std::function<void(QSettings &)> &read)
 {
     QByteArray owned = current(path).owned;
-    withOwnedSettings(owned, false, read);
+    withOwnedSettings(path, owned, false, read);
 }
 
 WriteResult write(const QString &path, const std::function<void(QSettings &)> &write)
@@ -410,7 +416,7 @@ WriteResult write(const QString &path, const std::function<void(QSettings &)> &w
     result.target = redirected ? redirectedPath(path) : path;
 
     QByteArray owned = document.owned;
-    if (!withOwnedSettings(owned, true, write))
+    if (!withOwnedSettings(path, owned, true, write))
         return result;
     if (document.backupPending && !redirected && document.exists) {
         if (!copyFile(path, path + u".bak"_s))
