@@ -18,8 +18,8 @@ namespace {
 // A modal dialog open in the window is what the teacher was last working in, so it comes up too.
 void bringToFront(QWidget *window)
 {
-    if (window->isMinimized())
-        window->showNormal();
+    // Restored from the taskbar as it was left, maximised or not.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->raise();
     window->activateWindow();
     if (QWidget *modal = QApplication::activeModalWidget()) {
