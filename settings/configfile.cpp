@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -97,6 +98,26 @@ bool isUtf8(QByteArrayView data)
     return true;
 }
 
+// Piece by piece, so that the whole text never exists in UTF-16 beside the file and its UTF-8
+// form. `decode` carries partial sequences over from one piece to the next.
+QByteArray toUtf8InPieces(QByteArrayView raw, const std::function<QString(QByteArrayView)> &decode)
+{
+    constexpr qsizetype pieceSize = 1 << 20;
+    QByteArray utf8;
+    QString pending;
+    for (qsizetype at = 0; at < raw.size(); at += pieceSize) {
+        QString part = pending + decode(raw.sliced(at, std::min(pieceSize, raw.size() - at)));
+        pending.clear();
+        // A surrogate pair may straddle two pieces; its halves are encoded together.
+        if (!part.isEmpty() && part.back().isHighSurrogate()) {
+            pending = part.back();
+            part.chop(1);
+        }
+        utf8 += part.toUtf8();
+    }
+    return utf8 + pending.toUtf8();
+}
+
 QByteArray transcode(QByteArray raw, Encoding *encoding)
 {
     if (raw.startsWith("\xEF\xBB\xBF")) {
@@ -111,13 +132,14 @@ QByteArray transcode(QByteArray raw, Encoding *encoding)
             return {};
         }
         QStringDecoder decoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        const QString text = decoder(QByteArrayView(raw).sliced(2));
+        QByteArray text = toUtf8InPieces(QByteArrayView(raw).sliced(2),
+                                         [&decoder](QByteArrayView piece) { return decoder(piece); });
         if (decoder.hasError()) {
             *encoding = Encoding::Undecodable;
             return {};
         }
         *encoding = littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
-        return text.toUtf8();
+        return text;
     }
     if (isUtf8(raw)) {
         *encoding = Encoding::Utf8;
@@ -126,13 +148,18 @@ QByteArray transcode(QByteArray raw, Encoding *encoding)
     // Notepad's "ANSI" on a Chinese Windows is GBK, of which GB18030 is the superset.
     if (QTextCodec *codec = QTextCodec::codecForName("GB18030")) {
         QTextCodec::ConverterState state;
-        const QString text = codec->toUnicode(raw.constData(), int(raw.size()), &state);
+        qsizetype replacements = 0;
+        QByteArray text = toUtf8InPieces(raw, [&](QByteArrayView piece) {
+            const QString part = codec->toUnicode(piece.data(), int(piece.size()), &state);
+            replacements += part.count(QChar::ReplacementCharacter);
+            return part;
+        });
         // The ICU decoder does not count what it replaces; a replacement character that the file
         // does not spell out itself (84 31 A4 37) is such a place.
-        const bool replaced = text.count(QChar::ReplacementCharacter) > raw.count("\x84\x31\xA4\x37");
-        if (state.invalidChars == 0 && state.remainingChars == 0 && !replaced && raw.size() <= INT_MAX) {
+        const bool replaced = replacements > raw.count("\x84\x31\xA4\x37");
+        if (state.invalidChars == 0 && state.remainingChars == 0 && !replaced) {
             *encoding = Encoding::Gbk;
-            return text.toUtf8();
+            return text;
         }
     }
     *encoding = Encoding::Undecodable;

@@ -1,6 +1,6 @@
 // Peak memory of a start and the shutdown save with a 50 MB config.ini: the sample class plus junk
-// keys, once in a section of their own and once before any section. Each case runs in a child
-// process of its own, so that one case's peak does not hide another's.
+// keys: in a section of their own, before any section, and in a section of a UTF-16 file. Each case runs in a
+// child process of its own, so that one case's peak does not hide another's.
 #include "appdirectory.h"
 #include "configstore.h"
 
@@ -48,6 +48,12 @@ bool writeCase(const QString &path, const QString &name)
     const QByteArray clazz = sampleClass();
     if (name == u"root"_s)
         return file.write(junk(fileBytes - clazz.size())) > 0 && file.write(clazz) > 0;
+    if (name == u"utf16"_s) {
+        // Notepad's "Unicode": two bytes a character, so half as many characters fill the file.
+        const QString text = QString::fromUtf8(clazz + "[Junk]\n" + junk(fileBytes / 2 - clazz.size()));
+        return file.write("\xFF\xFE") == 2 &&
+               file.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2) > 0;
+    }
     return file.write(clazz) > 0 && file.write("[Junk]\n" + junk(fileBytes - clazz.size())) > 0;
 }
 
@@ -79,7 +85,7 @@ int main(int argc, char **argv)
         return runCase(QString::fromLocal8Bit(argv[2]));
 
     bool met = true;
-    for (const QString &name : {u"section"_s, u"root"_s}) {
+    for (const QString &name : {u"section"_s, u"root"_s, u"utf16"_s}) {
         QTemporaryDir dir;
         if (!dir.isValid() || !writeCase(dir.filePath(u"config.ini"_s), name)) {
             std::fprintf(stderr, "cannot write the %s case\n", qPrintable(name));

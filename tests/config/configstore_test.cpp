@@ -55,6 +55,7 @@ private Q_SLOTS:
     void unwritableFile_reportsFailure();
     void encodings_data();
     void encodings();
+    void utf16_pairAcrossPiecesKept();
     void keptText_data();
     void keptText();
     void clamps_data();
@@ -373,6 +374,22 @@ void ConfigStoreTest::encodings()
         bak.seek(0);
         QCOMPARE(bak.readAll(), bytes);
     }
+}
+
+// A large file is decoded piece by piece; a character outside the BMP may straddle two pieces.
+void ConfigStoreTest::utf16_pairAcrossPiecesKept()
+{
+    const QString rare = QString::fromUcs4(U"\U00020000");
+    // The high surrogate is the last unit of the first MiB after the byte-order mark.
+    const QString text = u"[Pad]\nP="_s + QString((1 << 19) - 9, u'x') + rare + u"\n[Male]\nNames=甲"_s + rare;
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    writeConfig(appDir, bytes);
+    ClassState state = loaded();
+    QCOMPARE(state.roster.maleNames, QStringList{u"甲"_s + rare});
+    QVERIFY(ConfigStore::saveGroupConfiguration(state));
+    QSettings raw(state.configPath, QSettings::IniFormat);
+    QVERIFY(raw.value(u"Pad/P"_s).toString().endsWith(u'x' + rare));
 }
 
 // What the program does not own survives a save as QSettings reads it, wherever it stood.
