@@ -150,7 +150,7 @@ QByteArray transcode(QByteArray raw, Encoding *encoding)
         QTextCodec::ConverterState state;
         qsizetype replacements = 0;
         QByteArray text = toUtf8InPieces(raw, [&](QByteArrayView piece) {
-            const QString part = codec->toUnicode(piece.data(), int(piece.size()), &state);
+            QString part = codec->toUnicode(piece.data(), int(piece.size()), &state);
             replacements += part.count(QChar::ReplacementCharacter);
             return part;
         });
