@@ -147,6 +147,7 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
     cell.startTagEnd = scanner.tagEnd();
     cell.prefix = XlsxXml::prefixOf(scanner.xml().qualifiedName());
     const QStringView ref = scanner.attribute(u"r");
+    cell.hasReference = !ref.isNull();
     if (ref.isNull()) {
         cell.column = *lastColumn + 1;
     } else {
@@ -277,13 +278,15 @@ QString XlsxSheet::newCell(const QString &prefix, int row, int column, int style
     return out + u"</" + prefix + u"t></" + prefix + u"is></" + prefix + u"c>";
 }
 
-QString XlsxSheet::renderCell(const Cell &cell, const Edit *edit, bool stripFormula) const
+QString XlsxSheet::renderCell(const Cell &cell, const Edit *edit, bool stripFormula, bool giveReference) const
 {
     const QString &text = xml.text;
     if (edit && edit->setText)
         return newCell(cell.prefix, cell.row, cell.column, edit->style >= 0 ? edit->style : cell.style,
                        edit->text);
     QString startTag = text.mid(cell.begin, cell.startTagEnd - cell.begin);
+    if (giveReference && !cell.hasReference)
+        startTag = XlsxXml::setTagAttribute(startTag, u"r", XlsxXml::cellReference(cell.row, cell.column));
     if (edit && edit->style >= 0)
         startTag = XlsxXml::setTagAttribute(startTag, u"s", QString::number(edit->style));
     if (stripFormula && cell.formulaBegin >= 0)
@@ -315,7 +318,8 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
         }
     };
     // Bare cells were never kept, so a new cell could land on one of them and make a duplicate;
-    // such a row is rebuilt from its kept cells alone, which loses nothing.
+    // such a row is rebuilt from its kept cells alone, which loses nothing as long as a kept cell
+    // that counted its column on from a dropped one is given its reference.
     const bool dropBare = insertsCells && row.bareCells > 0;
     qsizetype pos = row.startTagEnd;
     for (int i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
@@ -327,7 +331,7 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
         // Only the first of duplicated cells counts as the cell; the rest are copied as they are.
         const bool isTheCell = cellIndex.value(key(cell.row, cell.column)) == i;
         const bool strip = !cell.sharedChild.isEmpty() && removedMasters.contains(cell.sharedChild);
-        out += renderCell(cell, isTheCell && edit != edits.constEnd() ? &*edit : nullptr, strip);
+        out += renderCell(cell, isTheCell && edit != edits.constEnd() ? &*edit : nullptr, strip, dropBare);
         pos = cell.end;
     }
     if (row.selfClosing) {

@@ -64,6 +64,7 @@ private:
         QString prefix;
         QString text;
         int style = -1;
+        bool hasReference = false;
         qsizetype formulaBegin = -1;
         qsizetype formulaEnd = -1;
         QString sharedMaster; // si of a shared formula this cell defines
@@ -89,7 +90,7 @@ private:
     XlsxError parseCell(XlsxXmlScanner &scanner, const QStringList &sharedStrings, Row &row, int *lastColumn);
     QString renderRow(const Row &row, const QMap<quint64, Edit> &edits, const QSet<QString> &removedMasters,
                       bool insertsCells) const;
-    QString renderCell(const Cell &cell, const Edit *edit, bool stripFormula) const;
+    QString renderCell(const Cell &cell, const Edit *edit, bool stripFormula, bool giveReference) const;
     static QString newCell(const QString &prefix, int row, int column, int style, const QString &text);
 
     XlsxXml::Text xml;
