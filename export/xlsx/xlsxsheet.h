@@ -85,9 +85,22 @@ private:
         qsizetype cellsEnd = -1; // past the last c element, bare ones included
     };
 
+    struct CellContent;
+    struct PatchPlan;
+    struct Splice;
+
     XlsxError parseSheetData(XlsxXmlScanner &scanner, const QStringList &sharedStrings);
     XlsxError parseRow(XlsxXmlScanner &scanner, const QStringList &sharedStrings, int *lastRow);
     XlsxError parseCell(XlsxXmlScanner &scanner, const QStringList &sharedStrings, Row &row, int *lastColumn);
+    XlsxError readCellStart(XlsxXmlScanner &scanner, const Row &row, int *lastColumn, Cell *cell,
+                            CellContent *content) const;
+    XlsxError readCellContent(XlsxXmlScanner &scanner, Cell *cell, CellContent *content) const;
+    static XlsxError displayedText(const CellContent &content, const QStringList &sharedStrings,
+                                   QString *text);
+    PatchPlan planPatch(const QMap<quint64, Edit> &edits) const;
+    void spliceNewRows(const QMap<int, QList<quint64>> &newRows, const QMap<quint64, Edit> &edits,
+                       QList<Splice> *splices) const;
+    static QString applySplices(const QString &source, QList<Splice> splices);
     QString renderRow(const Row &row, const QMap<quint64, Edit> &edits, const QSet<QString> &removedMasters,
                       bool insertsCells) const;
     QString renderCell(const Cell &cell, const Edit *edit, bool stripFormula, bool giveReference) const;
