@@ -483,6 +483,14 @@ XlsxError XlsxDocument::makePlainWorkbook(XlsxPackageEdit &parts) const
         if (error != XlsxError::None)
             return error;
     }
+    // Every main content type ends so, and the plain one is the only one that names a sheet:
+    // a part naming just that needs no parsing.
+    const QString contentTypes = package->find(u"[Content_Types].xml"_s);
+    QByteArray bytes;
+    if (contentTypes.isEmpty() || parts.read(contentTypes, &bytes) != XlsxError::None)
+        return XlsxError::None;
+    if (bytes.count("main+xml") == 1 && bytes.contains("spreadsheetml.sheet.main+xml"))
+        return XlsxError::None;
     return parts.setContentType(
         workbookPath, u"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"_s);
 }
