@@ -45,7 +45,8 @@ struct XlsxCellFormat
 };
 
 // A template workbook opened for filling in. Only the first worksheet and the style sheet are
-// ever rewritten; every other part of the package goes into the saved file as it came.
+// rewritten, along with what keeps the package consistent with them (relationships, content
+// types, the names of table columns); every other part goes into the saved file as it came.
 class XlsxDocument
 {
 public:
