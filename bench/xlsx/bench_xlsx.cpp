@@ -162,14 +162,15 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() < 3) {
-        std::fprintf(stderr, "usage: xlsx_bench TEMPLATE OPENPYXL_SCRIPT [--profile]\n");
+        std::fprintf(stderr, "usage: xlsx_bench TEMPLATE OPENPYXL_SCRIPT [--profile [RUNS]]\n");
         return 2;
     }
     const QString templatePath = arguments.at(1);
     // For valgrind --tool=callgrind: the engine's in-memory work alone, whose instruction count
     // repeats from run to run where times do not.
     if (arguments.size() > 3 && arguments.at(3) == u"--profile") {
-        for (int i = 0; i < 50; ++i) {
+        const int runs = arguments.size() > 4 ? arguments.at(4).toInt() : 50;
+        for (int i = 0; i < runs; ++i) {
             if (!exportWithEngine(templatePath, QString(), Write::None))
                 return 1;
         }

@@ -151,7 +151,8 @@ bool XlsxDocument::open(const QString &path)
         return fail(XlsxError::ReadFailed, file.errorString());
     if (!openData(bytes))
         return false;
-    templatePath = info.canonicalFilePath();
+    // Resolved only when saving over an existing file, the one case that needs it.
+    templatePath = info.absoluteFilePath();
     return true;
 }
 
@@ -525,7 +526,8 @@ bool XlsxDocument::saveAs(const QString &path)
     if (!sheet)
         return fail(XlsxError::NotOpen);
     const QFileInfo target(path);
-    if (!templatePath.isEmpty() && target.exists() && target.canonicalFilePath() == templatePath)
+    if (!templatePath.isEmpty() && target.exists() &&
+        target.canonicalFilePath() == QFileInfo(templatePath).canonicalFilePath())
         return fail(XlsxError::SameAsTemplate);
     QByteArray bytes;
     if (!saveToData(&bytes))
