@@ -81,7 +81,7 @@ QString freeName(const QString &wanted, const QSet<QString> &taken)
         return wanted;
     const QString stem = wanted.isEmpty() ? u"列"_s : wanted;
     for (int n = wanted.isEmpty() ? 1 : 2;; ++n) {
-        const QString name = stem + QString::number(n);
+        QString name = stem + QString::number(n);
         if (!taken.contains(name.toCaseFolded()))
             return name;
     }
