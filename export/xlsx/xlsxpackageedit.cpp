@@ -338,16 +338,20 @@ XlsxError XlsxPackageEdit::dropWithDependents(const QString &part)
                 entry.targets.append(relationship.target.toCaseFolded());
         }
     }
-    QSet<QString> doomed{part.toCaseFolded()};
+    // Nothing that another relationship still leads to goes, nor a part that only names others;
+    // so a hostile target cannot take the sheet or the content types with it.
+    const QString folded = part.toCaseFolded();
+    QSet<QString> doomed;
     for (bool grew = true; grew;) {
         grew = false;
-        QSet<QString> candidates;
+        QSet<QString> candidates{folded};
         for (const Source &source : std::as_const(byRelationshipsPart)) {
             if (doomed.contains(source.part))
                 candidates.unite(QSet<QString>(source.targets.cbegin(), source.targets.cend()));
         }
         for (const QString &candidate : std::as_const(candidates)) {
-            if (doomed.contains(candidate))
+            if (doomed.contains(candidate) || candidate.endsWith(u".rels") ||
+                candidate == u"[content_types].xml")
                 continue;
             bool heldElsewhere = false;
             for (const Source &source : std::as_const(byRelationshipsPart))
