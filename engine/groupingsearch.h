@@ -30,7 +30,7 @@ public:
     const OrderedScore &score() const { return bestScore; }
     bool isMovable(PersonId p) const;
 
-    static constexpr long DefaultEvaluations = 120000;
+    static constexpr long DefaultEvaluations = 90000;
     static constexpr int MaxStaleRounds = 12;
 
 private:

@@ -16,10 +16,10 @@ namespace {
 constexpr int MaxRequirementLines = 20;
 // Kept requirements tried as the reason for a leader, boarder or gender problem, and the work
 // allowed for each try.
-constexpr int MaxCostCandidates = 4;
+constexpr int MaxCostCandidates = 3;
 // Runs besides the chosen one that the search also starts from.
 constexpr int ExtraStarts = 2;
-constexpr long CostSearchEvaluations = 4000;
+constexpr long CostSearchEvaluations = 3000;
 
 using Breach = RequirementRules::Breach;
 
@@ -271,10 +271,14 @@ QStringList Finisher::costLines()
                 const RequirementRef ref{separate, index};
                 if (broken.contains(ref))
                     continue;
+                // Only a requirement holding a leader can cost one, only one holding a boarder can
+                // unbalance them; a gender target can be missed for anyone sitting by it.
                 bool touches = false;
-                for (PersonId p : list.at(index))
-                    touches = touches || problems.contains(view.positionOf(p)) ||
-                              (tier == 2 && !separate && state.roster.isLeader(p));
+                for (PersonId p : list.at(index)) {
+                    touches = touches || (tier == 2   ? state.roster.isLeader(p)
+                                          : tier == 3 ? state.roster.isBoarder(p)
+                                                      : problems.contains(view.positionOf(p)));
+                }
                 if (touches)
                     candidates.append(ref);
             }

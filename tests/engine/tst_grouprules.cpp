@@ -166,6 +166,12 @@ void TestGroupRules::generate_data()
     QTest::newRow("moreTogetherThanGroups_conflictNamed")
         << small + R"("together": [["男3", "女1"], ["男4", "女2"], ["女3", "女4"]]})" << u"1 0 * * *"_s
         << QStringList{};
+    // Beyond twenty, the unmet requirements are counted in one line.
+    QByteArray many = R"({"boys": 4, "girls": 5, "groups": [[1, 5], [2, 5]], "separate": [)";
+    for (int i = 0; i < 22; ++i)
+        many += QByteArray(i ? ", " : "") + R"(["男3", "女1", ")" + (i % 2 ? "女2" : "女3") + R"("])";
+    QTest::newRow("manyUnmet_foldedAfterTwenty")
+        << many + "]}" << u"22 0 * * *"_s << QStringList{u"另有 2 条要求未满足，未逐条列出"_s};
     // Review fault 5: numbers at the ends of the int range neither wrap nor overflow.
     QTest::newRow("hugeTargets_noWrap")
         << QByteArray(R"({"boys": 4, "girls": 5, "groups": [[1, 4, 2147483647, 0], [2, 4, 2147483647, 0]],
@@ -201,7 +207,7 @@ void TestGroupRules::generate()
 
     // Every finding left is named once, and none of them as a fault of the search.
     const auto named = std::count_if(selected.log.cbegin(), selected.log.cend(), isRequirementLine);
-    QCOMPARE(named, qsizetype(result.brokenRequirements));
+    QCOMPARE(named, qMin<qsizetype>(result.brokenRequirements, 20));
     QVERIFY2(std::none_of(selected.log.cbegin(), selected.log.cend(),
                           [](const QString &line) { return line.startsWith(u"未能满足的要求: "_s); }),
              qPrintable(after));
