@@ -17,6 +17,9 @@ constexpr int MaxRequirementLines = 20;
 // Kept requirements tried as the reason for a leader, boarder or gender problem, and the work
 // allowed for each try.
 constexpr int MaxCostCandidates = 3;
+// Layouts tried that break another requirement instead, and the work for each.
+constexpr int MaxOtherBreaks = 4;
+constexpr long OtherBreakEvaluations = 8000;
 // Runs besides the chosen one that the search also starts from.
 constexpr int ExtraStarts = 2;
 constexpr long CostSearchEvaluations = 3000;
@@ -75,8 +78,9 @@ public:
     QStringList finish(const Grouping &start, const QList<Grouping> &others, Grouping &result);
 
 private:
-    bool tryLayout(const std::vector<int> &layout);
+    bool tryLayout(const std::vector<int> &layout, long evaluations = GroupingSearch::DefaultEvaluations);
     void proveOrImprove();
+    void tryOtherBreaks();
     QStringList changeLines(const Grouping &start) const;
     QStringList validationLines() const;
     QStringList costLines();
@@ -92,9 +96,9 @@ private:
     OrderedScore bestScore;
 };
 
-bool Finisher::tryLayout(const std::vector<int> &layout)
+bool Finisher::tryLayout(const std::vector<int> &layout, long evaluations)
 {
-    GroupingSearch search(state, terms, seeds());
+    GroupingSearch search(state, terms, seeds(), evaluations);
     const Grouping candidate = search.improveTowards(best, layout);
     if (!(search.score() < bestScore))
         return false;
@@ -127,6 +131,40 @@ void Finisher::proveOrImprove()
     }
 }
 
+// Where some requirement must stay broken, which one decides whether every group can keep a
+// leader. Layouts that keep a broken one and give up a kept one instead are tried, each with a
+// short search.
+void Finisher::tryOtherBreaks()
+{
+    if (bestScore[2] <= lowerBounds(terms)[2])
+        return;
+    const QList<Breach> findings = findingsOf(state, best);
+    QList<RequirementRef> broken;
+    for (const Breach &breach : findings)
+        broken += requirementsOf(breach);
+    int tries = 0;
+    for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines; ++i) {
+        QList<Breach> others = findings;
+        others.removeAt(i);
+        for (bool separate : {false, true}) {
+            const qsizetype count = separate ? state.mustSeparate.size() : state.mustTogether.size();
+            for (int index = 0; index < count; ++index) {
+                if (broken.contains(RequirementRef{separate, index}))
+                    continue;
+                if (tries >= MaxOtherBreaks)
+                    return;
+                RequirementSolver::Allowance allowance = solver->allowing(others);
+                RequirementSolver::release(allowance, separate, index);
+                std::vector<int> layout;
+                if (solver->check(allowance, &layout) != RequirementSolver::Answer::Possible)
+                    continue;
+                ++tries;
+                tryLayout(layout, OtherBreakEvaluations);
+            }
+        }
+    }
+}
+
 QStringList Finisher::finish(const Grouping &start, const QList<Grouping> &others, Grouping &result)
 {
     const int people = state.roster.maleCount() + state.roster.femaleCount();
@@ -150,6 +188,7 @@ QStringList Finisher::finish(const Grouping &start, const QList<Grouping> &other
     }
     solver = std::make_unique<RequirementSolver>(state, start, immovable);
     proveOrImprove();
+    tryOtherBreaks();
     result = best;
 
     QStringList lines = changeLines(start);
