@@ -124,7 +124,8 @@ bool GroupingSearch::tryMoves(PersonId p)
     const int groups = view->groupCount();
     const int offset = int(random() % std::uint32_t(qMax(1, groups)));
     std::vector<PersonMove> moves;
-    const auto tryAll = [&](const std::vector<PersonId> &partners, int to) {
+    // By value: a term without a delta is judged on the changed view, which reorders the lists.
+    const auto tryAll = [&](const std::vector<PersonId> partners, int to) {
         unsigned tried = 0; // kinds of anonymous persons already tried there
         for (PersonId q : partners) {
             if (!isMovable(q) || interchangeable(p, q))
@@ -264,7 +265,8 @@ bool GroupingSearch::tryDoubleExchanges()
             if (b == a)
                 continue;
             unsigned tried = 0;
-            for (PersonId q : view->membersOf(b)) {
+            const std::vector<PersonId> inB = view->membersOf(b);
+            for (PersonId q : inB) {
                 if (!isMovable(q) || interchangeable(p, q))
                     continue;
                 if (!identityMatters && !named[std::size_t(q)]) {
@@ -297,7 +299,8 @@ bool GroupingSearch::tryDoubleExchanges()
                             if (c == a || c == b)
                                 continue;
                             unsigned triedY = 0;
-                            for (PersonId y : view->membersOf(c)) {
+                            const std::vector<PersonId> inC = view->membersOf(c);
+                            for (PersonId y : inC) {
                                 if (!isMovable(y) || interchangeable(x, y))
                                     continue;
                                 if (!identityMatters && !named[std::size_t(y)]) {
