@@ -172,6 +172,7 @@ void MainWindow::buildMenuBar()
     fileMenu->addAction(u"新建座位表"_s, this, &MainWindow::newFile);
     fileMenu->addAction(u"保存"_s, this, &MainWindow::saveFile);
     fileMenu->addAction(u"另存为"_s, this, &MainWindow::saveAs);
+    fileMenu->addAction(u"导出 PDF…"_s, this, &MainWindow::exportPdf);
     fileMenu->addSeparator();
     fileMenu->addAction(u"退出"_s, this, &QWidget::close);
     menuBar()->addAction(u"设置"_s, this, &MainWindow::showSettingsDialog);
@@ -366,6 +367,11 @@ void MainWindow::saveFile()
 void MainWindow::saveAs()
 {
     chartFiles(this).saveAs();
+}
+
+void MainWindow::exportPdf()
+{
+    chartFiles(this).exportPdf();
 }
 
 // --- Shell commands -----------------------------------------------------------------------------

@@ -80,6 +80,7 @@ public Q_SLOTS:
     void newFile();
     void saveFile();
     void saveAs();
+    void exportPdf();
     void addFixedPosition();
     void clearFixedPositions();
     void updateFixedPositionTable(QTableWidget *table = nullptr);

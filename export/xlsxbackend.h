@@ -24,8 +24,10 @@ public:
     void saveWorkbook(const QString &nativePath) override;
     void close() noexcept override {}
 
+    XlsxDocument &document() { return *doc; }
+
 private:
-    std::unique_ptr<XlsxDocument> document;
+    std::unique_ptr<XlsxDocument> doc;
 };
 
 } // namespace Velmora

@@ -22,6 +22,7 @@ namespace Velmora {
 
 class XlsxPackage;
 class XlsxSheet;
+class XlsxSheetView;
 class XlsxStyles;
 
 struct XlsxRange
@@ -67,6 +68,10 @@ public:
     void setCellText(int row, int column, const QString &text);
     // Replaces any format set on the cell before.
     void setCellFormat(int row, int column, const XlsxCellFormat &format);
+
+    // The first worksheet as it prints, with the values and formats set so far; for drawing the
+    // chart elsewhere than in a spreadsheet.
+    XlsxError readSheetView(XlsxSheetView *out);
 
     bool saveAs(const QString &path);
     bool saveToData(QByteArray *out);
