@@ -268,9 +268,14 @@ bool ChartPdfWriter::write(QIODevice *device)
         if (!visible(cell))
             continue;
         const XlsxCellStyle &style = cell.style;
-        const QRectF rect = grid.rect({cell.row, cell.column, cell.row, cell.column});
         const XlsxArea *merge = mergeOf(cell.row, cell.column);
-        // Inside a merged range only the edges on its outline print.
+        // The top-left cell's borders go round the whole merged range, as spreadsheets show it;
+        // the other cells add only the edges on its outline.
+        const bool whole = merge && cell.row == merge->firstRow && cell.column == merge->firstColumn;
+        const QRectF rect =
+            whole ? grid.rect(*merge) : grid.rect({cell.row, cell.column, cell.row, cell.column});
+        if (whole)
+            merge = nullptr;
         if (!merge || cell.column == merge->firstColumn)
             drawer.edge(rect.topLeft(), rect.bottomLeft(), style.left);
         if (!merge || cell.column == merge->lastColumn)
