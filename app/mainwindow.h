@@ -80,7 +80,6 @@ public Q_SLOTS:
     void newFile();
     void saveFile();
     void saveAs();
-    void exportPdf();
     void addFixedPosition();
     void clearFixedPositions();
     void updateFixedPositionTable(QTableWidget *table = nullptr);
@@ -91,6 +90,8 @@ private:
     void connectWidgets();
     void applySettings(SettingsDialog &dialog);
     void reportConfigWriteFailure();
+    // Not a slot: the window's slot table stays the one its callers know.
+    void exportPdf();
 };
 
 } // namespace Velmora
