@@ -151,6 +151,9 @@ void SeatingExporter::exportPdf(const QString &outputPath)
         const XlsxError error = backend.document().readSheetView(&view);
         if (error != XlsxError::None)
             throw ExportError(u"无法打开模板文件"_s, u"模板文件无法打开: "_s + xlsxErrorText(error));
+        // Qt draws nothing but empty boxes, or worse, without a single font.
+        if (!ChartPdfWriter::fontsAvailable())
+            throw ExportError(u"没有可用的字体"_s);
         const QString savePath = QFileInfo(outputName).absoluteFilePath();
         ChartPdfWriter writer(view);
         QString why;

@@ -3,6 +3,7 @@
 #include "fontchooser.h"
 #include "xlsxsheetview.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
@@ -57,6 +58,7 @@ struct Grid
     QList<double> x; // x[i] is the left edge of column area.firstColumn + i; one more for the end
     QList<double> y;
 
+    // Rows keep the height the sheet stores, as spreadsheets print a file they did not edit.
     Grid(const XlsxSheetView &view, const XlsxArea &printed) : area(printed)
     {
         x.append(0);
@@ -202,13 +204,41 @@ bool ChartPdfWriter::writeFile(const QString &path, QString *error)
     return true;
 }
 
+bool ChartPdfWriter::fontsAvailable()
+{
+    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
+           !QFontDatabase::families().isEmpty();
+}
+
 bool ChartPdfWriter::write(QIODevice *device)
 {
-    // Without a GUI application there is no font database to draw text with.
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    if (!fontsAvailable())
         return false;
     notes.clear();
     const XlsxArea printed = view.printedArea();
+    // A merged range prints as one cell with the style and text of its top-left cell. Huge ranges
+    // are looked up one by one rather than indexed cell by cell.
+    QHash<quint64, const XlsxArea *> mergeAt;
+    QList<const XlsxArea *> hugeMerges;
+    for (const XlsxArea &merge : view.merges()) {
+        if (qint64(merge.lastRow - merge.firstRow + 1) * (merge.lastColumn - merge.firstColumn + 1) > 4096) {
+            hugeMerges.append(&merge);
+            continue;
+        }
+        for (int r = merge.firstRow; r <= merge.lastRow; ++r) {
+            for (int c = merge.firstColumn; c <= merge.lastColumn; ++c)
+                mergeAt.insert(quint64(r) << 32 | quint32(c), &merge);
+        }
+    }
+    auto mergeOf = [&](int row, int column) -> const XlsxArea * {
+        if (const XlsxArea *merge = mergeAt.value(quint64(row) << 32 | quint32(column)))
+            return merge;
+        for (const XlsxArea *merge : std::as_const(hugeMerges)) {
+            if (merge->contains(row, column))
+                return merge;
+        }
+        return nullptr;
+    };
     const Grid grid(view, printed.isEmpty() ? XlsxArea{1, 1, 1, 1} : printed);
 
     QPdfWriter writer(device);
@@ -236,15 +266,6 @@ bool ChartPdfWriter::write(QIODevice *device)
     FontChooser fonts;
     PageDrawer drawer(painter, grid, offset * (resolution / 72.0), unit, fonts);
 
-    // A merged range prints as one cell with the style and text of its top-left cell.
-    QHash<quint64, const XlsxArea *> mergeAt;
-    for (const XlsxArea &merge : view.merges()) {
-        for (int r = merge.firstRow; r <= merge.lastRow && r <= printed.lastRow; ++r) {
-            for (int c = merge.firstColumn; c <= merge.lastColumn && c <= printed.lastColumn; ++c)
-                mergeAt.insert(quint64(r) << 32 | quint32(c), &merge);
-        }
-    }
-    auto mergeOf = [&](int row, int column) { return mergeAt.value(quint64(row) << 32 | quint32(column)); };
     auto visible = [&](const XlsxSheetView::Cell &cell) {
         return printed.contains(cell.row, cell.column) && !view.isRowHidden(cell.row) &&
                !view.isColumnHidden(cell.column);

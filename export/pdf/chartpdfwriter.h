@@ -21,6 +21,8 @@ public:
     // device's own text.
     bool writeFile(const QString &path, QString *error);
     bool write(QIODevice *device);
+    // False without a GUI application or without a single installed font: nothing could draw text.
+    static bool fontsAvailable();
 
     // Plain log lines naming each font used in place of one the template asks for.
     QStringList fontNotes() const { return notes; }

@@ -493,9 +493,16 @@ bool XlsxSheetView::isRowHidden(int row) const
 
 XlsxArea XlsxSheetView::printedArea() const
 {
-    if (definedPrintArea)
-        return *definedPrintArea;
     XlsxArea area = usedArea;
+    if (definedPrintArea) {
+        // Whole rows or columns print as far as the sheet is used, as spreadsheets do.
+        XlsxArea printed = *definedPrintArea;
+        if (printed.lastRow == XlsxXml::maxRows)
+            printed.lastRow = std::max(printed.firstRow, area.lastRow);
+        if (printed.lastColumn == XlsxXml::maxColumns)
+            printed.lastColumn = std::max(printed.firstColumn, area.lastColumn);
+        return printed;
+    }
     if (area.isEmpty())
         return area;
     for (const XlsxArea &merge : mergedAreas) {

@@ -110,9 +110,9 @@ void XlsxSheetViewTest::layout_read_data()
         << QString()
         << u"<definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">S!$C$3:$D$9</definedName>"_s
         << u"8.43 0 15 0 0 B2:E5"_s;
-    QTest::newRow("wholeColumns_allRows")
+    QTest::newRow("wholeColumns_cutAtLastUsedRow")
         << QString() << u"<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">S!$A:$C</definedName>"_s
-        << u"8.43 0 15 0 0 A1:C1048576"_s;
+        << u"8.43 0 15 0 0 A1:C5"_s;
 }
 
 void XlsxSheetViewTest::layout_read()
