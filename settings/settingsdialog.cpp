@@ -7,6 +7,7 @@
 #include "namelists.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -252,7 +253,7 @@ void SettingsDialog::loadStyleTab()
     const int index = styleBox->findData(state.currentStyle);
     styleBox->setCurrentIndex(index < 0 ? 0 : index);
     if (state.currentStyle == CustomStyle)
-        customPathEdit->setText(ConfigStore::readCustomPath(state.configPath));
+        customPathEdit->setText(QDir::toNativeSeparators(ConfigStore::readCustomPath(state.configPath)));
     updateCustomPathRow();
 }
 
@@ -288,7 +289,7 @@ void SettingsDialog::browseCustomStyle()
     const QString path = Dialogs::instance().openFileName(parentWidget(), u"选择自定义样式文件"_s,
                                                           applicationDirectory(), u"Excel文件 (*.xlsx)"_s);
     if (!path.isEmpty())
-        customPathEdit->setText(path);
+        customPathEdit->setText(QDir::toNativeSeparators(path));
 }
 
 } // namespace Velmora
