@@ -144,7 +144,7 @@ void SeatingExporter::exportPdf(const QString &outputPath)
         backend.openWorkbook(QDir::toNativeSeparators(QFileInfo(*templateFile).absoluteFilePath()));
         fillSheet(backend);
         XlsxSheetView view;
-        const XlsxError error = backend.document().readSheetView(&view);
+        const XlsxError error = backend.workbook().readSheetView(&view);
         if (error != XlsxError::None)
             throw ExportError(u"无法打开模板文件"_s, u"模板文件无法打开: "_s + xlsxErrorText(error));
         // Qt draws nothing but empty boxes, or worse, without a single font.

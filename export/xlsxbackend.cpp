@@ -42,31 +42,32 @@ private:
 
 } // namespace
 
-XlsxBackend::XlsxBackend() : doc(std::make_unique<XlsxDocument>()) {}
+XlsxBackend::XlsxBackend() : document(std::make_unique<XlsxDocument>()) {}
 
 XlsxBackend::~XlsxBackend() = default;
 
 void XlsxBackend::openWorkbook(const QString &nativePath)
 {
-    if (doc->open(nativePath))
+    if (document->open(nativePath))
         return;
     // Beyond the bounds the teacher needs to hear that the file is too big, not that it is broken.
-    const bool tooBig = doc->error() == XlsxError::TooLarge || doc->error() == XlsxError::TooManyCells;
+    const bool tooBig =
+        document->error() == XlsxError::TooLarge || document->error() == XlsxError::TooManyCells;
     throw ExportError(tooBig ? u"模板文件过大"_s : u"无法打开模板文件"_s,
-                      u"模板文件无法打开: "_s + doc->errorString());
+                      u"模板文件无法打开: "_s + document->errorString());
 }
 
 void XlsxBackend::visitCells(const std::function<void(SpreadsheetCell &)> &visit)
 {
-    for (const auto &[row, column] : doc->storedCells()) {
-        XlsxCell found(*doc, row, column);
+    for (const auto &[row, column] : document->storedCells()) {
+        XlsxCell found(*document, row, column);
         visit(found);
     }
 }
 
 SheetArea XlsxBackend::usedArea()
 {
-    const XlsxRange range = doc->usedRange();
+    const XlsxRange range = document->usedRange();
     SheetArea area;
     area.firstRow = range.firstRow;
     area.firstColumn = range.firstColumn;
@@ -77,14 +78,15 @@ SheetArea XlsxBackend::usedArea()
 
 std::unique_ptr<SpreadsheetCell> XlsxBackend::cell(int row, int column)
 {
-    return std::make_unique<XlsxCell>(*doc, row, column);
+    return std::make_unique<XlsxCell>(*document, row, column);
 }
 
 void XlsxBackend::saveWorkbook(const QString &nativePath)
 {
     // Checking only the size afterwards would take an earlier chart of the same name for success.
-    if (!doc->saveAs(nativePath))
-        throw ExportError(u"文件保存失败，请检查路径和权限"_s, u"座位表无法保存: "_s + doc->errorString());
+    if (!document->saveAs(nativePath))
+        throw ExportError(u"文件保存失败，请检查路径和权限"_s,
+                          u"座位表无法保存: "_s + document->errorString());
 }
 
 } // namespace Velmora

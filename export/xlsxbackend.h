@@ -24,10 +24,11 @@ public:
     void saveWorkbook(const QString &nativePath) override;
     void close() noexcept override {}
 
-    XlsxDocument &document() { return *doc; }
+    // The filled workbook, for drawing it elsewhere.
+    XlsxDocument &workbook() { return *document; }
 
 private:
-    std::unique_ptr<XlsxDocument> doc;
+    std::unique_ptr<XlsxDocument> document;
 };
 
 } // namespace Velmora
