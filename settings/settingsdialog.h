@@ -45,6 +45,7 @@ public:
     QTabWidget *tabs = nullptr;
     QTextEdit *boysEdit = nullptr;
     QTextEdit *girlsEdit = nullptr;
+    QPushButton *importButton = nullptr;
     QTextEdit *leadersEdit = nullptr;
     QTextEdit *boardersEdit = nullptr;
     QList<GroupRow> groupRows;
@@ -61,6 +62,7 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void browseCustomStyle();
+    void importRoster();
     void updateCustomPathRow();
 
 private:
