@@ -64,10 +64,23 @@ std::optional<bool> genderIsMale(const QString &value)
     return std::nullopt;
 }
 
+// The name boxes hold one name per line, so a name spanning lines would come back as several.
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+bool breaksLine(const QString &name)
+{
+    return std::any_of(name.cbegin(), name.cend(), isLineBreak);
+}
+
 QString shown(const QString &name)
 {
-    QString text = name;
-    return text.replace(u'\n', u' ').replace(u'\r', u' ');
+    QString text;
+    for (const QChar c : name)
+        text.append(isLineBreak(c) ? QChar(u' ') : c);
+    return text;
 }
 
 } // namespace
@@ -121,6 +134,7 @@ Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStrin
     QHash<QString, int> firstRowOf;
     for (int row = mapping.headerRow + 1; row < table.rows.size(); ++row) {
         const int number = table.rowNumbers.at(row);
+        const QString shownNumber = QString::number(number);
         // Spreadsheet cells carry stray spaces that nobody sees; the roster would keep them.
         const QString name = table.cell(row, mapping.column(NameRole)).trimmed();
         const QString gender = table.cell(row, mapping.column(GenderRole));
@@ -128,19 +142,20 @@ Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStrin
         const auto refuse = [&](const QString &text) { reading.problems.append({number, text}); };
 
         if (name.isEmpty()) {
-            refuse(u"第 %1 行：姓名为空"_s.arg(number));
+            refuse(u"第 %1 行：姓名为空"_s.arg(shownNumber));
         } else if (hasNameSeparator(name)) {
-            refuse(u"第 %1 行：姓名“%2”包含逗号或分号"_s.arg(number).arg(name));
-        } else if (name.contains(u'\n') || name.contains(u'\r')) {
-            refuse(u"第 %1 行：姓名“%2”中有换行"_s.arg(number).arg(shown(name)));
+            refuse(u"第 %1 行：姓名“%2”包含逗号或分号"_s.arg(shownNumber, name));
+        } else if (breaksLine(name)) {
+            refuse(u"第 %1 行：姓名“%2”中有换行"_s.arg(shownNumber, shown(name)));
         } else if (firstRowOf.contains(name)) {
-            refuse(u"第 %1 行：“%2”与第 %3 行重名"_s.arg(number).arg(name).arg(firstRowOf.value(name)));
+            refuse(u"第 %1 行：“%2”与第 %3 行重名"_s.arg(shownNumber, name,
+                                                         QString::number(firstRowOf.value(name))));
         } else if (kept.contains(name)) {
-            refuse(u"第 %1 行：“%2”已在名单中"_s.arg(number).arg(name));
+            refuse(u"第 %1 行：“%2”已在名单中"_s.arg(shownNumber, name));
         } else if (!male) {
             refuse(gender.trimmed().isEmpty()
-                       ? u"第 %1 行：“%2”没有填写性别"_s.arg(number).arg(name)
-                       : u"第 %1 行：“%2”的性别“%3”不是男或女"_s.arg(number).arg(name, gender.trimmed()));
+                       ? u"第 %1 行：“%2”没有填写性别"_s.arg(shownNumber, name)
+                       : u"第 %1 行：“%2”的性别“%3”不是男或女"_s.arg(shownNumber, name, gender.trimmed()));
         } else {
             Pupil pupil;
             pupil.name = name;
@@ -203,7 +218,8 @@ RosterLists apply(const RosterLists &current, const QList<Pupil> &pupils, Mode m
 QString columnLabel(const SheetTable &table, const Mapping &mapping, int column)
 {
     const QString header = table.cell(mapping.headerRow, column).simplified();
-    return header.isEmpty() ? u"第 %1 列"_s.arg(column + 1) : u"第 %1 列：%2"_s.arg(column + 1).arg(header);
+    return header.isEmpty() ? u"第 %1 列"_s.arg(column + 1)
+                            : u"第 %1 列：%2"_s.arg(QString::number(column + 1), header);
 }
 
 } // namespace Velmora::RosterImport

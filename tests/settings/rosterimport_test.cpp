@@ -108,9 +108,9 @@ void RosterImportTest::readFile_data()
         << u"张伟 王强 | 李娜 | 张伟 | "_s << QStringList();
 
     // Refused rows
-    QTest::newRow("duplicates_laterRowRefused")
-        << u"姓名,性别\n张伟,男\n李娜,女\n张伟,男\n"_s.toUtf8() << u"a.csv"_s << u"张伟 | 李娜 |  | "_s
-        << QStringList{u"第 4 行：“张伟”与第 2 行重名"_s};
+    QTest::newRow("duplicatesWithPercent_laterRowRefused")
+        << u"姓名,性别\n%3强,男\n李娜,女\n%3强,男\n"_s.toUtf8() << u"a.csv"_s << u"%3强 | 李娜 |  | "_s
+        << QStringList{u"第 4 行：“%3强”与第 2 行重名"_s};
     QTest::newRow("badGenders_refused")
         << u"姓名,性别\n张伟,男生?\n李娜,\n,女\n"_s.toUtf8() << u"a.csv"_s << u" |  |  | "_s
         << QStringList{u"第 2 行：“张伟”的性别“男生?”不是男或女"_s, u"第 3 行：“李娜”没有填写性别"_s,
