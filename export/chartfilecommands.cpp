@@ -4,6 +4,7 @@
 #include "dialogs.h"
 
 #include <QDateTime>
+#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -14,6 +15,12 @@ namespace {
 QString timestamp()
 {
     return QDateTime::currentDateTime().toString(u"yyyyMMdd_hhmmss"_s);
+}
+
+// The exporter's own line shows the native form; a command's line right after it must not differ.
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
 }
 
 } // namespace
@@ -56,7 +63,7 @@ void ChartFileCommands::saveBlankChart()
     }
     path = withXlsxSuffix(path);
     exporter.exportToFile(path);
-    sinks.logMessage(u"已创建新的空白座位表并保存到: "_s + path);
+    sinks.logMessage(u"已创建新的空白座位表并保存到: "_s + shown(path));
 }
 
 void ChartFileCommands::saveFile()
@@ -65,7 +72,7 @@ void ChartFileCommands::saveFile()
         return;
     const QString path = applicationDirectory() + u"/"_s + timestamp() + u"_座位表.xlsx"_s;
     exporter.exportToFile(path);
-    sinks.logMessage(u"座位表已保存到: "_s + path);
+    sinks.logMessage(u"座位表已保存到: "_s + shown(path));
 }
 
 void ChartFileCommands::saveAs()
@@ -77,7 +84,7 @@ void ChartFileCommands::saveAs()
         return;
     path = withXlsxSuffix(path);
     exporter.exportToFile(path);
-    sinks.logMessage(u"座位表已另存为: "_s + path);
+    sinks.logMessage(u"座位表已另存为: "_s + shown(path));
 }
 
 void ChartFileCommands::exportSeatingPlan()
@@ -88,7 +95,7 @@ void ChartFileCommands::exportSeatingPlan()
     if (path.isEmpty())
         return;
     exporter.exportToFile(path);
-    sinks.logMessage(u"座位表已导出到: "_s + path);
+    sinks.logMessage(u"座位表已导出到: "_s + shown(path));
 }
 
 } // namespace Velmora

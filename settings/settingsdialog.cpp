@@ -8,6 +8,7 @@
 #include "rosterimportdialog.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -262,7 +263,7 @@ void SettingsDialog::loadStyleTab()
     const int index = styleBox->findData(state.currentStyle);
     styleBox->setCurrentIndex(index < 0 ? 0 : index);
     if (state.currentStyle == CustomStyle)
-        customPathEdit->setText(ConfigStore::readCustomPath(state.configPath));
+        customPathEdit->setText(QDir::toNativeSeparators(ConfigStore::readCustomPath(state.configPath)));
     updateCustomPathRow();
 }
 
@@ -298,7 +299,7 @@ void SettingsDialog::browseCustomStyle()
     const QString path = Dialogs::instance().openFileName(parentWidget(), u"选择自定义样式文件"_s,
                                                           applicationDirectory(), u"Excel文件 (*.xlsx)"_s);
     if (!path.isEmpty())
-        customPathEdit->setText(path);
+        customPathEdit->setText(QDir::toNativeSeparators(path));
 }
 
 void SettingsDialog::importRoster()
