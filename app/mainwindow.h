@@ -89,6 +89,7 @@ private:
     void buildMenuBar();
     void connectWidgets();
     void applySettings(SettingsDialog &dialog);
+    void reportConfigWrite(bool written);
     void reportConfigWriteFailure();
 };
 

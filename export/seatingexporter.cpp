@@ -113,7 +113,7 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     // Without Excel or WPS the built-in engine writes the chart, so a missing application is no failure.
     if (!backend) {
         sinks.appendLog(u"使用内置表格引擎"_s);
-        backend = std::make_unique<XlsxBackend>();
+        backend = std::make_unique<XlsxBackend>(sinks.appendLog);
     }
     exportWith(*backend, *templateFile, outputName);
     backend->close();

@@ -5,10 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
-
-#ifdef VELMORA_HAVE_TEXTCODEC
 #include <QTextCodec>
-#endif
 
 #include <algorithm>
 #include <optional>
@@ -63,15 +60,10 @@ std::optional<QString> decodeStrict(QStringDecoder &decoder, const QByteArray &b
 
 QString decodeGb18030(const QByteArray &bytes)
 {
-    QStringDecoder decoder("GB18030");
-    if (decoder.isValid())
-        return decoder.decode(bytes);
-#ifdef VELMORA_HAVE_TEXTCODEC
     // Qt Core knows GB18030 only through ICU, which the Windows build lacks; the compatibility
-    // module carries its own table there.
+    // module carries its own table there and uses ICU elsewhere, so both builds take this one road.
     if (QTextCodec *codec = QTextCodec::codecForName("GB18030"))
         return codec->toUnicode(bytes);
-#endif
     return QString::fromLocal8Bit(bytes);
 }
 
