@@ -298,7 +298,8 @@ void SettingsDialog::saveToState()
 
 QString SettingsDialog::customStylePath() const
 {
-    return customPathEdit->text();
+    // The box shows native separators; config.ini keeps the form it has always stored.
+    return QDir::fromNativeSeparators(customPathEdit->text());
 }
 
 void SettingsDialog::updateCustomPathRow()

@@ -265,7 +265,8 @@ void SettingsDialogTest::browse_usesMainWindowAndFilter()
     QCOMPARE(dialog.customPathEdit->text(), u"typed.xlsx"_s);
     dialogs.queueFileName(u"/data/mine.xlsx"_s);
     dialog.browseButton->click();
-    QCOMPARE(dialog.customPathEdit->text(), u"/data/mine.xlsx"_s);
+    QCOMPARE(dialog.customPathEdit->text(), QDir::toNativeSeparators(u"/data/mine.xlsx"_s));
+    QCOMPARE(dialog.customStylePath(), u"/data/mine.xlsx"_s);
 
     QCOMPARE(dialogs.calls.size(), 2);
     const Test::ScriptedDialogs::Call call = dialogs.calls.at(1);
