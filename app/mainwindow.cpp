@@ -179,6 +179,7 @@ void MainWindow::buildMenuBar()
     fileMenu->addAction(u"新建座位表"_s, this, &MainWindow::newFile);
     fileMenu->addAction(u"保存"_s, this, &MainWindow::saveFile);
     fileMenu->addAction(u"另存为"_s, this, &MainWindow::saveAs);
+    fileMenu->addAction(u"导出 PDF…"_s, this, [this] { exportPdf(); });
     fileMenu->addSeparator();
     fileMenu->addAction(u"退出"_s, this, &QWidget::close);
     menuBar()->addAction(u"设置"_s, this, &MainWindow::showSettingsDialog);
@@ -391,6 +392,11 @@ void MainWindow::saveFile()
 void MainWindow::saveAs()
 {
     chartFiles(this).saveAs();
+}
+
+void MainWindow::exportPdf()
+{
+    chartFiles(this).exportPdf();
 }
 
 // --- Shell commands -----------------------------------------------------------------------------

@@ -91,6 +91,8 @@ private:
     void applySettings(SettingsDialog &dialog);
     void reportConfigWrite(bool written);
     void reportConfigWriteFailure();
+    // Not a slot: the window's slot table stays the one its callers know.
+    void exportPdf();
 };
 
 } // namespace Velmora

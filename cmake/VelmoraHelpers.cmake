@@ -71,3 +71,12 @@ function(velmora_add_host_checks name)
         ENVIRONMENT "WINEPREFIX=${VELMORA_WINEPREFIX}"
         TIMEOUT 600)
 endfunction()
+
+# velmora_test_fonts(<test>): the offscreen platform of the Windows build reads fonts from a single
+# folder and finds none of its own; a test that draws text gets the host's CJK fonts there.
+function(velmora_test_fonts name)
+    if(WIN32 AND CMAKE_CROSSCOMPILING)
+        velmora_target_path(fonts "/usr/share/fonts/opentype/noto")
+        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "QT_QPA_FONTDIR=${fonts}")
+    endif()
+endfunction()

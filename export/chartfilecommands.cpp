@@ -49,9 +49,10 @@ bool ChartFileCommands::requireGrouping(const QString &refusal) const
     return false;
 }
 
-QString ChartFileCommands::askForName(const QString &title, const QString &proposedName) const
+QString ChartFileCommands::askForName(const QString &title, const QString &proposedName,
+                                      const QString &filter) const
 {
-    return Dialogs::instance().saveFileName(dialogParent, title, proposedName, u"Excel文件 (*.xlsx)"_s);
+    return Dialogs::instance().saveFileName(dialogParent, title, proposedName, filter);
 }
 
 void ChartFileCommands::saveBlankChart()
@@ -96,6 +97,15 @@ void ChartFileCommands::exportSeatingPlan()
         return;
     exporter.exportToFile(path);
     sinks.logMessage(u"座位表已导出到: "_s + shown(path));
+}
+
+void ChartFileCommands::exportPdf()
+{
+    if (!requireGrouping(u"没有分组数据可保存"_s))
+        return;
+    const QString path = askForName(u"导出 PDF"_s, timestamp() + u"_座位表.pdf"_s, u"PDF文件 (*.pdf)"_s);
+    if (!path.isEmpty())
+        exporter.exportPdf(path);
 }
 
 } // namespace Velmora

@@ -26,11 +26,14 @@ public:
     void saveFile();
     void saveAs();
     void exportSeatingPlan();
+    // The filled first sheet as one PDF page, named like the chart.
+    void exportPdf();
 
 private:
     // Whether a grouping exists (an empty group counts); refuses with the given text when not.
     bool requireGrouping(const QString &refusal) const;
-    QString askForName(const QString &title, const QString &proposedName) const;
+    QString askForName(const QString &title, const QString &proposedName,
+                       const QString &filter = QStringLiteral("Excel文件 (*.xlsx)")) const;
 
     ClassState &state;
     QWidget *dialogParent;

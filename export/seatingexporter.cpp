@@ -1,11 +1,14 @@
 #include "seatingexporter.h"
 
 #include "appdirectory.h"
+#include "chartpdfwriter.h"
 #include "configstore.h"
 #include "desktop.h"
 #include "dialogs.h"
 #include "exporterror.h"
 #include "xlsxbackend.h"
+#include "xlsxdocument.h"
+#include "xlsxsheetview.h"
 
 #include <QDate>
 #include <QDir>
@@ -97,15 +100,9 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     const PlatformGuard guard(launcher.get());
 
     const QString outputName = withXlsxSuffix(outputPath);
-
-    const std::optional<QString> templateFile = chooseTemplate();
+    const std::optional<QString> templateFile = checkedTemplate(outputName);
     if (!templateFile)
         return;
-    state.templatePath = *templateFile;
-    if (isSameFile(outputName, *templateFile)) {
-        fail(u"导出失败: "_s + u"不能覆盖模板文件"_s);
-        return;
-    }
 
     std::unique_ptr<SpreadsheetBackend> backend;
     if (launcher)
@@ -117,6 +114,59 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     }
     exportWith(*backend, *templateFile, outputName);
     backend->close();
+}
+
+std::optional<QString> SeatingExporter::checkedTemplate(const QString &outputName)
+{
+    const std::optional<QString> templateFile = chooseTemplate();
+    if (!templateFile)
+        return std::nullopt;
+    state.templatePath = *templateFile;
+    if (isSameFile(outputName, *templateFile)) {
+        fail(u"导出失败: "_s + u"不能覆盖模板文件"_s);
+        return std::nullopt;
+    }
+    return templateFile;
+}
+
+void SeatingExporter::exportPdf(const QString &outputPath)
+{
+    if (outputPath.isEmpty()) {
+        warn(u"文件名不能为空"_s);
+        return;
+    }
+    const QString outputName = withPdfSuffix(outputPath);
+    const std::optional<QString> templateFile = checkedTemplate(outputName);
+    if (!templateFile)
+        return;
+    try {
+        XlsxBackend backend;
+        backend.openWorkbook(QDir::toNativeSeparators(QFileInfo(*templateFile).absoluteFilePath()));
+        fillSheet(backend);
+        XlsxSheetView view;
+        const XlsxError error = backend.workbook().readSheetView(&view);
+        if (error != XlsxError::None)
+            throw ExportError(u"无法打开模板文件"_s, u"模板文件无法打开: "_s + xlsxErrorText(error));
+        // Qt draws nothing but empty boxes, or worse, without a single font.
+        if (!ChartPdfWriter::fontsAvailable())
+            throw ExportError(u"没有可用的字体"_s);
+        const QString savePath = QFileInfo(outputName).absoluteFilePath();
+        ChartPdfWriter writer(view);
+        QString why;
+        if (!writer.writeFile(savePath, &why))
+            throw ExportError(u"文件保存失败，请检查路径和权限"_s, u"PDF 无法保存: "_s + why);
+        for (const QString &note : writer.fontNotes())
+            sinks.appendLog(note);
+        openFileOnDesktop(savePath);
+        sinks.logMessage(u"座位表已导出为 PDF: "_s + QDir::toNativeSeparators(savePath));
+    } catch (...) {
+        reportFailure(std::current_exception());
+    }
+}
+
+QString SeatingExporter::withPdfSuffix(const QString &path)
+{
+    return path.endsWith(u".pdf"_s, Qt::CaseInsensitive) ? path : path + u".pdf"_s;
 }
 
 std::optional<QString> SeatingExporter::chooseTemplate() const
@@ -156,6 +206,15 @@ void SeatingExporter::exportWith(SpreadsheetBackend &backend, const QString &tem
         backend.restoreDisplay();
         openFileOnDesktop(savePath);
         sinks.logMessage(u"座位表已导出到: "_s + QDir::toNativeSeparators(outputName));
+    } catch (...) {
+        reportFailure(std::current_exception());
+    }
+}
+
+void SeatingExporter::reportFailure(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
     } catch (const ExportError &error) {
         if (!error.logLine().isEmpty())
             sinks.appendLog(error.logLine());

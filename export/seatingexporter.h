@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -25,13 +26,20 @@ public:
                     std::unique_ptr<BackendLauncher> launcher = BackendLauncher::createForPlatform());
 
     void exportToFile(const QString &outputPath);
+    // The same chart drawn onto one PDF page by the built-in engine, whatever is installed;
+    // reports like exportToFile.
+    void exportPdf(const QString &outputPath);
 
     // The output name: ".xlsx" appended unless the path already ends in it, in any case.
     static QString withXlsxSuffix(const QString &path);
+    static QString withPdfSuffix(const QString &path);
 
 private:
     std::optional<QString> chooseTemplate() const;
     void exportWith(SpreadsheetBackend &backend, const QString &templateFile, const QString &outputName);
+    // The template checks both exports share; the template to use, or nothing after a message.
+    std::optional<QString> checkedTemplate(const QString &outputName);
+    void reportFailure(const std::exception_ptr &failure);
     void fillSheet(SpreadsheetBackend &backend);
     void warn(const QString &text) const;
     void fail(const QString &text) const;

@@ -28,6 +28,9 @@ public:
     void saveWorkbook(const QString &nativePath) override;
     void close() noexcept override {}
 
+    // The filled workbook, for drawing it elsewhere.
+    XlsxDocument &workbook() { return *document; }
+
 private:
     std::unique_ptr<XlsxDocument> document;
     std::function<void(const QString &)> appendLog;

@@ -23,6 +23,7 @@ namespace Velmora {
 
 class XlsxPackage;
 class XlsxPackageEdit;
+class XlsxSheetView;
 class XlsxStyles;
 struct XlsxRelationship;
 
@@ -74,6 +75,9 @@ public:
     // A saved chart is always a plain workbook: a template's VBA project is left out of it, and
     // this tells whether there was one.
     bool hasMacros() const { return macros; }
+    // The first worksheet as it prints, with the values and formats set so far; for drawing the
+    // chart elsewhere than in a spreadsheet.
+    XlsxError readSheetView(XlsxSheetView *out);
 
     bool saveAs(const QString &path);
     bool saveToData(QByteArray *out);

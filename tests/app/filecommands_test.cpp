@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void saveAs_addsSuffix_data();
     void saveAs_addsSuffix();
     void exportSeatingPlan_logsNameAsReturned();
+    void exportPdfMenu_writesOpensAndLogs();
     void sampleClass_generateThenSave_libreOfficeReadsChart();
 
 private:
@@ -176,6 +178,28 @@ void FileCommandsTest::saveAs_addsSuffix()
         QRegularExpression(u"^\\d{8}_\\d{6}_座位表\\.xlsx$"_s).match(dialogs.calls.first().text).hasMatch());
     QVERIFY(QFile::exists(appDir + u"/"_s + written));
     QCOMPARE(logLines(window).last(), u"座位表已另存为: "_s + QDir::toNativeSeparators(appDir + u"/"_s + written));
+}
+
+void FileCommandsTest::exportPdfMenu_writesOpensAndLogs()
+{
+    Test::ScriptedDialogs dialogs;
+    MainWindow window;
+    window.state.currentGrouping = {{1}};
+    dialogs.queueFileName(appDir + u"/chart"_s);
+    const QList<QAction *> actions = window.fileMenu->actions();
+    const auto action =
+        std::find_if(actions.begin(), actions.end(), [](QAction *a) { return a->text() == u"导出 PDF…"_s; });
+    QVERIFY(action != actions.end());
+    (*action)->trigger();
+
+    QCOMPARE(dialogs.calls.size(), 1);
+    QCOMPARE(dialogs.calls.first().title, u"导出 PDF"_s);
+    QCOMPARE(dialogs.calls.first().filter, u"PDF文件 (*.pdf)"_s);
+    QVERIFY(
+        QRegularExpression(u"^\\d{8}_\\d{6}_座位表\\.pdf$"_s).match(dialogs.calls.first().text).hasMatch());
+    const QString path = appDir + u"/chart.pdf"_s;
+    QCOMPARE(opened, QStringList{path});
+    QCOMPARE(logLines(window).last(), u"座位表已导出为 PDF: "_s + QDir::toNativeSeparators(path));
 }
 
 void FileCommandsTest::exportSeatingPlan_logsNameAsReturned()

@@ -163,7 +163,7 @@ void MainWindowTest::menuBar_hasItsEntries()
     QStringList file;
     for (QAction *action : window.fileMenu->actions())
         file.append(action->isSeparator() ? u"-"_s : action->text());
-    QCOMPARE(file, QStringList({u"新建座位表"_s, u"保存"_s, u"另存为"_s, u"-"_s, u"退出"_s}));
+    QCOMPARE(file, QStringList({u"新建座位表"_s, u"保存"_s, u"另存为"_s, u"导出 PDF…"_s, u"-"_s, u"退出"_s}));
     for (QAction *action : window.fileMenu->actions())
         QVERIFY(action->shortcut().isEmpty());
 }
