@@ -2,25 +2,26 @@
 
 #include "model.h"
 #include "requirementrules.h"
+#include "scoreterm.h"
 
 #include <tuple>
 #include <vector>
 
 namespace Velmora {
 
-// How well a grouping keeps the teacher's rules, most important first; lower is better and two
-// scores compare lexicographically.
+// The built-in terms of a grouping's score (see builtInTerms), by name; lower is better and two
+// scores compare lexicographically, fixed persons first.
 struct GroupingScore
 {
-    int brokenRequirements = 0; // findings of the requirement check
-    int fixedAway = 0;          // fixed persons outside the group of their fixed seat
-    int leaderProblems = 0;     // groups without exactly one leader
-    int boarderSpread = 0;      // most minus fewest boarders in a group
-    int genderShortfall = 0;    // boys and girls missing to the groups' targets
+    qint64 brokenRequirements = 0; // findings of the requirement check
+    qint64 fixedAway = 0;          // fixed persons outside the group of their fixed seat
+    qint64 leaderProblems = 0;     // groups without exactly one leader
+    qint64 boarderSpread = 0;      // most minus fewest boarders in a group
+    qint64 genderShortfall = 0;    // boys and girls missing to the groups' targets
 
     auto key() const
     {
-        return std::tie(brokenRequirements, fixedAway, leaderProblems, boarderSpread, genderShortfall);
+        return std::tie(fixedAway, brokenRequirements, leaderProblems, boarderSpread, genderShortfall);
     }
     bool operator<(const GroupingScore &other) const { return key() < other.key(); }
     bool operator==(const GroupingScore &other) const { return key() == other.key(); }
@@ -43,6 +44,9 @@ public:
     GroupingScore bestPossible() const { return bound; }
     bool isBestPossible(const GroupingScore &score) const;
 
+    const ScoreTerms &terms() const { return builtIn; }
+    static GroupingScore fromOrdered(const OrderedScore &score);
+
 private:
     static bool flag(const std::vector<char> &flags, PersonId p)
     {
@@ -54,7 +58,8 @@ private:
     const ClassState &state;
     QList<int> enabled;
     std::vector<char> leader; // by PersonId
-    std::vector<char> boarder;
+    std::vector<unsigned char> traits;
+    ScoreTerms builtIn;
     mutable std::vector<int> positions;
     GroupingScore bound;
 };

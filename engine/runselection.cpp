@@ -11,6 +11,13 @@ namespace Velmora {
 SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
                                       const GroupingEngine::WarningSink &warning, int maxRuns)
 {
+    return generateBestGrouping(state, seeds, warning, ScoreTerms(), maxRuns);
+}
+
+SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
+                                      const GroupingEngine::WarningSink &warning,
+                                      const ScoreTerms &extraTerms, int maxRuns)
+{
     const SeedSource source = seeds ? seeds : randomDeviceSeeds();
     SelectedGrouping result;
 
@@ -25,7 +32,11 @@ SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource 
 
     result.log = findInfeasibleRequirements(state);
     const GroupingScorer scorer(state);
-    GroupingScore bestScore;
+    ScoreTerms terms = scorer.terms();
+    terms.insert(terms.end(), extraTerms.cbegin(), extraTerms.cend());
+    const OrderedScore bounds = lowerBounds(terms);
+    const std::vector<unsigned char> traits = personTraits(state);
+    OrderedScore bestScore;
     QStringList bestLog;
     QStringList runLog;
     for (int run = 0; run < qMax(1, maxRuns); ++run) {
@@ -33,19 +44,19 @@ SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource 
         GroupingEngine engine(
             state, [&runLog](const QString &line) { runLog.append(line); }, warning, seedSequence(source()));
         Grouping grouping = engine.run();
-        const GroupingScore score = scorer.score(grouping);
+        const OrderedScore score = scoreOf(terms, GroupingView(grouping, traits));
         ++result.runs;
         if (run == 0 || score < bestScore) {
             bestScore = score;
             result.grouping = std::move(grouping);
             bestLog.swap(runLog);
         }
-        if (scorer.isBestPossible(bestScore))
+        if (reachesBounds(bestScore, bounds))
             break;
     }
     result.log += bestLog;
     result.log.append(u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(result.runs));
-    if (bestScore.brokenRequirements > 0)
+    if (GroupingScorer::fromOrdered(bestScore).brokenRequirements > 0)
         result.log += repairGrouping(state, result.grouping);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "groupingengine.h"
 #include "model.h"
+#include "scoreterm.h"
 #include "seedsource.h"
 
 #include <QStringList>
@@ -24,5 +25,12 @@ struct SelectedGrouping
 // choice and the same log.
 SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
                                       const GroupingEngine::WarningSink &warning, int maxRuns = 200);
+
+// The same, judged by the built-in terms followed by `extraTerms`, which rank below every
+// built-in term in the order given. Each extra term is asked for its cost of the runs' groupings
+// and is then optimised by the search like the built-in ones.
+SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
+                                      const GroupingEngine::WarningSink &warning,
+                                      const ScoreTerms &extraTerms, int maxRuns = 200);
 
 } // namespace Velmora

@@ -1,0 +1,503 @@
+#include "scoreterm.h"
+
+#include <algorithm>
+
+namespace Velmora {
+
+GroupingView::GroupingView(const Grouping &grouping, std::vector<unsigned char> personTraits)
+    : traits(std::move(personTraits))
+{
+    if (traits.empty())
+        traits.assign(1, 0);
+    where.assign(traits.size(), -1);
+    slot.assign(traits.size(), 0);
+    groups.resize(std::size_t(grouping.size()));
+    tally.assign(std::size_t(grouping.size()), {0, 0, 0});
+    for (int position = 0; position < grouping.size(); ++position) {
+        for (PersonId p : grouping.at(position)) {
+            // Unknown numbers and a second seat of one person take no part in the score.
+            if (p < 1 || std::size_t(p) >= where.size() || where[std::size_t(p)] >= 0)
+                continue;
+            where[std::size_t(p)] = position;
+            slot[std::size_t(p)] = groups[std::size_t(position)].size();
+            groups[std::size_t(position)].push_back(p);
+            const unsigned char t = traits[std::size_t(p)];
+            tally[std::size_t(position)][0] += (t & Boy) != 0;
+            tally[std::size_t(position)][1] += (t & Leader) != 0;
+            tally[std::size_t(position)][2] += (t & Boarder) != 0;
+        }
+    }
+}
+
+int GroupingView::count(int position, Trait trait) const
+{
+    const auto &t = tally[std::size_t(position)];
+    return trait == Boy ? t[0] : (trait == Leader ? t[1] : t[2]);
+}
+
+void GroupingView::move(PersonId p, int to)
+{
+    const int from = positionOf(p);
+    if (from < 0 || to < 0 || to == from)
+        return;
+    const unsigned char t = traits[std::size_t(p)];
+    auto &source = groups[std::size_t(from)];
+    const std::size_t index = slot[std::size_t(p)];
+    source[index] = source.back();
+    slot[std::size_t(source[index])] = index;
+    source.pop_back();
+    auto &target = groups[std::size_t(to)];
+    slot[std::size_t(p)] = target.size();
+    target.push_back(p);
+    where[std::size_t(p)] = to;
+    for (int k = 0; k < 3; ++k) {
+        const bool has = (t & (1 << k)) != 0;
+        tally[std::size_t(from)][std::size_t(k)] -= has;
+        tally[std::size_t(to)][std::size_t(k)] += has;
+    }
+}
+
+void GroupingView::apply(const std::vector<PersonMove> &moves)
+{
+    for (const PersonMove &m : moves)
+        move(m.person, m.to);
+}
+
+void GroupingView::revert(const std::vector<PersonMove> &moves)
+{
+    for (auto it = moves.rbegin(); it != moves.rend(); ++it)
+        move(it->person, it->from);
+}
+
+int fixedSeatPosition(const ClassState &state, const QList<int> &enabled, PersonId person)
+{
+    const auto it = state.fixedPositions.constFind(person);
+    if (it == state.fixedPositions.cend())
+        return -1;
+    // Compared before subtracting, so that no number from the file can overflow.
+    const int number = it->first;
+    if (number < 1 || number > state.groupConfigs.size())
+        return -1;
+    const GroupConfig &config = state.groupConfigs.at(number - 1);
+    if (!config.enabled || it->second < 1 || it->second > config.total)
+        return -1;
+    return int(enabled.indexOf(number - 1));
+}
+
+std::vector<unsigned char> personTraits(const ClassState &state)
+{
+    const int people = state.roster.maleCount() + state.roster.femaleCount();
+    std::vector<unsigned char> traits(std::size_t(people) + 1, 0);
+    for (int p = 1; p <= people; ++p) {
+        unsigned char t = 0;
+        if (state.roster.isBoy(p))
+            t |= GroupingView::Boy;
+        if (state.roster.isLeader(p))
+            t |= GroupingView::Leader;
+        if (state.roster.isBoarder(p))
+            t |= GroupingView::Boarder;
+        traits[std::size_t(p)] = t;
+    }
+    return traits;
+}
+
+OrderedScore scoreOf(const ScoreTerms &terms, const GroupingView &view)
+{
+    OrderedScore score;
+    score.reserve(terms.size());
+    for (const ScoreTermPointer &term : terms)
+        score.push_back(term->cost(view));
+    return score;
+}
+
+OrderedScore lowerBounds(const ScoreTerms &terms)
+{
+    OrderedScore bounds;
+    for (const ScoreTermPointer &term : terms)
+        bounds.push_back(term->lowerBound());
+    return bounds;
+}
+
+bool reachesBounds(const OrderedScore &score, const OrderedScore &bounds)
+{
+    for (std::size_t i = 0; i < score.size() && i < bounds.size(); ++i) {
+        if (score[i] > bounds[i])
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The tallies of the positions a change touches, before and after it.
+struct TouchedGroup
+{
+    int position;
+    int size;
+    int boys;
+    int leaders;
+    int boarders;
+    int sizeAfter;
+    int boysAfter;
+    int leadersAfter;
+    int boardersAfter;
+};
+
+std::vector<TouchedGroup> touchedGroups(const GroupingView &view, const std::vector<PersonMove> &moves)
+{
+    std::vector<TouchedGroup> touched;
+    const auto entry = [&](int position) -> TouchedGroup & {
+        for (TouchedGroup &g : touched) {
+            if (g.position == position)
+                return g;
+        }
+        const int size = view.sizeOf(position);
+        const int boys = view.count(position, GroupingView::Boy);
+        const int leaders = view.count(position, GroupingView::Leader);
+        const int boarders = view.count(position, GroupingView::Boarder);
+        touched.push_back({position, size, boys, leaders, boarders, size, boys, leaders, boarders});
+        return touched.back();
+    };
+    for (const PersonMove &m : moves) {
+        if (m.from < 0 || m.to < 0 || m.from == m.to)
+            continue;
+        const unsigned char t = view.traitsOf(m.person);
+        TouchedGroup &from = entry(m.from);
+        from.sizeAfter -= 1;
+        from.boysAfter -= (t & GroupingView::Boy) != 0;
+        from.leadersAfter -= (t & GroupingView::Leader) != 0;
+        from.boardersAfter -= (t & GroupingView::Boarder) != 0;
+        TouchedGroup &to = entry(m.to);
+        to.sizeAfter += 1;
+        to.boysAfter += (t & GroupingView::Boy) != 0;
+        to.leadersAfter += (t & GroupingView::Leader) != 0;
+        to.boardersAfter += (t & GroupingView::Boarder) != 0;
+    }
+    return touched;
+}
+
+class FixedTerm : public ScoreTerm
+{
+public:
+    explicit FixedTerm(const ClassState &state)
+    {
+        const QList<int> enabled = state.enabledGroups();
+        for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
+            const int position = fixedSeatPosition(state, enabled, it.key());
+            if (position >= 0)
+                fixed.push_back({it.key(), position});
+        }
+    }
+
+    qint64 cost(const GroupingView &view) const override
+    {
+        qint64 away = 0;
+        for (const auto &[person, position] : fixed)
+            away += view.positionOf(person) != position;
+        return away;
+    }
+
+    std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
+    {
+        qint64 change = 0;
+        for (const auto &[person, position] : fixed) {
+            int after = view.positionOf(person);
+            for (const PersonMove &m : moves) {
+                if (m.person == person)
+                    after = m.to;
+            }
+            change += qint64(after != position) - qint64(view.positionOf(person) != position);
+        }
+        return change;
+    }
+
+private:
+    std::vector<std::pair<PersonId, int>> fixed;
+};
+
+class RequirementTerm : public ScoreTerm
+{
+public:
+    explicit RequirementTerm(const ClassState &state)
+        : together(state.mustTogether), separate(state.mustSeparate)
+    {
+        const std::size_t people = std::size_t(state.roster.maleCount() + state.roster.femaleCount()) + 1;
+        togetherOf.resize(people);
+        separateOf.resize(people);
+        for (int r = 0; r < together.size(); ++r) {
+            for (PersonId p : together.at(r)) {
+                if (p >= 1 && std::size_t(p) < people)
+                    togetherOf[std::size_t(p)].push_back(r);
+            }
+            firsts.push_back(together.at(r).isEmpty() ? 0 : together.at(r).first());
+        }
+        for (int s = 0; s < separate.size(); ++s) {
+            for (PersonId p : separate.at(s)) {
+                if (p >= 1 && std::size_t(p) < people)
+                    separateOf[std::size_t(p)].push_back(s);
+            }
+        }
+        for (auto *lists : {&togetherOf, &separateOf}) {
+            for (auto &list : *lists)
+                list.erase(std::unique(list.begin(), list.end()), list.end());
+        }
+    }
+
+    qint64 cost(const GroupingView &view) const override
+    {
+        const auto at = [&view](PersonId p) { return view.positionOf(p); };
+        qint64 findings = 0;
+        for (const Constraint &r : together)
+            findings += split(r, at);
+        std::vector<qint64> perPosition(std::size_t(view.groupCount()), 0);
+        for (PersonId first : firsts) {
+            const int position = first == 0 ? -1 : view.positionOf(first);
+            if (position >= 0)
+                findings += perPosition[std::size_t(position)]++;
+        }
+        for (const Constraint &s : separate)
+            findings += joined(s, at);
+        return findings;
+    }
+
+    std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
+    {
+        const auto before = [&view](PersonId p) { return view.positionOf(p); };
+        const auto after = [&](PersonId p) {
+            int position = view.positionOf(p);
+            for (const PersonMove &m : moves) {
+                if (m.person == p)
+                    position = m.to;
+            }
+            return position;
+        };
+        std::vector<int> touchedTogether;
+        std::vector<int> touchedSeparate;
+        bool firstMoved = false;
+        for (const PersonMove &m : moves) {
+            if (m.person < 1 || std::size_t(m.person) >= togetherOf.size())
+                continue;
+            const auto &t = togetherOf[std::size_t(m.person)];
+            touchedTogether.insert(touchedTogether.end(), t.begin(), t.end());
+            const auto &s = separateOf[std::size_t(m.person)];
+            touchedSeparate.insert(touchedSeparate.end(), s.begin(), s.end());
+            for (int r : t)
+                firstMoved = firstMoved || firsts[std::size_t(r)] == m.person;
+        }
+        for (auto *list : {&touchedTogether, &touchedSeparate}) {
+            std::sort(list->begin(), list->end());
+            list->erase(std::unique(list->begin(), list->end()), list->end());
+        }
+        qint64 change = 0;
+        for (int r : touchedTogether)
+            change += qint64(split(together.at(r), after)) - qint64(split(together.at(r), before));
+        for (int s : touchedSeparate)
+            change += qint64(joined(separate.at(s), after)) - qint64(joined(separate.at(s), before));
+        if (firstMoved) {
+            // Pairs of requirements sharing a group: only the positions a first member left or
+            // joined change their count.
+            std::vector<int> positions;
+            for (const PersonMove &m : moves) {
+                positions.push_back(m.from);
+                positions.push_back(m.to);
+            }
+            std::sort(positions.begin(), positions.end());
+            positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+            for (int position : positions) {
+                if (position < 0)
+                    continue;
+                qint64 countBefore = 0;
+                qint64 countAfter = 0;
+                for (PersonId first : firsts) {
+                    if (first == 0)
+                        continue;
+                    countBefore += before(first) == position;
+                    countAfter += after(first) == position;
+                }
+                change += countAfter * (countAfter - 1) / 2 - countBefore * (countBefore - 1) / 2;
+            }
+        }
+        return change;
+    }
+
+private:
+    template <typename At> static bool split(const Constraint &r, const At &at)
+    {
+        if (r.isEmpty())
+            return false;
+        const int first = at(r.first());
+        if (first < 0)
+            return true;
+        for (PersonId p : r) {
+            if (at(p) != first)
+                return true;
+        }
+        return false;
+    }
+
+    template <typename At> static bool joined(const Constraint &s, const At &at)
+    {
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const int position = at(s.at(i));
+            if (position < 0)
+                continue;
+            for (qsizetype j = i + 1; j < s.size(); ++j) {
+                if (at(s.at(j)) == position)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    QList<Constraint> together;
+    QList<Constraint> separate;
+    std::vector<PersonId> firsts; // by together requirement, 0 for an empty one
+    std::vector<std::vector<int>> togetherOf;
+    std::vector<std::vector<int>> separateOf;
+};
+
+class LeaderTerm : public ScoreTerm
+{
+public:
+    explicit LeaderTerm(qint64 bound) : bound(bound) {}
+
+    qint64 cost(const GroupingView &view) const override
+    {
+        qint64 problems = 0;
+        for (int position = 0; position < view.groupCount(); ++position)
+            problems += view.count(position, GroupingView::Leader) != 1;
+        return problems;
+    }
+
+    std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
+    {
+        qint64 change = 0;
+        for (const TouchedGroup &g : touchedGroups(view, moves))
+            change += qint64(g.leadersAfter != 1) - qint64(g.leaders != 1);
+        return change;
+    }
+
+    qint64 lowerBound() const override { return bound; }
+
+private:
+    qint64 bound;
+};
+
+class BoarderTerm : public ScoreTerm
+{
+public:
+    explicit BoarderTerm(qint64 bound) : bound(bound) {}
+
+    qint64 cost(const GroupingView &view) const override
+    {
+        if (view.groupCount() == 0)
+            return 0;
+        int most = view.count(0, GroupingView::Boarder);
+        int fewest = most;
+        for (int position = 1; position < view.groupCount(); ++position) {
+            most = qMax(most, view.count(position, GroupingView::Boarder));
+            fewest = qMin(fewest, view.count(position, GroupingView::Boarder));
+        }
+        return most - fewest;
+    }
+
+    std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
+    {
+        const std::vector<TouchedGroup> touched = touchedGroups(view, moves);
+        if (touched.empty())
+            return 0;
+        int most = 0;
+        int fewest = 0;
+        for (int position = 0; position < view.groupCount(); ++position) {
+            int boarders = view.count(position, GroupingView::Boarder);
+            for (const TouchedGroup &g : touched) {
+                if (g.position == position)
+                    boarders = g.boardersAfter;
+            }
+            most = position == 0 ? boarders : qMax(most, boarders);
+            fewest = position == 0 ? boarders : qMin(fewest, boarders);
+        }
+        return qint64(most - fewest) - cost(view);
+    }
+
+    qint64 lowerBound() const override { return bound; }
+
+private:
+    qint64 bound;
+};
+
+class GenderTerm : public ScoreTerm
+{
+public:
+    GenderTerm(const ClassState &state, qint64 bound) : bound(bound)
+    {
+        for (int index : state.enabledGroups())
+            targets.push_back({state.groupConfigs.at(index).males, state.groupConfigs.at(index).females});
+    }
+
+    qint64 cost(const GroupingView &view) const override
+    {
+        qint64 shortfall = 0;
+        for (int position = 0; position < view.groupCount(); ++position)
+            shortfall += missing(position, view.sizeOf(position), view.count(position, GroupingView::Boy));
+        return shortfall;
+    }
+
+    std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
+    {
+        qint64 change = 0;
+        for (const TouchedGroup &g : touchedGroups(view, moves))
+            change += missing(g.position, g.sizeAfter, g.boysAfter) - missing(g.position, g.size, g.boys);
+        return change;
+    }
+
+    qint64 lowerBound() const override { return bound; }
+
+private:
+    // In 64 bits, so that any target from the file adds up without wrapping.
+    qint64 missing(int position, int size, int boys) const
+    {
+        if (std::size_t(position) >= targets.size())
+            return 0;
+        const auto [males, females] = targets[std::size_t(position)];
+        return qMax<qint64>(0, qint64(males) - boys) + qMax<qint64>(0, qint64(females) - (size - boys));
+    }
+
+    std::vector<std::pair<int, int>> targets;
+    qint64 bound;
+};
+
+} // namespace
+
+ScoreTerms builtInTerms(const ClassState &state)
+{
+    const QList<int> enabled = state.enabledGroups();
+    const qint64 groups = enabled.size();
+    qint64 leaders = 0;
+    qint64 boarders = 0;
+    const int people = state.roster.maleCount() + state.roster.femaleCount();
+    for (int p = 1; p <= people; ++p) {
+        leaders += state.roster.isLeader(p);
+        boarders += state.roster.isBoarder(p);
+    }
+    qint64 leaderBound = 0;
+    qint64 boarderBound = 0;
+    if (groups > 0) {
+        leaderBound = leaders < groups ? groups - leaders : (leaders > groups ? 1 : 0);
+        boarderBound = boarders % groups == 0 ? 0 : 1;
+    }
+    // Targets beyond the class cannot be met by any grouping.
+    qint64 boysWanted = 0;
+    qint64 girlsWanted = 0;
+    for (int index : enabled) {
+        boysWanted += qMax(0, state.groupConfigs.at(index).males);
+        girlsWanted += qMax(0, state.groupConfigs.at(index).females);
+    }
+    const qint64 genderBound = qMax<qint64>(0, boysWanted - state.roster.maleCount()) +
+                               qMax<qint64>(0, girlsWanted - state.roster.femaleCount());
+    return {std::make_shared<FixedTerm>(state), std::make_shared<RequirementTerm>(state),
+            std::make_shared<LeaderTerm>(leaderBound), std::make_shared<BoarderTerm>(boarderBound),
+            std::make_shared<GenderTerm>(state, genderBound)};
+}
+
+} // namespace Velmora

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "model.h"
+
+#include <QtGlobal>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Velmora {
+
+// One person changing groups: positions in the grouping, -1 for no seat.
+struct PersonMove
+{
+    PersonId person;
+    int from;
+    int to;
+};
+
+// A grouping as the score terms see it while it is searched: who sits in which group, and a few
+// tallies per group that every term would otherwise recount for each candidate change.
+//
+// Members of a group come in no particular order; a term must not depend on it.
+class GroupingView
+{
+public:
+    enum Trait : unsigned char
+    {
+        Boy = 1,
+        Leader = 2,
+        Boarder = 4,
+    };
+
+    // `traits` is indexed by PersonId (entry 0 unused) and holds the Trait bits of each person.
+    GroupingView(const Grouping &grouping, std::vector<unsigned char> traits);
+
+    int groupCount() const { return int(groups.size()); }
+    int personCount() const { return int(traits.size()) - 1; }
+    const std::vector<PersonId> &membersOf(int position) const { return groups[std::size_t(position)]; }
+    int sizeOf(int position) const { return int(groups[std::size_t(position)].size()); }
+    int positionOf(PersonId p) const
+    {
+        return p >= 1 && std::size_t(p) < where.size() ? where[std::size_t(p)] : -1;
+    }
+    unsigned char traitsOf(PersonId p) const
+    {
+        return p >= 1 && std::size_t(p) < traits.size() ? traits[std::size_t(p)] : 0;
+    }
+    // How many persons with `trait` sit at `position`.
+    int count(int position, Trait trait) const;
+
+    // Moves are applied one after the other; an exchange is two moves. Only seated persons move,
+    // and only between existing positions.
+    void apply(const std::vector<PersonMove> &moves);
+    void revert(const std::vector<PersonMove> &moves);
+
+private:
+    void move(PersonId p, int to);
+
+    std::vector<std::vector<PersonId>> groups;
+    std::vector<int> where;                // by PersonId
+    std::vector<unsigned char> traits;     // by PersonId
+    std::vector<std::array<int, 3>> tally; // by position: boys, leaders, boarders
+    std::vector<std::size_t> slot;         // by PersonId: index in its group's member list
+};
+
+// One tier of the ordered score of a grouping. Lower is better; two groupings compare by the
+// first term in which they differ, so a term only matters among groupings that tie on every
+// term before it.
+//
+// The search calls `delta` for each candidate change and falls back to applying the change and
+// calling `cost` when a term gives none, so `delta` is an optional speed-up. Terms must be pure:
+// the same view gives the same cost, and they must not keep state between calls.
+class ScoreTerm
+{
+public:
+    virtual ~ScoreTerm() = default;
+
+    virtual qint64 cost(const GroupingView &view) const = 0;
+
+    // The cost after `moves`, applied in order to `view`, minus the cost of `view`.
+    virtual std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const
+    {
+        Q_UNUSED(view);
+        Q_UNUSED(moves);
+        return std::nullopt;
+    }
+
+    // No grouping of the class costs less; the search stops early once every term reaches it.
+    virtual qint64 lowerBound() const { return 0; }
+};
+
+using ScoreTermPointer = std::shared_ptr<const ScoreTerm>;
+// Most important first. The built-in terms of a class come first (see builtInTerms); terms a
+// caller passes to the generate are appended after them and rank below them.
+using ScoreTerms = std::vector<ScoreTermPointer>;
+
+// One cost per term, in the order of the terms; compares lexicographically.
+using OrderedScore = std::vector<qint64>;
+
+// The position of a person's valid fixed seat, -1 when the person has none or the pipeline
+// refuses it (group disabled or out of range, seat outside the group). Safe for any numbers.
+int fixedSeatPosition(const ClassState &state, const QList<int> &enabled, PersonId person);
+
+// The traits table of a class, for GroupingView.
+std::vector<unsigned char> personTraits(const ClassState &state);
+
+// The built-in tiers, in this order: fixed persons away from their group; findings of the
+// requirement check; groups without exactly one leader; most minus fewest boarders in a group;
+// boys and girls missing to the groups' targets.
+ScoreTerms builtInTerms(const ClassState &state);
+constexpr int BuiltInTermCount = 5;
+
+OrderedScore scoreOf(const ScoreTerms &terms, const GroupingView &view);
+OrderedScore lowerBounds(const ScoreTerms &terms);
+// Every term at or below its bound: no grouping can do better.
+bool reachesBounds(const OrderedScore &score, const OrderedScore &bounds);
+
+} // namespace Velmora
