@@ -1,6 +1,7 @@
 #include "historysearch.h"
 
 #include "groupingscore.h"
+#include "historyscoreterms.h"
 
 #include <QHash>
 #include <QSet>
@@ -282,12 +283,13 @@ void improveWithHistory(const ClassState &state, const HistoryTerms &terms, Grou
 SelectedGrouping generateWithHistory(const ClassState &state, const SeedSource &seeds,
                                      const GroupingEngine::WarningSink &warning, const GroupHistory &history)
 {
-    const HistoryTerms terms(state, history);
+    const auto shared = std::make_shared<const HistoryTerms>(state, history);
+    const HistoryTerms &terms = *shared;
     if (!terms.isActive() || state.enabledGroups().isEmpty())
         return generateBestGrouping(state, seeds, warning);
     // One source for the runs and the search, so that the search's seed follows from the same seed.
     const SeedSource source = seeds ? seeds : randomDeviceSeeds();
-    SelectedGrouping selected = generateBestGrouping(state, source, warning);
+    SelectedGrouping selected = generateBestGrouping(state, source, warning, historyScoreTerms(shared));
     improveWithHistory(state, terms, selected.grouping, source());
     qsizetype at = selected.log.size();
     for (qsizetype i = 0; i < selected.log.size(); ++i) {

@@ -57,6 +57,16 @@ public:
     }
     qint64 foldedCost(const Grouping &grouping) const;
 
+    // The tiers one by one, for the ordered score.
+    int lastRoundPair(PersonId a, PersonId b) const
+    {
+        return inRange(a) && inRange(b) ? lastTogether[index(a, b)] : 0;
+    }
+    qint64 earlierPair(PersonId a, PersonId b) const
+    {
+        return inRange(a) && inRange(b) ? earlier[index(a, b)] : 0;
+    }
+
 private:
     bool inRange(PersonId p) const { return p >= 1 && p <= people; }
     std::size_t index(PersonId a, PersonId b) const { return std::size_t(a) * std::size_t(people + 1) + b; }
