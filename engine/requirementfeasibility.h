@@ -1,26 +1,60 @@
 #pragma once
 
 #include "model.h"
+#include "requirementrules.h"
 
 #include <QSet>
-#include <QStringList>
+
+#include <vector>
 
 namespace Velmora {
 
-struct InfeasibleRequirements
+// An exact check of the teacher's requirements alone: can the requirement members be spread
+// over the groups so that every finding of the requirement check, except those allowed, is
+// avoided? Only the seats and the persons who never move (fixed persons, where the grouping it
+// starts from holds them) limit the answer; everyone else fills whatever seats are left, so the
+// search runs over the few persons requirements name.
+class RequirementSolver
 {
-    QStringList lines;
-    // Indices into mustTogether and mustSeparate of the requirements named by a line.
-    QSet<int> together;
-    QSet<int> separate;
-    bool tooManyTogether = false; // more must-together requirements than groups
+public:
+    enum class Answer
+    {
+        Possible,
+        Impossible,
+        Unknown, // the work bound ran out first; nothing is claimed
+    };
+
+    // The findings a layout may keep. Everything else must be avoided.
+    struct Allowance
+    {
+        std::vector<char> split;        // by must-together requirement
+        std::vector<char> joined;       // by must-separate requirement
+        std::vector<char> sharesFreely; // by must-together requirement: may share with any other
+        QSet<QPair<int, int>> shared;   // pairs (a < b) of must-together requirements
+    };
+
+    // `start` is a result grouping; `immovable` is indexed by PersonId.
+    RequirementSolver(const ClassState &state, const Grouping &start, const std::vector<char> &immovable);
+
+    // Nothing allowed, the whole check must come out clean.
+    Allowance none() const;
+    // What the findings of a grouping allow.
+    Allowance allowing(const QList<RequirementRules::Breach> &findings) const;
+    // Also allows everything about requirement `index` of one kind.
+    static void release(Allowance &allowance, bool separate, int index);
+
+    // On Possible, `layout` (by PersonId, -1 for a person it does not place) holds a grouping
+    // of the members that avoids what it must.
+    Answer check(const Allowance &allowance, std::vector<int> *layout = nullptr) const;
+
+    static constexpr long MaxNodes = 40000;
+
+private:
+    const ClassState &state;
+    std::vector<int> pinned;        // by PersonId: position of a person who never moves, -2 none, -1 unseated
+    std::vector<int> capacity;      // by position, seats left for persons who can move
+    std::vector<char> occupiesSeat; // by PersonId: pinned and seated
+    int unseated = 0;               // persons who cannot have a seat
 };
-
-InfeasibleRequirements checkFeasibility(const ClassState &state);
-
-// The requirements that no grouping of this class can meet, one plain log line each, found
-// before any run so that the teacher learns why the check will keep reporting them. Nothing is
-// refused: the runs still go ahead.
-QStringList findInfeasibleRequirements(const ClassState &state);
 
 } // namespace Velmora

@@ -27,6 +27,12 @@ GroupingView::GroupingView(const Grouping &grouping, std::vector<unsigned char> 
             tally[std::size_t(position)][2] += (t & Boarder) != 0;
         }
     }
+    for (std::size_t p = 1; p < where.size(); ++p) {
+        if (where[p] < 0) {
+            slot[p] = unseated.size();
+            unseated.push_back(PersonId(p));
+        }
+    }
 }
 
 int GroupingView::count(int position, Trait trait) const
@@ -38,22 +44,24 @@ int GroupingView::count(int position, Trait trait) const
 void GroupingView::move(PersonId p, int to)
 {
     const int from = positionOf(p);
-    if (from < 0 || to < 0 || to == from)
+    if (p < 1 || std::size_t(p) >= where.size() || to == from || to >= groupCount())
         return;
     const unsigned char t = traits[std::size_t(p)];
-    auto &source = groups[std::size_t(from)];
+    auto &source = from >= 0 ? groups[std::size_t(from)] : unseated;
     const std::size_t index = slot[std::size_t(p)];
     source[index] = source.back();
     slot[std::size_t(source[index])] = index;
     source.pop_back();
-    auto &target = groups[std::size_t(to)];
+    auto &target = to >= 0 ? groups[std::size_t(to)] : unseated;
     slot[std::size_t(p)] = target.size();
     target.push_back(p);
     where[std::size_t(p)] = to;
     for (int k = 0; k < 3; ++k) {
         const bool has = (t & (1 << k)) != 0;
-        tally[std::size_t(from)][std::size_t(k)] -= has;
-        tally[std::size_t(to)][std::size_t(k)] += has;
+        if (from >= 0)
+            tally[std::size_t(from)][std::size_t(k)] -= has;
+        if (to >= 0)
+            tally[std::size_t(to)][std::size_t(k)] += has;
     }
 }
 
@@ -159,19 +167,23 @@ std::vector<TouchedGroup> touchedGroups(const GroupingView &view, const std::vec
         return touched.back();
     };
     for (const PersonMove &m : moves) {
-        if (m.from < 0 || m.to < 0 || m.from == m.to)
+        if (m.from == m.to)
             continue;
         const unsigned char t = view.traitsOf(m.person);
-        TouchedGroup &from = entry(m.from);
-        from.sizeAfter -= 1;
-        from.boysAfter -= (t & GroupingView::Boy) != 0;
-        from.leadersAfter -= (t & GroupingView::Leader) != 0;
-        from.boardersAfter -= (t & GroupingView::Boarder) != 0;
-        TouchedGroup &to = entry(m.to);
-        to.sizeAfter += 1;
-        to.boysAfter += (t & GroupingView::Boy) != 0;
-        to.leadersAfter += (t & GroupingView::Leader) != 0;
-        to.boardersAfter += (t & GroupingView::Boarder) != 0;
+        if (m.from >= 0) {
+            TouchedGroup &from = entry(m.from);
+            from.sizeAfter -= 1;
+            from.boysAfter -= (t & GroupingView::Boy) != 0;
+            from.leadersAfter -= (t & GroupingView::Leader) != 0;
+            from.boardersAfter -= (t & GroupingView::Boarder) != 0;
+        }
+        if (m.to >= 0) {
+            TouchedGroup &to = entry(m.to);
+            to.sizeAfter += 1;
+            to.boysAfter += (t & GroupingView::Boy) != 0;
+            to.leadersAfter += (t & GroupingView::Leader) != 0;
+            to.boardersAfter += (t & GroupingView::Boarder) != 0;
+        }
     }
     return touched;
 }

@@ -39,6 +39,8 @@ public:
     int groupCount() const { return int(groups.size()); }
     int personCount() const { return int(traits.size()) - 1; }
     const std::vector<PersonId> &membersOf(int position) const { return groups[std::size_t(position)]; }
+    // The persons of the class without a seat.
+    const std::vector<PersonId> &unseatedPersons() const { return unseated; }
     int sizeOf(int position) const { return int(groups[std::size_t(position)].size()); }
     int positionOf(PersonId p) const
     {
@@ -51,8 +53,8 @@ public:
     // How many persons with `trait` sit at `position`.
     int count(int position, Trait trait) const;
 
-    // Moves are applied one after the other; an exchange is two moves. Only seated persons move,
-    // and only between existing positions.
+    // Moves are applied one after the other; an exchange is two moves. Position -1 takes a
+    // person off their seat or, as `from`, seats someone who had none.
     void apply(const std::vector<PersonMove> &moves);
     void revert(const std::vector<PersonMove> &moves);
 
@@ -60,6 +62,7 @@ private:
     void move(PersonId p, int to);
 
     std::vector<std::vector<PersonId>> groups;
+    std::vector<PersonId> unseated;
     std::vector<int> where;                // by PersonId
     std::vector<unsigned char> traits;     // by PersonId
     std::vector<std::array<int, 3>> tally; // by position: boys, leaders, boarders

@@ -4,7 +4,6 @@
 #include "persongroupmap.h"
 #include "requirementfeasibility.h"
 #include "requirementrules.h"
-#include "rulerepair.h"
 #include "runselection.h"
 
 #include <QJsonDocument>
@@ -53,11 +52,9 @@ class TestGroupRules : public QObject
 private Q_SLOTS:
     void score_data();
     void score();
-    void infeasible_data();
-    void infeasible();
-    void repair_data();
-    void repair();
-    void repair_randomClassesKeepInvariants();
+    void generate_data();
+    void generate();
+    void generate_randomClassesKeepInvariants();
     void generate_sameSeedSameChoiceAndLog();
 };
 
@@ -110,145 +107,148 @@ void TestGroupRules::score()
              score.brokenRequirements);
 }
 
-void TestGroupRules::infeasible_data()
-{
-    QTest::addColumn<QByteArray>("extra");
-    QTest::addColumn<QStringList>("expected");
+namespace {
 
-    QTest::newRow("moreTogetherThanGroups")
-        << QByteArray(R"("together": [["男1", "男3"], ["男2", "男4"], ["女1", "女2"]])")
-        << QStringList{u"必须同组要求无法全部满足（3 个要求，只有 2 个启用的分组）"_s};
-    QTest::newRow("moreMembersThanSeats")
-        << QByteArray(R"("together": [["男3", "男4", "女1", "女2", "女3"]])")
-        << QStringList{u"必须同组要求无法满足（5 人，分组最多 4 个座位）: 男3 男4 女1 女2 女3 "_s};
-    QTest::newRow("togetherFixedToTwoGroups")
-        << QByteArray(R"("together": [["男3", "女1"]], "fixed": [["男3", 1, 1], ["女1", 2, 1]])")
-        << QStringList{u"必须同组要求无法满足（男3 与 女1 固定在不同的组）: 男3 女1 "_s};
-    QTest::newRow("separateFixedToOneGroup")
-        << QByteArray(R"("separate": [["男3", "女1"]], "fixed": [["男3", 1, 1], ["女1", 1, 2]])")
-        << QStringList{u"不能同组要求无法满足（男3 与 女1 固定在同一组）: 男3 女1 "_s};
-    QTest::newRow("personInTwoTogether")
-        << QByteArray(R"("together": [["男3", "女1"], ["女1", "女2"]])")
-        << QStringList{u"必须同组要求无法满足（女1 也在另一个必须同组要求中）: 女1 女2 "_s};
-    // Several shared persons: the first in entry order is named, in every process alike.
-    QTest::newRow("manyInTwoTogether_firstInEntryOrder")
-        << QByteArray(R"("groups": [[1, 9], [2, 9]], "together": [["男3", "男4", "女1", "女2", "女3", "女4"],
-                      ["女4", "女3", "女2", "女1", "男4", "男3"]])")
-        << QStringList{u"必须同组要求无法满足（女4 也在另一个必须同组要求中）: 女4 女3 女2 女1 男4 男3 "_s};
-    QTest::newRow("togetherOfTheOnlyLeaders")
-        << QByteArray(R"("together": [["男1", "男2"]])")
-        << QStringList{u"必须同组要求无法满足（2 个组长同组会使其他组缺少组长）: 男1 男2 "_s};
-    QTest::newRow("separateContradictsTogether")
-        << QByteArray(R"("together": [["男3", "女1"]], "separate": [["男3", "女1", "女2"]])")
-        << QStringList{u"不能同组要求无法满足（与必须同组要求 男3 女1 矛盾）: 男3 女1 女2 "_s};
-    // A fixed seat the pipeline refuses holds nobody anywhere.
-    QTest::newRow("fixedToDisabledGroup_feasible")
-        << QByteArray(R"("together": [["男3", "女1"]], "fixed": [["男3", 5, 1], ["女1", 2, 1]])")
-        << QStringList{};
-    QTest::newRow("feasible_nothing")
-        << QByteArray(R"("together": [["男3", "女1"]], "separate": [["男1", "男2", "女2"]])")
-        << QStringList{};
+// "0 * 1 0 0": a score with '*' for a part the row leaves open.
+bool scoreMatches(const GroupingScore &score, const QString &pattern)
+{
+    const QStringList parts = formatScore(score).split(u' ');
+    const QStringList wanted = pattern.split(u' ');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (wanted.value(i) != u"*"_s && wanted.value(i) != parts.at(i))
+            return false;
+    }
+    return true;
 }
 
-void TestGroupRules::infeasible()
+bool isRequirementLine(const QString &line)
 {
-    QFETCH(QByteArray, extra);
-    QFETCH(QStringList, expected);
-    QCOMPARE(findInfeasibleRequirements(smallClass(extra)), expected);
+    return line.startsWith(u"无法满足的要求: "_s) || line.startsWith(u"未能满足的要求: "_s);
 }
 
-void TestGroupRules::repair_data()
+} // namespace
+
+void TestGroupRules::generate_data()
 {
     QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<QString>("grouping");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("score"); // broken, fixed away, leaders, boarder spread, shortfall
     QTest::addColumn<QStringList>("lines");
 
     const QByteArray small =
         R"({"boys": 4, "girls": 5, "groups": [[1, 4], [2, 4]], "leaders": ["男1", "男2"], )";
-    // 男2 is the only leader of the second group, so 男4 is the boy 男3 can trade places with.
-    QTest::newRow("splitPair_oneExchange")
-        << small + R"("together": [["男3", "女1"]]})" << u"1 3 6 7 | 2 4 5 8"_s << u"1 4 6 7 | 2 3 5 8"_s
-        << QStringList{u"调整: 男3 与 男4 交换，以满足要求"_s};
-    QTest::newRow("fixedMember_theOtherMoves")
-        << small + R"("together": [["男3", "女1"]], "fixed": [["男3", 1, 2]]})" << u"1 3 6 7 | 2 4 5 8"_s
-        << u"1 3 5 7 | 2 4 6 8"_s << QStringList{u"调整: 女1 与 女2 交换，以满足要求"_s};
-    QTest::newRow("soleLeaders_stayApart")
-        << small + R"("together": [["男1", "男2"]]})" << u"1 3 5 6 | 2 4 7 8"_s << u"1 3 5 6 | 2 4 7 8"_s
-        << QStringList{u"无法满足的要求: 男1 男2 "_s};
-    // 男4 is fixed and the only girls beside him are a pair of their own: 女1 can join him only if
-    // that pair moves on as well.
-    QTest::newRow("partnersPaired_twoExchanges")
+    // The search mends what the runs leave broken, the one-leader rule included.
+    QTest::newRow("splitPair_kept") << small + R"("together": [["男3", "女1"]]})" << u"0 0 0 * *"_s
+                                    << QStringList{};
+    QTest::newRow("partnersPaired_kept")
         << QByteArray(R"({"boys": 6, "girls": 6, "groups": [[1, 4], [2, 4], [3, 4]],
                           "leaders": ["男1", "男2", "男3"], "fixed": [["男4", 1, 2]],
                           "together": [["女1", "男4"], ["女2", "女3"]]})")
-        << u"1 4 8 9 | 2 5 7 10 | 3 6 11 12"_s << u"1 4 7 10 | 2 5 8 9 | 3 6 11 12"_s
-        << QStringList{u"调整: 女1 与 女2 交换，以满足要求"_s, u"调整: 女3 与 女4 交换，以满足要求"_s};
+        << u"0 0 0 * *"_s << QStringList{};
+    // Review fault 1: everything can be kept, but only with two leader exchanges at once.
+    QTest::newRow("twoLeaderExchanges_allKept")
+        << QByteArray(R"({"boys": 4, "girls": 5, "groups": [[1, 3], [2, 3], [3, 3]],
+                          "leaders": ["女2", "女3", "男4"], "together": [["女4", "男4"]],
+                          "separate": [["女2", "女3", "男3"]]})")
+        << u"0 0 0 0 0"_s << QStringList{};
+    // Review fault 2: kept, and not flagged; the fixed seats, not the requirement, cost the leader.
+    QTest::newRow("fixedLeadersTogether_keptNotFlagged")
+        << small + R"("together": [["男1", "男2"]], "fixed": [["男1", 1, 1], ["男2", 1, 2]]})"
+        << u"0 0 2 0 0"_s << QStringList{};
+    // A requirement outranks the one-leader rule, and the log says what it cost.
+    QTest::newRow("leadersTogether_costsALeader")
+        << small + R"("together": [["男1", "男2"]]})" << u"0 0 2 0 0"_s
+        << QStringList{u"组1 没有组长：为满足要求 男1 男2"_s, u"组2 有2个组长：为满足要求 男1 男2"_s};
+    // Review fault 3: one conflict, one line, naming the requirement it conflicts with.
+    QTest::newRow("togetherAgainstSeparate_oneLineNamesConflict")
+        << small + R"("together": [["男3", "男4", "女1"]], "separate": [["男3", "男4"]]})" << u"1 0 0 * *"_s
+        << QStringList{u"无法满足的要求: 男3 男4 女1（与要求 男3 男4 冲突）"_s};
+    QTest::newRow("fixedApart_impossibleNamesFixedSeats")
+        << small + R"("separate": [["男3", "女1"]], "fixed": [["男3", 1, 1], ["女1", 1, 2]]})"
+        << u"1 0 0 * *"_s << QStringList{u"无法满足的要求: 男3 女1（与固定位置冲突）"_s};
+    QTest::newRow("moreMembersThanSeats_impossible")
+        << small + R"("together": [["男3", "男4", "女1", "女2", "女3"]]})" << u"1 0 * * *"_s
+        << QStringList{u"无法满足的要求: 男3 男4 女1 女2 女3（座位不足）"_s};
+    QTest::newRow("moreTogetherThanGroups_conflictNamed")
+        << small + R"("together": [["男3", "女1"], ["男4", "女2"], ["女3", "女4"]]})" << u"1 0 * * *"_s
+        << QStringList{};
+    // Review fault 5: numbers at the ends of the int range neither wrap nor overflow.
+    QTest::newRow("hugeTargets_noWrap")
+        << QByteArray(R"({"boys": 4, "girls": 5, "groups": [[1, 4, 2147483647, 0], [2, 4, 2147483647, 0]],
+                          "leaders": ["男1", "男2"], "together": [["男3", "女1"]]})")
+        << u"0 0 0 0 4294967290"_s << QStringList{};
+    QTest::newRow("fixedGroupMinInt_ignored")
+        << small +
+               R"("fixed": [["男3", -2147483648, 1], ["男4", 1, -2147483648]], "together": [["男3", "女1"]]})"
+        << u"0 0 0 * *"_s << QStringList{};
 }
 
-void TestGroupRules::repair()
+void TestGroupRules::generate()
 {
     QFETCH(QByteArray, json);
-    QFETCH(QString, grouping);
-    QFETCH(QString, expected);
+    QFETCH(QString, score);
     QFETCH(QStringList, lines);
     const ClassState state = Test::classFromJson(QJsonDocument::fromJson(json).object());
-    Grouping repaired = parseGrouping(grouping);
-    QCOMPARE(repairGrouping(state, repaired), lines);
-    QCOMPARE(formatGrouping(repaired), expected);
+    const SelectedGrouping selected = generateBestGrouping(state, seedSequence(5), {});
+    const GroupingScore result = scoreGrouping(state, selected.grouping);
+    // What follows the runs, for the failure message.
+    const QString after = selected.log.mid(selected.log.indexOf(u"分组完成"_s)).join(u'\n');
+    QVERIFY2(scoreMatches(result, score), qPrintable(formatScore(result) + u"\n"_s + after));
+    for (const QString &line : lines)
+        QVERIFY2(selected.log.contains(line), qPrintable(line + u"\n---\n"_s + after));
+
+    // Every finding left is named once, and none of them as a fault of the search.
+    const auto named = std::count_if(selected.log.cbegin(), selected.log.cend(), isRequirementLine);
+    QCOMPARE(named, qsizetype(result.brokenRequirements));
+    QVERIFY2(std::none_of(selected.log.cbegin(), selected.log.cend(),
+                          [](const QString &line) { return line.startsWith(u"未能满足的要求: "_s); }),
+             qPrintable(after));
+    // The last leader lines describe the grouping that is shown.
+    for (int position = 0; position < selected.grouping.size(); ++position) {
+        const auto leaders =
+            std::count_if(selected.grouping.at(position).cbegin(), selected.grouping.at(position).cend(),
+                          [&](int p) { return state.roster.isLeader(p); });
+        const QString prefix = leaders == 1   ? u"✓ 组长分配验证通过: 组%1 "_s
+                               : leaders == 0 ? u"⚠ 组长分配警告: 组%1 "_s
+                                              : u"✗ 组长分配失败: 组%1 "_s;
+        QString last;
+        for (const QString &line : selected.log) {
+            if (line.contains(u"组长分配"_s) && line.contains(u"组%1 "_s.arg(position + 1)))
+                last = line;
+        }
+        QVERIFY2(last.startsWith(prefix.arg(position + 1)), qPrintable(last));
+    }
+    // Same seed, same result and log.
+    const SelectedGrouping again = generateBestGrouping(state, seedSequence(5), {});
+    QCOMPARE(formatGrouping(again.grouping), formatGrouping(selected.grouping));
+    QCOMPARE(again.log, selected.log);
 }
 
-void TestGroupRules::repair_randomClassesKeepInvariants()
+void TestGroupRules::generate_randomClassesKeepInvariants()
 {
     std::mt19937 random(777);
-    int exchanges = 0;
-    for (int caseNumber = 0; caseNumber < 200; ++caseNumber) {
+    for (int caseNumber = 0; caseNumber < 60; ++caseNumber) {
         const ClassState state = Test::randomClass(random);
         const QByteArray context = "case " + QByteArray::number(caseNumber);
-        GroupingEngine engine(
-            state, [](const QString &) {}, [](const QString &) {}, seedSequence(std::uint32_t(random())));
-        const Grouping before = engine.run();
-        Grouping after = before;
-        const QStringList lines = repairGrouping(state, after);
-
-        QCOMPARE(after.size(), before.size());
-        for (int g = 0; g < before.size(); ++g) {
-            const auto boys = [&](const QList<int> &group) {
-                return std::count_if(group.cbegin(), group.cend(),
-                                     [&](int p) { return state.roster.isBoy(p); });
-            };
-            const auto leaders = [&](const QList<int> &group) {
-                return std::count_if(group.cbegin(), group.cend(),
-                                     [&](int p) { return state.roster.isLeader(p); });
-            };
-            QVERIFY2(after.at(g).size() == before.at(g).size(), context.constData());
-            QVERIFY2(boys(after.at(g)) == boys(before.at(g)), context.constData());
-            QVERIFY2(leaders(before.at(g)) == 0 || leaders(after.at(g)) > 0, context.constData());
-            for (int i = 0; i < before.at(g).size(); ++i) {
-                if (state.fixedPositions.contains(before.at(g).at(i)))
-                    QVERIFY2(after.at(g).at(i) == before.at(g).at(i), context.constData());
-            }
+        const SelectedGrouping selected =
+            generateBestGrouping(state, seedSequence(std::uint32_t(random())), {}, 3);
+        const QList<int> enabled = state.enabledGroups();
+        QCOMPARE(selected.grouping.size(), enabled.size());
+        if (enabled.isEmpty())
+            continue; // the pipeline's own warning box says it all
+        QList<int> seated;
+        for (int g = 0; g < selected.grouping.size(); ++g) {
+            QVERIFY2(selected.grouping.at(g).size() <= state.groupConfigs.at(enabled.at(g)).total,
+                     context.constData());
+            seated += selected.grouping.at(g);
         }
-        QList<int> seatedBefore;
-        for (const QList<int> &group : before)
-            seatedBefore += group;
-        QList<int> seatedAfter;
-        for (const QList<int> &group : after)
-            seatedAfter += group;
-        std::sort(seatedBefore.begin(), seatedBefore.end());
-        std::sort(seatedAfter.begin(), seatedAfter.end());
-        QVERIFY2(seatedAfter == seatedBefore, context.constData());
-
-        const int brokenAfter = brokenRequirements(state, after);
-        QVERIFY2(brokenAfter <= brokenRequirements(state, before), context.constData());
-        const auto unmet = std::count_if(lines.cbegin(), lines.cend(), [](const QString &line) {
-            return line.startsWith(u"无法满足的要求: "_s);
-        });
-        QVERIFY2(unmet == brokenAfter, context.constData());
-        exchanges += int(lines.size() - unmet);
+        std::sort(seated.begin(), seated.end());
+        QVERIFY2(std::adjacent_find(seated.begin(), seated.end()) == seated.end(), context.constData());
+        const GroupingScore score = scoreGrouping(state, selected.grouping);
+        const auto named = std::count_if(selected.log.cbegin(), selected.log.cend(), isRequirementLine);
+        QVERIFY2(named == qMin<qint64>(score.brokenRequirements, 20),
+                 qPrintable(QString::fromUtf8(context) + u"\n"_s +
+                            selected.log.mid(selected.log.indexOf(u"分组完成"_s)).join(u'\n')));
     }
-    // The random classes must actually exercise the exchanges.
-    QVERIFY(exchanges > 50);
 }
 
 void TestGroupRules::generate_sameSeedSameChoiceAndLog()

@@ -1,0 +1,471 @@
+#include "groupingsearch.h"
+
+#include "requirementrules.h"
+
+#include <algorithm>
+
+namespace Velmora {
+
+GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, std::uint32_t seed,
+                               long maxEvaluations)
+    : state(state), terms(std::move(scoreTerms)), random(seed), traits(personTraits(state)),
+      budget(maxEvaluations)
+{
+    identityMatters = terms.size() > std::size_t(BuiltInTermCount);
+    bounds = lowerBounds(terms);
+    movable.assign(traits.size(), 1);
+    named.assign(traits.size(), 0);
+    movable[0] = 0;
+    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
+        if (it.key() >= 1 && std::size_t(it.key()) < movable.size())
+            movable[std::size_t(it.key())] = 0;
+    }
+    for (const auto *lists : {&state.mustTogether, &state.mustSeparate}) {
+        for (const Constraint &constraint : *lists) {
+            for (PersonId p : constraint) {
+                if (p >= 1 && std::size_t(p) < named.size())
+                    named[std::size_t(p)] = 1;
+            }
+        }
+    }
+    for (int index : state.enabledGroups())
+        capacity.push_back(qMax(0, state.groupConfigs.at(index).total));
+}
+
+bool GroupingSearch::isMovable(PersonId p) const
+{
+    return p >= 1 && std::size_t(p) < movable.size() && movable[std::size_t(p)];
+}
+
+int GroupingSearch::freeSeats(int position) const
+{
+    return std::size_t(position) < capacity.size() ? capacity[std::size_t(position)] - view->sizeOf(position)
+                                                   : 0;
+}
+
+void GroupingSearch::load(const Grouping &grouping)
+{
+    view = std::make_unique<GroupingView>(grouping, traits);
+    currentScore = scoreOf(terms, *view);
+}
+
+Grouping GroupingSearch::current() const
+{
+    // Everyone who stayed keeps their seat; newcomers take the seats left behind, in number order,
+    // so that the result reads like the run it came from.
+    Grouping result;
+    for (int position = 0; position < view->groupCount(); ++position) {
+        const QList<int> before = position < original.size() ? original.at(position) : QList<int>();
+        std::vector<PersonId> newcomers;
+        for (PersonId p : view->membersOf(position)) {
+            if (!before.contains(p))
+                newcomers.push_back(p);
+        }
+        std::sort(newcomers.begin(), newcomers.end());
+        QList<int> group;
+        std::size_t next = 0;
+        for (PersonId p : before) {
+            if (view->positionOf(p) == position)
+                group.append(p);
+            else if (next < newcomers.size())
+                group.append(newcomers[next++]);
+        }
+        for (; next < newcomers.size(); ++next)
+            group.append(newcomers[next]);
+        result.append(group);
+    }
+    return result;
+}
+
+int GroupingSearch::compare(const std::vector<PersonMove> &moves)
+{
+    ++evaluations;
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        std::optional<qint64> change = terms[i]->delta(*view, moves);
+        if (!change) {
+            view->apply(moves);
+            change = terms[i]->cost(*view) - currentScore[i];
+            view->revert(moves);
+        }
+        if (*change != 0)
+            return *change < 0 ? -1 : 1;
+    }
+    return 0;
+}
+
+void GroupingSearch::accept(const std::vector<PersonMove> &moves)
+{
+    view->apply(moves);
+    currentScore = scoreOf(terms, *view);
+    if (currentScore < bestScore) {
+        bestScore = currentScore;
+        best.clear();
+        for (int position = 0; position < view->groupCount(); ++position)
+            best.push_back(view->membersOf(position));
+    }
+}
+
+bool GroupingSearch::interchangeable(PersonId a, PersonId b) const
+{
+    return !identityMatters && !named[std::size_t(a)] && !named[std::size_t(b)] &&
+           traits[std::size_t(a)] == traits[std::size_t(b)];
+}
+
+// Moves of one person: to a free seat, or an exchange with anyone in another group. Without
+// extra terms, two persons no requirement names and of one kind are alike to every term, so one
+// of each kind per group stands for all of them.
+bool GroupingSearch::tryMoves(PersonId p)
+{
+    if (!isMovable(p))
+        return false;
+    const int from = view->positionOf(p);
+    const int groups = view->groupCount();
+    const int offset = int(random() % std::uint32_t(qMax(1, groups)));
+    std::vector<PersonMove> moves;
+    const auto tryAll = [&](const std::vector<PersonId> &partners, int to) {
+        unsigned tried = 0; // kinds of anonymous persons already tried there
+        for (PersonId q : partners) {
+            if (!isMovable(q) || interchangeable(p, q))
+                continue;
+            if (!identityMatters && !named[std::size_t(q)]) {
+                const unsigned bit = 1u << traits[std::size_t(q)];
+                if (tried & bit)
+                    continue;
+                tried |= bit;
+            }
+            moves = {{p, from, to}, {q, to, from}};
+            if (compare(moves) < 0) {
+                accept(moves);
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int k = 0; k < groups; ++k) {
+        const int to = (offset + k) % groups;
+        if (to == from)
+            continue;
+        if (freeSeats(to) > 0) {
+            moves = {{p, from, to}};
+            if (compare(moves) < 0) {
+                accept(moves);
+                return true;
+            }
+        }
+        if (tryAll(view->membersOf(to), to))
+            return true;
+    }
+    // With more persons than seats, who goes without a seat is a choice too.
+    return from >= 0 && tryAll(view->unseatedPersons(), -1);
+}
+
+// A must-together requirement moved whole into one group, each member who is not there yet
+// taking a free seat or the place of someone no requirement names, of the member's own kind
+// where there is one.
+bool GroupingSearch::tryBlocks()
+{
+    const auto positionOf = [this](PersonId p) { return view->positionOf(p); };
+    std::vector<int> candidates;
+    for (const RequirementRules::Breach &breach :
+         RequirementRules::findBreaches(state.mustTogether, state.mustSeparate, positionOf)) {
+        if (breach.kind == RequirementRules::Breach::Kind::MustTogetherSplit ||
+            breach.kind == RequirementRules::Breach::Kind::MustTogetherShared)
+            candidates.push_back(breach.first);
+        if (breach.kind == RequirementRules::Breach::Kind::MustTogetherShared)
+            candidates.push_back(breach.second);
+    }
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    std::shuffle(candidates.begin(), candidates.end(), random);
+    for (int r : candidates) {
+        const Constraint &members = state.mustTogether.at(r);
+        for (int to = 0; to < view->groupCount(); ++to) {
+            std::vector<PersonMove> moves;
+            std::vector<PersonId> taken;
+            int free = freeSeats(to);
+            bool possible = true;
+            for (PersonId m : members) {
+                const int from = view->positionOf(m);
+                if (from == to || std::find_if(moves.begin(), moves.end(), [m](const PersonMove &move) {
+                                      return move.person == m;
+                                  }) != moves.end())
+                    continue;
+                if (from < 0 || !isMovable(m)) {
+                    possible = false;
+                    break;
+                }
+                if (free > 0) {
+                    --free;
+                    moves.push_back({m, from, to});
+                    continue;
+                }
+                PersonId victim = 0;
+                int victimRank = 4;
+                for (PersonId v : view->membersOf(to)) {
+                    if (!isMovable(v) || members.contains(v) ||
+                        std::find(taken.begin(), taken.end(), v) != taken.end())
+                        continue;
+                    const int rank = (named[std::size_t(v)] ? 2 : 0) +
+                                     (traits[std::size_t(v)] == traits[std::size_t(m)] ? 0 : 1);
+                    if (rank < victimRank) {
+                        victimRank = rank;
+                        victim = v;
+                    }
+                }
+                if (victim == 0) {
+                    possible = false;
+                    break;
+                }
+                taken.push_back(victim);
+                moves.push_back({m, from, to});
+                moves.push_back({victim, to, from});
+            }
+            if (!possible || moves.empty())
+                continue;
+            if (compare(moves) < 0) {
+                accept(moves);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Two exchanges judged as one: the first may make things worse as long as a second one, which
+// moves somebody out of one of the two groups it touched, more than makes up for it.
+bool GroupingSearch::tryDoubleExchanges()
+{
+    const std::vector<PersonId> hot = hotPersons();
+    std::vector<PersonMove> moves;
+    for (PersonId p : hot) {
+        const int a = view->positionOf(p);
+        if (a < 0 || !isMovable(p))
+            continue;
+        for (int b = 0; b < view->groupCount(); ++b) {
+            if (b == a)
+                continue;
+            unsigned tried = 0;
+            for (PersonId q : view->membersOf(b)) {
+                if (!isMovable(q) || interchangeable(p, q))
+                    continue;
+                if (!identityMatters && !named[std::size_t(q)]) {
+                    const unsigned bit = 1u << traits[std::size_t(q)];
+                    if (tried & bit)
+                        continue;
+                    tried |= bit;
+                }
+                // The second exchange: someone of group a or b (after the first) with someone of
+                // a third group, one of each kind per group.
+                for (int side : {a, b}) {
+                    std::vector<PersonId> there;
+                    for (PersonId x : view->membersOf(side)) {
+                        if (x != p && x != q)
+                            there.push_back(x);
+                    }
+                    there.push_back(side == a ? q : p);
+                    unsigned triedX = 0;
+                    for (PersonId x : there) {
+                        if (!isMovable(x))
+                            continue;
+                        if (!identityMatters && !named[std::size_t(x)]) {
+                            const unsigned bit = 1u << traits[std::size_t(x)];
+                            if (triedX & bit)
+                                continue;
+                            triedX |= bit;
+                        }
+                        const int xFrom = side;
+                        for (int c = 0; c < view->groupCount(); ++c) {
+                            if (c == a || c == b)
+                                continue;
+                            unsigned triedY = 0;
+                            for (PersonId y : view->membersOf(c)) {
+                                if (!isMovable(y) || interchangeable(x, y))
+                                    continue;
+                                if (!identityMatters && !named[std::size_t(y)]) {
+                                    const unsigned bit = 1u << traits[std::size_t(y)];
+                                    if (triedY & bit)
+                                        continue;
+                                    triedY |= bit;
+                                }
+                                if (evaluations >= budget)
+                                    return false;
+                                moves = {{p, a, b}, {q, b, a}, {x, xFrom, c}, {y, c, xFrom}};
+                                if (compare(moves) < 0) {
+                                    accept(moves);
+                                    return true;
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// Persons whose moving can mend something: members of broken requirements and everyone in a
+// group with the wrong number of leaders. Extra terms can be hurt by anyone.
+std::vector<PersonId> GroupingSearch::hotPersons() const
+{
+    std::vector<char> hot(traits.size(), 0);
+    const auto positionOf = [this](PersonId p) { return view->positionOf(p); };
+    for (const RequirementRules::Breach &breach :
+         RequirementRules::findBreaches(state.mustTogether, state.mustSeparate, positionOf)) {
+        const bool separate = breach.kind == RequirementRules::Breach::Kind::MustSeparateJoined;
+        for (int index : {breach.first, breach.second}) {
+            if (index < 0)
+                continue;
+            for (PersonId p : (separate ? state.mustSeparate : state.mustTogether).at(index)) {
+                if (p >= 1 && std::size_t(p) < hot.size())
+                    hot[std::size_t(p)] = 1;
+            }
+        }
+    }
+    for (int position = 0; position < view->groupCount(); ++position) {
+        if (view->count(position, GroupingView::Leader) != 1) {
+            for (PersonId p : view->membersOf(position))
+                hot[std::size_t(p)] = 1;
+        }
+    }
+    std::vector<PersonId> persons;
+    for (std::size_t p = 1; p < hot.size(); ++p) {
+        if (hot[p] && isMovable(PersonId(p)) && view->positionOf(PersonId(p)) >= 0)
+            persons.push_back(PersonId(p));
+    }
+    std::shuffle(persons.begin(), persons.end(), random);
+    return persons;
+}
+
+bool GroupingSearch::descend()
+{
+    bool improvedAny = false;
+    for (;;) {
+        bool improved = false;
+        std::vector<PersonId> order = hotPersons();
+        std::vector<char> listed(traits.size(), 0);
+        for (PersonId p : order)
+            listed[std::size_t(p)] = 1;
+        std::vector<PersonId> rest;
+        for (std::size_t p = 1; p < traits.size(); ++p) {
+            if (!listed[p] && isMovable(PersonId(p)))
+                rest.push_back(PersonId(p));
+        }
+        std::shuffle(rest.begin(), rest.end(), random);
+        order.insert(order.end(), rest.begin(), rest.end());
+        for (PersonId p : order) {
+            if (evaluations >= budget)
+                return improvedAny;
+            improved = tryMoves(p) || improved;
+        }
+        if (!improved && evaluations < budget)
+            improved = tryBlocks();
+        if (!improved && evaluations < budget)
+            improved = tryDoubleExchanges();
+        if (!improved || reachesBounds(currentScore, bounds))
+            return improvedAny || improved;
+        improvedAny = true;
+    }
+}
+
+void GroupingSearch::perturb()
+{
+    std::vector<PersonId> hot = hotPersons();
+    std::vector<PersonId> all;
+    for (std::size_t p = 1; p < traits.size(); ++p) {
+        if (isMovable(PersonId(p)) && view->positionOf(PersonId(p)) >= 0)
+            all.push_back(PersonId(p));
+    }
+    if (all.empty() || view->groupCount() < 2)
+        return;
+    const int changes = 1 + int(random() % 2);
+    for (int i = 0; i < changes; ++i) {
+        const bool fromHot = !hot.empty() && random() % 4 != 0;
+        const PersonId p = fromHot ? hot[random() % hot.size()] : all[random() % all.size()];
+        const int from = view->positionOf(p);
+        int to = int(random() % std::uint32_t(view->groupCount() - 1));
+        if (to >= from)
+            ++to;
+        if (freeSeats(to) > 0 && random() % 2 == 0) {
+            accept({{p, from, to}});
+            continue;
+        }
+        std::vector<PersonId> partners;
+        for (PersonId q : view->membersOf(to)) {
+            if (isMovable(q))
+                partners.push_back(q);
+        }
+        if (partners.empty())
+            continue;
+        const PersonId q = partners[random() % partners.size()];
+        accept({{p, from, to}, {q, to, from}});
+    }
+}
+
+Grouping GroupingSearch::improve(const Grouping &start)
+{
+    return improveTowards(start, {});
+}
+
+Grouping GroupingSearch::improveTowards(const Grouping &start, const std::vector<int> &target)
+{
+    original = start;
+    evaluations = 0;
+    load(start);
+    for (std::size_t p = 1; p < target.size() && p < traits.size(); ++p) {
+        const int to = target[p];
+        const int from = view->positionOf(PersonId(p));
+        if (to < 0 || to >= view->groupCount() || from < 0 || from == to || !isMovable(PersonId(p)))
+            continue;
+        if (freeSeats(to) > 0) {
+            view->apply({{PersonId(p), from, to}});
+            continue;
+        }
+        PersonId victim = 0;
+        int victimRank = 4;
+        for (PersonId v : view->membersOf(to)) {
+            const bool wanted = std::size_t(v) < target.size() && target[std::size_t(v)] == to;
+            if (!isMovable(v) || wanted)
+                continue;
+            const int rank = (named[std::size_t(v)] ? 2 : 0) + (traits[std::size_t(v)] == traits[p] ? 0 : 1);
+            if (rank < victimRank) {
+                victimRank = rank;
+                victim = v;
+            }
+        }
+        if (victim != 0)
+            view->apply({{PersonId(p), from, to}, {victim, to, from}});
+    }
+    currentScore = scoreOf(terms, *view);
+    bestScore = currentScore;
+    best.clear();
+    for (int position = 0; position < view->groupCount(); ++position)
+        best.push_back(view->membersOf(position));
+
+    // Rounds of perturbation since the best score last fell; a search that has stalled this long
+    // rarely moves again, and the count keeps the work the same on every machine.
+    int stale = 0;
+    while (evaluations < budget && !reachesBounds(bestScore, bounds) && stale < MaxStaleRounds) {
+        const OrderedScore before = bestScore;
+        descend();
+        stale = bestScore < before ? 0 : stale + 1;
+        if (reachesBounds(bestScore, bounds) || evaluations >= budget)
+            break;
+        if (bestScore < currentScore) {
+            Grouping snapshot;
+            for (const auto &members : best)
+                snapshot.append(QList<int>(members.begin(), members.end()));
+            load(snapshot);
+        }
+        perturb();
+        // A perturbation is never free: it counts against the bound even when nothing follows.
+        evaluations += 50;
+    }
+    Grouping snapshot;
+    for (const auto &members : best)
+        snapshot.append(QList<int>(members.begin(), members.end()));
+    load(snapshot);
+    return current();
+}
+
+} // namespace Velmora
