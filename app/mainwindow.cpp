@@ -6,7 +6,7 @@
 #include "dialogs.h"
 #include "fixedpositiontable.h"
 #include "groupdetails.h"
-#include "historysearch.h"
+#include "generatewithhistory.h"
 #include "historystore.h"
 #include "historytab.h"
 #include "personneldialog.h"

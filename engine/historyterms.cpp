@@ -121,7 +121,6 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
         if (lastNumber[std::size_t(p)] > 0 && forced.pinned(p))
             lastNumber[std::size_t(p)] = 0;
     }
-    qint64 largestEarlier = 0;
     for (PersonId a = 1; a <= people; ++a) {
         for (PersonId b = 1; b <= people; ++b) {
             const std::size_t at = index(a, b);
@@ -136,14 +135,8 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
             // Pairs that met often cost more than their rounds alone, so that meetings spread
             // over the whole class instead of piling up on a few pairs.
             earlier[at] *= meetings[at];
-            largestEarlier += earlier[at];
         }
     }
-    earlierTierWeight = people + 1;
-    lastTierWeight = (largestEarlier / 2 + 1) * earlierTierWeight;
-    pairs.assign(cells, 0);
-    for (std::size_t at = 0; at < cells; ++at)
-        pairs[at] = lastTogether[at] * lastTierWeight + earlier[at] * earlierTierWeight;
 }
 
 template <typename Visit> void HistoryTerms::forEachPair(const Grouping &grouping, const Visit &visit) const
@@ -172,12 +165,6 @@ HistoryCost HistoryTerms::cost(const Grouping &grouping) const
             result.sameGroupNumber += int(seatWeight(p, position));
     }
     return result;
-}
-
-qint64 HistoryTerms::foldedCost(const Grouping &grouping) const
-{
-    const HistoryCost c = cost(grouping);
-    return c.lastRoundPairs * lastTierWeight + c.earlierPairs * earlierTierWeight + c.sameGroupNumber;
 }
 
 int HistoryTerms::recentRepeats(const Grouping &grouping) const

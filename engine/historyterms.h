@@ -41,23 +41,9 @@ public:
     // "已参考 …": what the grouping repeats, for the log.
     QString logLine(const Grouping &grouping) const;
 
-    // The three terms folded into one number with tier weights above the largest possible lower
-    // tier, for a search that sums them: the weight of two persons sharing a group, and of a
-    // person sitting at a position.
-    qint64 pairWeight(PersonId a, PersonId b) const
-    {
-        return inRange(a) && inRange(b) ? pairs[index(a, b)] : 0;
-    }
-    qint64 seatWeight(PersonId p, int position) const
-    {
-        return inRange(p) && lastNumber[std::size_t(p)] > 0 && position >= 0 && position < enabled.size() &&
-                       enabled.at(position) + 1 == lastNumber[std::size_t(p)]
-                   ? 1
-                   : 0;
-    }
-    qint64 foldedCost(const Grouping &grouping) const;
-
-    // The tiers one by one, for the ordered score.
+    // Per pair and per person, for the score's tiers: whether two persons shared a group in the
+    // last round, their weight from the rounds before, and whether a person at a position would
+    // sit in the group number of last time.
     int lastRoundPair(PersonId a, PersonId b) const
     {
         return inRange(a) && inRange(b) ? lastTogether[index(a, b)] : 0;
@@ -65,6 +51,13 @@ public:
     qint64 earlierPair(PersonId a, PersonId b) const
     {
         return inRange(a) && inRange(b) ? earlier[index(a, b)] : 0;
+    }
+    qint64 seatWeight(PersonId p, int position) const
+    {
+        return inRange(p) && lastNumber[std::size_t(p)] > 0 && position >= 0 && position < enabled.size() &&
+                       enabled.at(position) + 1 == lastNumber[std::size_t(p)]
+                   ? 1
+                   : 0;
     }
 
 private:
@@ -75,13 +68,10 @@ private:
     int people = 0;
     int roundsUsed = 0;
     QList<int> enabled;
-    std::vector<qint64> pairs;      // folded weight by index(a, b)
     std::vector<char> lastTogether; // by index(a, b)
     std::vector<qint32> earlier;    // by index(a, b)
     std::vector<char> metRecently;  // by index(a, b)
     std::vector<int> lastNumber;    // by PersonId; 0 when not seated last time or pinned
-    qint64 lastTierWeight = 1;
-    qint64 earlierTierWeight = 1;
 };
 
 } // namespace Velmora

@@ -3,7 +3,7 @@
 // how often the busiest pair met, and the time of one generate. See README.md beside this file.
 
 #include "grouphistory.h"
-#include "historysearch.h"
+#include "generatewithhistory.h"
 #include "sampleclass.h"
 
 #include <QCoreApplication>

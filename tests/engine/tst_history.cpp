@@ -1,7 +1,7 @@
 #include "classbuilder.h"
 #include "groupingscore.h"
 #include "historyscoreterms.h"
-#include "historysearch.h"
+#include "generatewithhistory.h"
 
 #include <QJsonDocument>
 #include <QTest>
