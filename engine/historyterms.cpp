@@ -98,8 +98,9 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
             }
             groups.append(members);
         }
-        // The most recent of the earlier rounds weighs most; the last round has a tier of its own.
-        const qint32 recency = qint32(window - age + 1);
+        // The most recent of the earlier rounds weighs most, the oldest still about half as much, so
+        // that a pair of any recent round is worth avoiding; the last round has a tier of its own.
+        const qint32 recency = qint32(2 * window - age + 1);
         for (const QList<PersonId> &members : std::as_const(groups)) {
             for (PersonId a : members) {
                 for (PersonId b : members) {
@@ -132,9 +133,10 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
                 metRecently[at] = 0;
                 continue;
             }
-            // Pairs that met often cost more than their rounds alone, so that meetings spread
-            // over the whole class instead of piling up on a few pairs.
-            earlier[at] *= meetings[at];
+            // Pairs that met often cost far more than their rounds alone (by the square of the
+            // meetings), so that meetings spread over the whole class instead of piling up on a few
+            // pairs.
+            earlier[at] *= meetings[at] * meetings[at];
         }
     }
 }

@@ -79,12 +79,12 @@ void TestHistory::cost_data()
     // 男1 and 女1 are fixed to group 1, so both keep their number and sit together for free.
     QTest::newRow("fixedToOneGroup_pairAndNumbersFree")
         << QByteArray(R"("fixed": [["男1", 1, 1], ["女1", 1, 2]])") << same << 8 << true << u"11 0 6 11"_s;
-    // Age 2 weighs 7 with eight recent rounds; each pair met once.
+    // Age 2 weighs 15 with eight recent rounds; each pair met once.
     QTest::newRow("earlierRound_weightedByRecency")
-        << QByteArray() << u"男1 男2 | 男3 男4; 男1 男3 | 男2 男4"_s << 8 << true << u"0 14 2 2"_s;
-    // Ages 2 and 3 weigh 7 and 6, and two meetings double it.
+        << QByteArray() << u"男1 男2 | 男3 男4; 男1 男3 | 男2 男4"_s << 8 << true << u"0 30 2 2"_s;
+    // Ages 2 and 3 weigh 15 and 14, and two meetings make it four times that.
     QTest::newRow("metTwiceBefore_weightedByFrequency")
-        << QByteArray() << u"男1 男2; 男1 男2; 男3 男4"_s << 8 << true << u"1 26 0 2"_s;
+        << QByteArray() << u"男1 男2; 男1 男2; 男3 男4"_s << 8 << true << u"1 116 0 2"_s;
     QTest::newRow("olderThanRecentRounds_ignored")
         << QByteArray() << u"男1 男2; 男3 男4"_s << 1 << true << u"1 0 0 1"_s;
     QTest::newRow("turnedOff_zero") << QByteArray() << same << 8 << false << u"0 0 0 0"_s;
