@@ -3,14 +3,18 @@
 #include "historytab.h"
 #include "mainwindow.h"
 #include "scripteddialogs.h"
+#include "settingsdialog.h"
 #include "testenvironment.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -25,6 +29,7 @@ private Q_SLOTS:
     void cleanup() { setFileOpener({}); }
     void saveAndGenerate_roundsRecordedAndAvoided();
     void historyTab_actsAtOnceAndSurvivesRestart();
+    void settingsDialog_endsWithHistoryTab();
 
 private:
     int storedRounds() const
@@ -112,6 +117,28 @@ void HistoryTest::historyTab_actsAtOnceAndSurvivesRestart()
     tab.clearButton->click();
     QCOMPARE(tab.roundsTable->rowCount(), 0);
     QCOMPARE(storedRounds(), 0);
+}
+
+void HistoryTest::settingsDialog_endsWithHistoryTab()
+{
+    MainWindow window;
+    QString title;
+    bool isHistoryTab = false;
+    std::function<void()> poll = [&] {
+        auto *dialog = qobject_cast<SettingsDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, &window, poll);
+            return;
+        }
+        const int last = dialog->tabs->count() - 1;
+        title = dialog->tabs->tabText(last);
+        isHistoryTab = qobject_cast<HistoryTab *>(dialog->tabs->widget(last)) != nullptr;
+        dialog->reject();
+    };
+    QTimer::singleShot(0, &window, poll);
+    window.showSettingsDialog();
+    QCOMPARE(title, u"历史记录"_s);
+    QVERIFY(isHistoryTab);
 }
 
 QTEST_MAIN(HistoryTest)
