@@ -17,7 +17,7 @@ class ForcedParts
 {
 public:
     ForcedParts(const ClassState &state, int people)
-        : people(people), parent(std::size_t(people + GroupCount + 1))
+        : people(people), parent(std::size_t(people) + GroupCount + 1)
     {
         std::iota(parent.begin(), parent.end(), 0);
         for (const Constraint &together : state.mustTogether) {
@@ -73,12 +73,12 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
     const int window = qMax(1, history.settings.recentRounds);
     roundsUsed = int(qMin<qsizetype>(history.rounds.size(), window));
 
-    const std::size_t cells = std::size_t(people + 1) * std::size_t(people + 1);
+    const std::size_t cells = (std::size_t(people) + 1) * (std::size_t(people) + 1);
     lastTogether.assign(cells, 0);
     earlier.assign(cells, 0);
     metRecently.assign(cells, 0);
     std::vector<qint32> meetings(cells, 0);
-    lastNumber.assign(std::size_t(people + 1), 0);
+    lastNumber.assign(std::size_t(people) + 1, 0);
 
     for (int age = 1; age <= roundsUsed; ++age) {
         const HistoryRound &round = history.rounds.at(history.rounds.size() - age);

@@ -62,7 +62,7 @@ public:
 
 private:
     bool inRange(PersonId p) const { return p >= 1 && p <= people; }
-    std::size_t index(PersonId a, PersonId b) const { return std::size_t(a) * std::size_t(people + 1) + b; }
+    std::size_t index(PersonId a, PersonId b) const { return std::size_t(a) * (std::size_t(people) + 1) + b; }
     template <typename Visit> void forEachPair(const Grouping &grouping, const Visit &visit) const;
 
     int people = 0;

@@ -22,8 +22,8 @@ ChartFileCommands::ChartFileCommands(ClassState &state, QWidget *dialogParent, E
                                      std::unique_ptr<BackendLauncher> launcher)
     : state(state), dialogParent(dialogParent), sinks(sinks),
       exporter(state, dialogParent,
-               {sinks.appendLog,
-                [exported = exported, logMessage = sinks.logMessage](const QString &line) {
+               {std::move(sinks.appendLog),
+                [exported = exported, logMessage = std::move(sinks.logMessage)](const QString &line) {
                     *exported = true;
                     logMessage(line);
                 }},

@@ -62,7 +62,7 @@ std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json)
         qBound(HistorySettings::MinRecentRounds, settings.value(u"recentRounds"_s).toInt(8),
                HistorySettings::MaxRecentRounds);
     QSet<int> ids;
-    for (const QJsonValue &roundValue : root.value(u"rounds"_s).toArray()) {
+    for (const auto &roundValue : root.value(u"rounds"_s).toArray()) {
         const QJsonObject object = roundValue.toObject();
         HistoryRound round;
         round.id = object.value(u"id"_s).toInt();
@@ -72,13 +72,13 @@ std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json)
             !object.value(u"groups"_s).isArray())
             return std::nullopt;
         ids.insert(round.id);
-        for (const QJsonValue &groupValue : object.value(u"groups"_s).toArray()) {
+        for (const auto &groupValue : object.value(u"groups"_s).toArray()) {
             const QJsonObject groupObject = groupValue.toObject();
             HistoryGroup group;
             group.number = groupObject.value(u"group"_s).toInt();
             if (group.number < 1 || group.number > GroupCount || !groupObject.value(u"names"_s).isArray())
                 return std::nullopt;
-            for (const QJsonValue &name : groupObject.value(u"names"_s).toArray()) {
+            for (const auto &name : groupObject.value(u"names"_s).toArray()) {
                 if (!name.isString())
                     return std::nullopt;
                 group.names.append(name.toString());
