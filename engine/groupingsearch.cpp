@@ -28,8 +28,10 @@ GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, s
             }
         }
     }
-    for (int index : state.enabledGroups())
+    for (int index : state.enabledGroups()) {
         capacity.push_back(qMax(0, state.groupConfigs.at(index).total));
+        targets.push_back({state.groupConfigs.at(index).males, state.groupConfigs.at(index).females});
+    }
 }
 
 bool GroupingSearch::isMovable(PersonId p) const
@@ -164,67 +166,84 @@ bool GroupingSearch::tryMoves(PersonId p)
 // where there is one.
 bool GroupingSearch::tryBlocks()
 {
+    // Broken requirements first; a kept one may still move whole to mend a lower tier.
     const auto positionOf = [this](PersonId p) { return view->positionOf(p); };
-    std::vector<int> candidates;
+    std::vector<int> broken;
     for (const RequirementRules::Breach &breach :
          RequirementRules::findBreaches(state.mustTogether, state.mustSeparate, positionOf)) {
         if (breach.kind == RequirementRules::Breach::Kind::MustTogetherSplit ||
             breach.kind == RequirementRules::Breach::Kind::MustTogetherShared)
-            candidates.push_back(breach.first);
+            broken.push_back(breach.first);
         if (breach.kind == RequirementRules::Breach::Kind::MustTogetherShared)
-            candidates.push_back(breach.second);
+            broken.push_back(breach.second);
     }
-    std::sort(candidates.begin(), candidates.end());
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-    std::shuffle(candidates.begin(), candidates.end(), random);
+    std::sort(broken.begin(), broken.end());
+    broken.erase(std::unique(broken.begin(), broken.end()), broken.end());
+    std::shuffle(broken.begin(), broken.end(), random);
+    std::vector<int> kept;
+    for (int r = 0; r < state.mustTogether.size(); ++r) {
+        if (!std::binary_search(broken.begin(), broken.end(), r))
+            kept.push_back(r);
+    }
+    std::shuffle(kept.begin(), kept.end(), random);
+    std::vector<int> candidates = broken;
+    candidates.insert(candidates.end(), kept.begin(), kept.end());
+
+    std::vector<PersonMove> moves;
+    std::vector<PersonId> taken;
     for (int r : candidates) {
+        if (evaluations >= budget)
+            return false;
         const Constraint &members = state.mustTogether.at(r);
         for (int to = 0; to < view->groupCount(); ++to) {
-            std::vector<PersonMove> moves;
-            std::vector<PersonId> taken;
-            int free = freeSeats(to);
-            bool possible = true;
-            for (PersonId m : members) {
-                const int from = view->positionOf(m);
-                if (from == to || std::find_if(moves.begin(), moves.end(), [m](const PersonMove &move) {
-                                      return move.person == m;
-                                  }) != moves.end())
-                    continue;
-                if (from < 0 || !isMovable(m)) {
-                    possible = false;
-                    break;
-                }
-                if (free > 0) {
-                    --free;
-                    moves.push_back({m, from, to});
-                    continue;
-                }
-                PersonId victim = 0;
-                int victimRank = 4;
-                for (PersonId v : view->membersOf(to)) {
-                    if (!isMovable(v) || members.contains(v) ||
-                        std::find(taken.begin(), taken.end(), v) != taken.end())
+            // Places are taken from persons of the member's own kind, which leaves every tally as
+            // it was, or from anyone no requirement names, which can change them.
+            for (bool sameKind : {true, false}) {
+                moves.clear();
+                taken.clear();
+                int free = freeSeats(to);
+                bool possible = true;
+                for (PersonId m : members) {
+                    const int from = view->positionOf(m);
+                    if (from == to || std::any_of(moves.begin(), moves.end(),
+                                                  [m](const PersonMove &move) { return move.person == m; }))
                         continue;
-                    const int rank = (named[std::size_t(v)] ? 2 : 0) +
-                                     (traits[std::size_t(v)] == traits[std::size_t(m)] ? 0 : 1);
-                    if (rank < victimRank) {
-                        victimRank = rank;
-                        victim = v;
+                    if (from < 0 || !isMovable(m)) {
+                        possible = false;
+                        break;
                     }
+                    if (free > 0) {
+                        --free;
+                        moves.push_back({m, from, to});
+                        continue;
+                    }
+                    PersonId victim = 0;
+                    int victimRank = 4;
+                    for (PersonId v : view->membersOf(to)) {
+                        if (!isMovable(v) || members.contains(v) ||
+                            std::find(taken.begin(), taken.end(), v) != taken.end())
+                            continue;
+                        const bool same = traits[std::size_t(v)] == traits[std::size_t(m)];
+                        const int rank = (named[std::size_t(v)] ? 2 : 0) + (same == sameKind ? 0 : 1);
+                        if (rank < victimRank) {
+                            victimRank = rank;
+                            victim = v;
+                        }
+                    }
+                    if (victim == 0) {
+                        possible = false;
+                        break;
+                    }
+                    taken.push_back(victim);
+                    moves.push_back({m, from, to});
+                    moves.push_back({victim, to, from});
                 }
-                if (victim == 0) {
-                    possible = false;
+                if (!possible || moves.empty())
                     break;
+                if (compare(moves) < 0) {
+                    accept(moves);
+                    return true;
                 }
-                taken.push_back(victim);
-                moves.push_back({m, from, to});
-                moves.push_back({victim, to, from});
-            }
-            if (!possible || moves.empty())
-                continue;
-            if (compare(moves) < 0) {
-                accept(moves);
-                return true;
             }
         }
     }
@@ -305,7 +324,7 @@ bool GroupingSearch::tryDoubleExchanges()
 }
 
 // Persons whose moving can mend something: members of broken requirements and everyone in a
-// group with the wrong number of leaders. Extra terms can be hurt by anyone.
+// group with the wrong number of leaders, too many or too few boarders, or too few boys or girls.
 std::vector<PersonId> GroupingSearch::hotPersons() const
 {
     std::vector<char> hot(traits.size(), 0);
@@ -322,8 +341,22 @@ std::vector<PersonId> GroupingSearch::hotPersons() const
             }
         }
     }
+    int most = 0;
+    int fewest = 0;
     for (int position = 0; position < view->groupCount(); ++position) {
-        if (view->count(position, GroupingView::Leader) != 1) {
+        const int boarders = view->count(position, GroupingView::Boarder);
+        most = position == 0 ? boarders : qMax(most, boarders);
+        fewest = position == 0 ? boarders : qMin(fewest, boarders);
+    }
+    for (int position = 0; position < view->groupCount(); ++position) {
+        const int boarders = view->count(position, GroupingView::Boarder);
+        const int boys = view->count(position, GroupingView::Boy);
+        const auto [males, females] = std::size_t(position) < targets.size() ? targets[std::size_t(position)]
+                                                                             : std::pair<int, int>(-1, -1);
+        const bool problem = view->count(position, GroupingView::Leader) != 1 ||
+                             (most - fewest >= 2 && (boarders == most || boarders == fewest)) ||
+                             males > boys || females > view->sizeOf(position) - boys;
+        if (problem) {
             for (PersonId p : view->membersOf(position))
                 hot[std::size_t(p)] = 1;
         }

@@ -30,8 +30,8 @@ public:
     const OrderedScore &score() const { return bestScore; }
     bool isMovable(PersonId p) const;
 
-    static constexpr long DefaultEvaluations = 150000;
-    static constexpr int MaxStaleRounds = 40;
+    static constexpr long DefaultEvaluations = 120000;
+    static constexpr int MaxStaleRounds = 12;
 
 private:
     struct Candidate;
@@ -53,10 +53,11 @@ private:
     ScoreTerms terms;
     mutable std::mt19937 random; // hotPersons shuffles too
     std::vector<unsigned char> traits;
-    std::vector<char> movable;    // by PersonId
-    std::vector<char> named;      // by PersonId: a member of some requirement
-    std::vector<int> capacity;    // by position
-    bool identityMatters = false; // extra terms may tell two persons of one kind apart
+    std::vector<char> movable;                // by PersonId
+    std::vector<char> named;                  // by PersonId: a member of some requirement
+    std::vector<int> capacity;                // by position
+    std::vector<std::pair<int, int>> targets; // by position: boys and girls wanted
+    bool identityMatters = false;             // extra terms may tell two persons of one kind apart
     std::unique_ptr<GroupingView> view;
     Grouping original; // the start, for the order of seats in the result
     OrderedScore currentScore;

@@ -50,6 +50,7 @@ public:
         return search(int(at.size()) - countPlaced());
     }
 
+    long nodesUsed() const { return nodes; }
     int positionOf(int u) const { return at[std::size_t(u)] == nowhere ? -1 : at[std::size_t(u)]; }
 
 private:
@@ -362,8 +363,11 @@ RequirementSolver::Answer RequirementSolver::check(const Allowance &allowance, s
         list.erase(std::unique(list.begin(), list.end()), list.end());
     }
 
-    Layout search(problem, capacity, unseated, MaxNodes);
+    if (nodesLeft <= 0)
+        return Answer::Unknown;
+    Layout search(problem, capacity, unseated, qMin(MaxNodes, nodesLeft));
     const int answer = search.solve();
+    nodesLeft -= search.nodesUsed() + 1;
     if (answer < 0)
         return Answer::Unknown;
     if (answer == 0)

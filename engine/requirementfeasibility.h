@@ -48,6 +48,8 @@ public:
     Answer check(const Allowance &allowance, std::vector<int> *layout = nullptr) const;
 
     static constexpr long MaxNodes = 40000;
+    // For all checks of one solver together, so that hundreds of requirements stay quick.
+    static constexpr long MaxTotalNodes = 300000;
 
 private:
     const ClassState &state;
@@ -55,6 +57,7 @@ private:
     std::vector<int> capacity;      // by position, seats left for persons who can move
     std::vector<char> occupiesSeat; // by PersonId: pinned and seated
     int unseated = 0;               // persons who cannot have a seat
+    mutable long nodesLeft = MaxTotalNodes;
 };
 
 } // namespace Velmora

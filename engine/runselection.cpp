@@ -16,8 +16,10 @@ namespace {
 constexpr int MaxRequirementLines = 20;
 // Kept requirements tried as the reason for a leader, boarder or gender problem, and the work
 // allowed for each try.
-constexpr int MaxCostCandidates = 6;
-constexpr long CostSearchEvaluations = 6000;
+constexpr int MaxCostCandidates = 4;
+// Runs besides the chosen one that the search also starts from.
+constexpr int ExtraStarts = 2;
+constexpr long CostSearchEvaluations = 4000;
 
 using Breach = RequirementRules::Breach;
 
@@ -69,7 +71,8 @@ public:
 
     // Searches from the chosen run, then writes what changed, the validation of the result, the
     // costs of the requirements and the requirements left broken.
-    QStringList finish(const Grouping &start, Grouping &result);
+    // `others` are further starting points; the log still tells the change from `start`.
+    QStringList finish(const Grouping &start, const QList<Grouping> &others, Grouping &result);
 
 private:
     bool tryLayout(const std::vector<int> &layout);
@@ -124,17 +127,26 @@ void Finisher::proveOrImprove()
     }
 }
 
-QStringList Finisher::finish(const Grouping &start, Grouping &result)
+QStringList Finisher::finish(const Grouping &start, const QList<Grouping> &others, Grouping &result)
 {
     const int people = state.roster.maleCount() + state.roster.femaleCount();
     best = start;
-    {
-        GroupingSearch search(state, terms, seeds());
-        best = search.improve(start);
-        bestScore = search.score();
+    // Different runs leave different requirements broken where not all can be kept, which
+    // decides what the lower tiers can still reach; the search starts from a few of them.
+    QList<Grouping> starts{start};
+    starts += others;
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        GroupingSearch search(state, terms, seeds(), GroupingSearch::DefaultEvaluations / starts.size());
+        const Grouping found = search.improve(starts.at(i));
+        if (i == 0 || search.score() < bestScore) {
+            best = found;
+            bestScore = search.score();
+        }
         immovable.assign(std::size_t(people) + 1, 0);
         for (int p = 1; p <= people; ++p)
             immovable[std::size_t(p)] = !search.isMovable(p);
+        if (reachesBounds(bestScore, lowerBounds(terms)))
+            break;
     }
     solver = std::make_unique<RequirementSolver>(state, start, immovable);
     proveOrImprove();
@@ -412,6 +424,7 @@ SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource 
     const std::vector<unsigned char> traits = personTraits(state);
     OrderedScore bestScore;
     QStringList runLog;
+    QList<QPair<OrderedScore, Grouping>> runnersUp; // the best runs after the chosen one
     for (int run = 0; run < qMax(1, maxRuns); ++run) {
         runLog.clear();
         GroupingEngine engine(
@@ -420,17 +433,28 @@ SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource 
         const OrderedScore score = scoreOf(terms, GroupingView(grouping, traits));
         ++result.runs;
         if (run == 0 || score < bestScore) {
+            if (run > 0)
+                runnersUp.append({bestScore, result.grouping});
             bestScore = score;
             result.grouping = std::move(grouping);
             result.log.swap(runLog);
+        } else {
+            runnersUp.append({score, std::move(grouping)});
         }
+        std::stable_sort(runnersUp.begin(), runnersUp.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        if (runnersUp.size() > ExtraStarts)
+            runnersUp.resize(ExtraStarts);
         if (reachesBounds(bestScore, bounds))
             break;
     }
     result.log.append(u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(result.runs));
     Finisher finisher(state, terms, source);
     Grouping finished;
-    result.log += finisher.finish(result.grouping, finished);
+    QList<Grouping> others;
+    for (const auto &runnerUp : runnersUp)
+        others.append(runnerUp.second);
+    result.log += finisher.finish(result.grouping, others, finished);
     result.grouping = std::move(finished);
     return result;
 }

@@ -9,6 +9,9 @@
 
 namespace Velmora {
 
+// The runs only give the search a good start, so a few of them are enough.
+constexpr int DefaultRuns = 30;
+
 struct SelectedGrouping
 {
     Grouping grouping;
@@ -24,13 +27,13 @@ struct SelectedGrouping
 // kept, so the log reads as if that run had been the only one. The same seeds give the same
 // choice and the same log.
 SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
-                                      const GroupingEngine::WarningSink &warning, int maxRuns = 200);
+                                      const GroupingEngine::WarningSink &warning, int maxRuns = DefaultRuns);
 
 // The same, judged by the built-in terms followed by `extraTerms`, which rank below every
 // built-in term in the order given. Each extra term is asked for its cost of the runs' groupings
 // and is then optimised by the search like the built-in ones.
 SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
                                       const GroupingEngine::WarningSink &warning,
-                                      const ScoreTerms &extraTerms, int maxRuns = 200);
+                                      const ScoreTerms &extraTerms, int maxRuns = DefaultRuns);
 
 } // namespace Velmora

@@ -151,20 +151,32 @@ struct TouchedGroup
     int boardersAfter;
 };
 
-std::vector<TouchedGroup> touchedGroups(const GroupingView &view, const std::vector<PersonMove> &moves)
+// At most one entry per group, and a grouping has at most GroupCount groups; no allocation,
+// since the search asks for it hundreds of thousands of times.
+struct TouchedGroups
 {
-    std::vector<TouchedGroup> touched;
+    std::array<TouchedGroup, GroupCount> entries;
+    int size = 0;
+    const TouchedGroup *begin() const { return entries.data(); }
+    const TouchedGroup *end() const { return entries.data() + size; }
+    bool empty() const { return size == 0; }
+};
+
+TouchedGroups touchedGroups(const GroupingView &view, const std::vector<PersonMove> &moves)
+{
+    TouchedGroups touched;
     const auto entry = [&](int position) -> TouchedGroup & {
-        for (TouchedGroup &g : touched) {
-            if (g.position == position)
-                return g;
+        for (int i = 0; i < touched.size; ++i) {
+            if (touched.entries[std::size_t(i)].position == position)
+                return touched.entries[std::size_t(i)];
         }
         const int size = view.sizeOf(position);
         const int boys = view.count(position, GroupingView::Boy);
         const int leaders = view.count(position, GroupingView::Leader);
         const int boarders = view.count(position, GroupingView::Boarder);
-        touched.push_back({position, size, boys, leaders, boarders, size, boys, leaders, boarders});
-        return touched.back();
+        TouchedGroup &added = touched.entries[std::size_t(touched.size++)];
+        added = {position, size, boys, leaders, boarders, size, boys, leaders, boarders};
+        return added;
     };
     for (const PersonMove &m : moves) {
         if (m.from == m.to)
@@ -243,6 +255,11 @@ public:
             }
             firsts.push_back(together.at(r).isEmpty() ? 0 : together.at(r).first());
         }
+        firstCount.assign(people, 0);
+        for (PersonId first : firsts) {
+            if (first >= 1 && std::size_t(first) < people)
+                ++firstCount[std::size_t(first)];
+        }
         for (int s = 0; s < separate.size(); ++s) {
             for (PersonId p : separate.at(s)) {
                 if (p >= 1 && std::size_t(p) < people)
@@ -274,6 +291,15 @@ public:
 
     std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
     {
+        // Most candidate changes move nobody a requirement names.
+        bool touches = false;
+        for (const PersonMove &m : moves) {
+            if (m.person >= 1 && std::size_t(m.person) < togetherOf.size() &&
+                (!togetherOf[std::size_t(m.person)].empty() || !separateOf[std::size_t(m.person)].empty()))
+                touches = true;
+        }
+        if (!touches)
+            return 0;
         const auto before = [&view](PersonId p) { return view.positionOf(p); };
         const auto after = [&](PersonId p) {
             int position = view.positionOf(p);
@@ -283,48 +309,64 @@ public:
             }
             return position;
         };
-        std::vector<int> touchedTogether;
-        std::vector<int> touchedSeparate;
-        bool firstMoved = false;
-        for (const PersonMove &m : moves) {
-            if (m.person < 1 || std::size_t(m.person) >= togetherOf.size())
-                continue;
-            const auto &t = togetherOf[std::size_t(m.person)];
-            touchedTogether.insert(touchedTogether.end(), t.begin(), t.end());
-            const auto &s = separateOf[std::size_t(m.person)];
-            touchedSeparate.insert(touchedSeparate.end(), s.begin(), s.end());
-            for (int r : t)
-                firstMoved = firstMoved || firsts[std::size_t(r)] == m.person;
-        }
-        for (auto *list : {&touchedTogether, &touchedSeparate}) {
-            std::sort(list->begin(), list->end());
-            list->erase(std::unique(list->begin(), list->end()), list->end());
-        }
         qint64 change = 0;
-        for (int r : touchedTogether)
-            change += qint64(split(together.at(r), after)) - qint64(split(together.at(r), before));
-        for (int s : touchedSeparate)
-            change += qint64(joined(separate.at(s), after)) - qint64(joined(separate.at(s), before));
-        if (firstMoved) {
-            // Pairs of requirements sharing a group: only the positions a first member left or
-            // joined change their count.
-            std::vector<int> positions;
-            for (const PersonMove &m : moves) {
-                positions.push_back(m.from);
-                positions.push_back(m.to);
-            }
-            std::sort(positions.begin(), positions.end());
-            positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-            for (int position : positions) {
-                if (position < 0)
+        bool firstMoved = false;
+        // A requirement is judged once, at the first move that touches it.
+        const auto seenBefore = [&](std::size_t upTo, int r, bool separate) {
+            for (std::size_t k = 0; k < upTo; ++k) {
+                const PersonId q = moves[k].person;
+                if (q < 1 || std::size_t(q) >= togetherOf.size())
                     continue;
+                const auto &list = separate ? separateOf[std::size_t(q)] : togetherOf[std::size_t(q)];
+                if (std::find(list.begin(), list.end(), r) != list.end())
+                    return true;
+            }
+            return false;
+        };
+        for (std::size_t k = 0; k < moves.size(); ++k) {
+            const PersonId p = moves[k].person;
+            if (p < 1 || std::size_t(p) >= togetherOf.size())
+                continue;
+            firstMoved = firstMoved || firstCount[std::size_t(p)] > 0;
+            for (int r : togetherOf[std::size_t(p)]) {
+                if (!seenBefore(k, r, false))
+                    change += qint64(split(together.at(r), after)) - qint64(split(together.at(r), before));
+            }
+            for (int s : separateOf[std::size_t(p)]) {
+                if (!seenBefore(k, s, true))
+                    change += qint64(joined(separate.at(s), after)) - qint64(joined(separate.at(s), before));
+            }
+        }
+        if (firstMoved) {
+            // Pairs of requirements sharing a group: only the groups a first member left or joined
+            // change, and their counts come from their members.
+            std::array<int, 2 * GroupCount> positions{};
+            int count = 0;
+            for (const PersonMove &m : moves) {
+                for (int position : {m.from, m.to}) {
+                    if (position >= 0 && std::find(positions.begin(), positions.begin() + count, position) ==
+                                             positions.begin() + count)
+                        positions[std::size_t(count++)] = position;
+                }
+            }
+            for (int i = 0; i < count; ++i) {
+                const int position = positions[std::size_t(i)];
                 qint64 countBefore = 0;
-                qint64 countAfter = 0;
-                for (PersonId first : firsts) {
-                    if (first == 0)
+                for (PersonId q : view.membersOf(position))
+                    countBefore += firstCount[std::size_t(q)];
+                qint64 countAfter = countBefore;
+                for (std::size_t k = 0; k < moves.size(); ++k) {
+                    const PersonId q = moves[k].person;
+                    if (q < 1 || std::size_t(q) >= firstCount.size() || firstCount[std::size_t(q)] == 0)
                         continue;
-                    countBefore += before(first) == position;
-                    countAfter += after(first) == position;
+                    // Only the last move of a person says where they end up.
+                    bool later = false;
+                    for (std::size_t j = k + 1; j < moves.size(); ++j)
+                        later = later || moves[j].person == q;
+                    if (later)
+                        continue;
+                    countAfter += (after(q) == position ? firstCount[std::size_t(q)] : 0) -
+                                  (before(q) == position ? firstCount[std::size_t(q)] : 0);
                 }
                 change += countAfter * (countAfter - 1) / 2 - countBefore * (countBefore - 1) / 2;
             }
@@ -363,7 +405,8 @@ private:
 
     QList<Constraint> together;
     QList<Constraint> separate;
-    std::vector<PersonId> firsts; // by together requirement, 0 for an empty one
+    std::vector<PersonId> firsts;   // by together requirement, 0 for an empty one
+    std::vector<qint64> firstCount; // by PersonId: requirements this person comes first in
     std::vector<std::vector<int>> togetherOf;
     std::vector<std::vector<int>> separateOf;
 };
@@ -415,7 +458,7 @@ public:
 
     std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
     {
-        const std::vector<TouchedGroup> touched = touchedGroups(view, moves);
+        const TouchedGroups touched = touchedGroups(view, moves);
         if (touched.empty())
             return 0;
         int most = 0;

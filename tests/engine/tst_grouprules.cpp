@@ -7,6 +7,7 @@
 #include "runselection.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <random>
@@ -34,13 +35,6 @@ QString formatScore(const GroupingScore &s)
         .arg(s.leaderProblems)
         .arg(s.boarderSpread)
         .arg(s.genderShortfall);
-}
-
-int brokenRequirements(const ClassState &state, const Grouping &grouping)
-{
-    return int(
-        RequirementRules::findBreaches(state.mustTogether, state.mustSeparate, buildPersonGroupMap(grouping))
-            .size());
 }
 
 } // namespace
@@ -157,7 +151,8 @@ void TestGroupRules::generate_data()
     // A requirement outranks the one-leader rule, and the log says what it cost.
     QTest::newRow("leadersTogether_costsALeader")
         << small + R"("together": [["男1", "男2"]]})" << u"0 0 2 0 0"_s
-        << QStringList{u"组1 没有组长：为满足要求 男1 男2"_s, u"组2 有2个组长：为满足要求 男1 男2"_s};
+        << QStringList{u"~^组\\d 没有组长：为满足要求 男1 男2$"_s,
+                       u"~^组\\d 有2个组长：为满足要求 男1 男2$"_s};
     // Review fault 3: one conflict, one line, naming the requirement it conflicts with.
     QTest::newRow("togetherAgainstSeparate_oneLineNamesConflict")
         << small + R"("together": [["男3", "男4", "女1"]], "separate": [["男3", "男4"]]})" << u"1 0 0 * *"_s
@@ -193,8 +188,12 @@ void TestGroupRules::generate()
     // What follows the runs, for the failure message.
     const QString after = selected.log.mid(selected.log.indexOf(u"分组完成"_s)).join(u'\n');
     QVERIFY2(scoreMatches(result, score), qPrintable(formatScore(result) + u"\n"_s + after));
-    for (const QString &line : lines)
-        QVERIFY2(selected.log.contains(line), qPrintable(line + u"\n---\n"_s + after));
+    // A line starting with '~' is a pattern.
+    for (const QString &line : lines) {
+        const bool found = line.startsWith(u'~') ? selected.log.indexOf(QRegularExpression(line.mid(1))) >= 0
+                                                 : selected.log.contains(line);
+        QVERIFY2(found, qPrintable(line + u"\n---\n"_s + after));
+    }
 
     // Every finding left is named once, and none of them as a fault of the search.
     const auto named = std::count_if(selected.log.cbegin(), selected.log.cend(), isRequirementLine);
@@ -226,7 +225,7 @@ void TestGroupRules::generate()
 void TestGroupRules::generate_randomClassesKeepInvariants()
 {
     std::mt19937 random(777);
-    for (int caseNumber = 0; caseNumber < 60; ++caseNumber) {
+    for (int caseNumber = 0; caseNumber < 40; ++caseNumber) {
         const ClassState state = Test::randomClass(random);
         const QByteArray context = "case " + QByteArray::number(caseNumber);
         const SelectedGrouping selected =
