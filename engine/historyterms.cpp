@@ -10,6 +10,8 @@ namespace Velmora {
 
 namespace {
 
+constexpr qint32 MaxCountedMeetings = 200;
+
 // Persons the requirements or fixed positions keep together, as connected parts: must-together
 // members join each other, and a fixed person joins a node of the group the seat is in, so two
 // persons fixed to one group, and whoever must sit with them, are joined too.
@@ -80,7 +82,9 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
     std::vector<qint32> meetings(cells, 0);
     lastNumber.assign(std::size_t(people) + 1, 0);
 
-    for (int age = 1; age <= roundsUsed; ++age) {
+    // Every kept round counts the meetings; only the recent ones make a pair cost anything.
+    for (int age = 1; age <= history.rounds.size(); ++age) {
+        const bool recent = age <= roundsUsed;
         const HistoryRound &round = history.rounds.at(history.rounds.size() - age);
         // A name twice in one round is one person, and a pair is counted once per round.
         QList<QList<PersonId>> groups;
@@ -106,8 +110,10 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
                 for (PersonId b : members) {
                     if (a == b)
                         continue;
-                    metRecently[index(a, b)] = 1;
                     ++meetings[index(a, b)];
+                    if (!recent)
+                        continue;
+                    metRecently[index(a, b)] = 1;
                     if (age == 1)
                         lastTogether[index(a, b)] = 1;
                     else
@@ -133,10 +139,11 @@ HistoryTerms::HistoryTerms(const ClassState &state, const GroupHistory &history)
                 metRecently[at] = 0;
                 continue;
             }
-            // Pairs that met often cost far more than their rounds alone (by the square of the
-            // meetings), so that meetings spread over the whole class instead of piling up on a few
-            // pairs.
-            earlier[at] *= meetings[at] * meetings[at];
+            // Pairs that met often, in all the kept rounds, cost far more than their recent rounds
+            // alone (by the square of the meetings), so that meetings spread over the whole class
+            // instead of piling up on a few pairs. Bounded so that years of rounds cannot overflow.
+            const qint32 often = qMin(meetings[at], MaxCountedMeetings);
+            earlier[at] *= often * often;
         }
     }
 }

@@ -1,7 +1,7 @@
 #include "classbuilder.h"
+#include "generatewithhistory.h"
 #include "groupingscore.h"
 #include "historyscoreterms.h"
-#include "generatewithhistory.h"
 
 #include <QJsonDocument>
 #include <QTest>
@@ -85,6 +85,9 @@ void TestHistory::cost_data()
     // Ages 2 and 3 weigh 15 and 14, and two meetings make it four times that.
     QTest::newRow("metTwiceBefore_weightedByFrequency")
         << QByteArray() << u"男1 男2; 男1 男2; 男3 男4"_s << 8 << true << u"1 116 0 2"_s;
+    // With two recent rounds age 2 weighs 3; the older meeting only makes it count twice over.
+    QTest::newRow("metBeforeRecentRounds_raisesWeight")
+        << QByteArray() << u"男1 男2; 男1 男2; 男3 男4"_s << 2 << true << u"1 12 0 2"_s;
     QTest::newRow("olderThanRecentRounds_ignored")
         << QByteArray() << u"男1 男2; 男3 男4"_s << 1 << true << u"1 0 0 1"_s;
     QTest::newRow("turnedOff_zero") << QByteArray() << same << 8 << false << u"0 0 0 0"_s;
