@@ -2,6 +2,7 @@
 
 #include "aboutbox.h"
 #include "chartfilecommands.h"
+#include "configfile.h"
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontable.h"
@@ -60,6 +61,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     buildLayout();
 
     appendLog(ConfigStore::loadConfiguration(state));
+    if (ConfigFile::encoding(state.configPath) == ConfigFile::Encoding::Undecodable)
+        Dialogs::instance().warning(
+            this, u"错误"_s,
+            u"配置文件 %1 无法识别编码，其中的设置未能读取。该文件不会被改动，本次的设置将保存到 %2"_s.arg(
+                QDir::toNativeSeparators(state.configPath),
+                QDir::toNativeSeparators(ConfigFile::redirectedPath(state.configPath))));
     state.groupConfigs = defaultGroupConfigs();
     appendLog(ConfigStore::loadGroupConfiguration(state));
     refreshConstraintTable();
@@ -212,10 +219,24 @@ void MainWindow::refreshConstraintTable()
 
 bool MainWindow::saveGroupConfiguration()
 {
-    if (ConfigStore::saveGroupConfiguration(state))
-        return true;
-    reportConfigWriteFailure();
-    return false;
+    const bool written = ConfigStore::saveGroupConfiguration(state);
+    reportConfigWrite(written);
+    return written;
+}
+
+void MainWindow::reportConfigWrite(bool written)
+{
+    if (!written) {
+        reportConfigWriteFailure();
+        return;
+    }
+    // The file that could not be read stays as it was; the teacher must learn where the settings are.
+    if (ConfigFile::encoding(state.configPath) == ConfigFile::Encoding::Undecodable)
+        Dialogs::instance().information(
+            this, u"提示"_s,
+            u"配置文件 %1 无法读取，设置已保存到 %2"_s.arg(
+                QDir::toNativeSeparators(state.configPath),
+                QDir::toNativeSeparators(ConfigFile::redirectedPath(state.configPath))));
 }
 
 void MainWindow::reportConfigWriteFailure()
@@ -229,6 +250,11 @@ void MainWindow::reportConfigWriteFailure()
 
 void MainWindow::addConstraint()
 {
+    static_assert(ConfigStore::maxRequirements == 500, "the refusal names the bound");
+    if (state.mustTogether.size() + state.mustSeparate.size() >= ConfigStore::maxRequirements) {
+        Dialogs::instance().warning(this, u"输入错误"_s, u"要求条数过多（最多 500 条）"_s);
+        return;
+    }
     const Requirements::ParsedInput input = Requirements::parse(
         constraintNamesEdit->text(), constraintTypeCombo->currentText(), state.roster.nameToId);
     if (!input.accepted()) {
@@ -328,8 +354,7 @@ void MainWindow::applySettings(SettingsDialog &dialog)
     const Roster previous = state.roster;
     dialog.saveToState();
     const SavedSettings saved = saveSettings(state, previous, dialog.customStylePath());
-    if (!saved.written)
-        reportConfigWriteFailure();
+    reportConfigWrite(saved.written);
     appendLog(saved.mappingLine);
     dialog.accept();
     // The persons may have been renumbered, so nothing that names them by number may stay.

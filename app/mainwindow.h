@@ -94,6 +94,7 @@ private:
     void buildMenuBar();
     void connectWidgets();
     void applySettings(SettingsDialog &dialog);
+    void reportConfigWrite(bool written);
     void reportConfigWriteFailure();
     void recordSavedGrouping();
 };

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 
 #include <QDateTime>
+#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -14,6 +15,12 @@ namespace {
 QString timestamp()
 {
     return QDateTime::currentDateTime().toString(u"yyyyMMdd_hhmmss"_s);
+}
+
+// The exporter's own line shows the native form; a command's line right after it must not differ.
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
 }
 
 } // namespace
@@ -62,7 +69,7 @@ void ChartFileCommands::saveBlankChart()
     }
     path = withXlsxSuffix(path);
     exporter.exportToFile(path);
-    sinks.logMessage(u"已创建新的空白座位表并保存到: "_s + path);
+    sinks.logMessage(u"已创建新的空白座位表并保存到: "_s + shown(path));
 }
 
 bool ChartFileCommands::saveFile()
@@ -72,7 +79,7 @@ bool ChartFileCommands::saveFile()
     const QString path = applicationDirectory() + u"/"_s + timestamp() + u"_座位表.xlsx"_s;
     *exported = false;
     exporter.exportToFile(path);
-    sinks.logMessage(u"座位表已保存到: "_s + path);
+    sinks.logMessage(u"座位表已保存到: "_s + shown(path));
     return *exported;
 }
 
@@ -86,7 +93,7 @@ bool ChartFileCommands::saveAs()
     path = withXlsxSuffix(path);
     *exported = false;
     exporter.exportToFile(path);
-    sinks.logMessage(u"座位表已另存为: "_s + path);
+    sinks.logMessage(u"座位表已另存为: "_s + shown(path));
     return *exported;
 }
 
@@ -98,7 +105,7 @@ void ChartFileCommands::exportSeatingPlan()
     if (path.isEmpty())
         return;
     exporter.exportToFile(path);
-    sinks.logMessage(u"座位表已导出到: "_s + path);
+    sinks.logMessage(u"座位表已导出到: "_s + shown(path));
 }
 
 } // namespace Velmora

@@ -37,9 +37,11 @@ bool isSameFile(const QString &a, const QString &b)
     return first.canonicalFilePath().compare(second.canonicalFilePath(), sensitivity) == 0;
 }
 
-QString notRegularLine(const QString &path)
+// A folder, a FIFO or a device is no workbook: it counts as missing. A FIFO would also block the
+// window in open(), and a device would be read without end.
+bool isTemplateFile(const QString &path)
 {
-    return u"模板文件无法打开: %1 不是普通文件"_s.arg(QDir::toNativeSeparators(path));
+    return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
 // Releases the platform after the session objects are gone, on every path.
@@ -100,12 +102,6 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     if (!templateFile)
         return;
     state.templatePath = *templateFile;
-    // A FIFO would block the window in open() and a device would be read without end.
-    if (!QFileInfo(*templateFile).isFile()) {
-        sinks.appendLog(notRegularLine(*templateFile));
-        fail(u"导出失败: 无法打开模板文件"_s);
-        return;
-    }
     if (isSameFile(outputName, *templateFile)) {
         fail(u"导出失败: "_s + u"不能覆盖模板文件"_s);
         return;
@@ -117,7 +113,7 @@ void SeatingExporter::exportToFile(const QString &outputPath)
     // Without Excel or WPS the built-in engine writes the chart, so a missing application is no failure.
     if (!backend) {
         sinks.appendLog(u"使用内置表格引擎"_s);
-        backend = std::make_unique<XlsxBackend>();
+        backend = std::make_unique<XlsxBackend>(sinks.appendLog);
     }
     exportWith(*backend, *templateFile, outputName);
     backend->close();
@@ -128,22 +124,17 @@ std::optional<QString> SeatingExporter::chooseTemplate() const
     QString chosen;
     if (state.currentStyle == u"自定义"_s) {
         chosen = ConfigStore::readCustomPath(state.configPath);
-        if (chosen.isEmpty() || !QFileInfo::exists(chosen)) {
-            warn(u"自定义样式文件不存在，请重新选择"_s);
-            return std::nullopt;
-        }
-        if (!QFileInfo(chosen).isFile()) {
-            sinks.appendLog(notRegularLine(chosen));
+        if (!isTemplateFile(chosen)) {
             warn(u"自定义样式文件不存在，请重新选择"_s);
             return std::nullopt;
         }
         return chosen;
     }
     chosen = styleTemplate(state.currentStyle == u"样式2"_s ? 2 : 1);
-    if (QFileInfo::exists(chosen))
+    if (isTemplateFile(chosen))
         return chosen;
     for (int style : {1, 2}) {
-        if (QFileInfo::exists(styleTemplate(style)))
+        if (isTemplateFile(styleTemplate(style)))
             return styleTemplate(style);
     }
     warn(u"未找到座位模板文件，请确保同目录下有'座位样式1.xlsx'或'座位样式2.xlsx'"_s);

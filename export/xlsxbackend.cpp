@@ -42,7 +42,9 @@ private:
 
 } // namespace
 
-XlsxBackend::XlsxBackend() : document(std::make_unique<XlsxDocument>()) {}
+XlsxBackend::XlsxBackend(std::function<void(const QString &)> appendLog)
+    : document(std::make_unique<XlsxDocument>()), appendLog(std::move(appendLog))
+{}
 
 XlsxBackend::~XlsxBackend() = default;
 
@@ -87,6 +89,8 @@ void XlsxBackend::saveWorkbook(const QString &nativePath)
     if (!document->saveAs(nativePath))
         throw ExportError(u"文件保存失败，请检查路径和权限"_s,
                           u"座位表无法保存: "_s + document->errorString());
+    if (document->hasMacros() && appendLog)
+        appendLog(u"模板中的宏已去除"_s);
 }
 
 } // namespace Velmora

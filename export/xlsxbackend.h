@@ -2,6 +2,9 @@
 
 #include "spreadsheetbackend.h"
 
+#include <QString>
+
+#include <functional>
 #include <memory>
 
 namespace Velmora {
@@ -12,7 +15,8 @@ class XlsxDocument;
 class XlsxBackend final : public SpreadsheetBackend
 {
 public:
-    XlsxBackend();
+    // Plain log lines go to appendLog.
+    explicit XlsxBackend(std::function<void(const QString &)> appendLog = {});
     ~XlsxBackend() override;
 
     // Only the cells the template stores: the used area may span a whole sheet for one far cell.
@@ -26,6 +30,7 @@ public:
 
 private:
     std::unique_ptr<XlsxDocument> document;
+    std::function<void(const QString &)> appendLog;
 };
 
 } // namespace Velmora

@@ -1,6 +1,7 @@
 #include "configstore.h"
 
 #include "appdirectory.h"
+#include "configfile.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -36,26 +37,131 @@ QStringList encodeConstraints(const QList<Constraint> &constraints)
     return items;
 }
 
-// The value as written, clamped; a number too long for any integer type still counts by its sign.
-// What does not read as a number at all gives what QVariant gives, as before.
-int readSeats(const QVariant &value, QString *written, bool *clamped)
+// The value as written, clamped to minimum..maximum; a number too long for any integer type still
+// counts by its sign. What does not read as a number at all gives what QVariant gives, as before.
+int readBounded(const QVariant &value, int minimum, int maximum, QString *written, bool *clamped)
 {
     *written = value.toString().trimmed();
     bool ok = false;
     qlonglong number = written->toLongLong(&ok);
     static const QRegularExpression digits(u"^[+-]?[0-9]+$"_s);
     if (!ok && digits.match(*written).hasMatch())
-        number = written->startsWith(u'-') ? -1 : qlonglong(maxSeats) + 1;
+        number = written->startsWith(u'-') ? qlonglong(minimum) - 1 : qlonglong(maximum) + 1;
     else if (!ok)
         number = value.toInt();
-    *clamped = number < 0 || number > maxSeats;
-    return int(std::clamp<qlonglong>(number, 0, maxSeats));
+    *clamped = number < minimum || number > maximum;
+    return int(std::clamp<qlonglong>(number, minimum, maximum));
 }
 
-bool finish(QSettings &settings)
+// A number of a fixed-position item; anything that is not a number in range reads as 0.
+qlonglong toLong(const QString &part)
 {
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    bool ok = false;
+    const qlonglong number = part.toLongLong(&ok, 10);
+    return ok ? number : 0;
+}
+
+QString clampLine(int group, const QString &what, const QString &written, int used)
+{
+    return u"警告: 组%1 %2 %3 超出范围，已按 %4 处理"_s.arg(QString::number(group), what, written,
+                                                            QString::number(used));
+}
+
+// Seat counts and gender targets of one record. Targets are clamped only where the file has them,
+// so that the defaults of an unused group stay as they always were.
+void readGroup(QSettings &settings, GroupConfig &config, const GroupConfig &defaults, int number,
+               QStringList &warnings)
+{
+    config.enabled = settings.value(u"enabled"_s, defaults.enabled).toBool();
+    QString written;
+    bool clamped = false;
+    // A hand-edited file may ask for billions of seats; the engine would allocate them all.
+    config.total = readBounded(settings.value(u"total"_s, defaults.total), 0, maxSeats, &written, &clamped);
+    if (clamped)
+        warnings.append(clampLine(number, u"座位数"_s, written, config.total));
+    // A disabled group keeps whatever targets it had; only its overflow matters.
+    const int limit = config.enabled ? config.total : maxSeats;
+    const auto target = [&](const QString &key, int fallback, const QString &what) {
+        if (!settings.contains(key))
+            return fallback;
+        const int value = readBounded(settings.value(key), 0, limit, &written, &clamped);
+        if (clamped)
+            warnings.append(clampLine(number, what, written, value));
+        return value;
+    };
+    config.males = target(u"males"_s, 2, u"男生人数"_s);
+    config.females = target(u"females"_s, 4, u"女生人数"_s);
+}
+
+void readFixedPositions(const QSettings &settings, ClassState &state, QStringList &warnings)
+{
+    state.fixedPositions.clear();
+    const QStringList items = settings.value(u"FixedPositions/List"_s).toStringList();
+    for (const QString &item : items) {
+        const QStringList parts = item.split(u',', Qt::KeepEmptyParts);
+        if (parts.size() != 3)
+            continue;
+        const qlonglong group = toLong(parts.at(1));
+        const qlonglong seat = toLong(parts.at(2));
+        const bool groupValid = group >= 1 && group <= GroupCount;
+        const GroupConfig *config = groupValid ? &state.groupConfigs.at(int(group) - 1) : nullptr;
+        const int seats = config && config->enabled ? config->total : maxSeats;
+        if (!groupValid || seat < 1 || seat > seats) {
+            warnings.append(u"警告: 固定位置 %1 超出范围，已忽略"_s.arg(item));
+            continue;
+        }
+        state.fixedPositions.insert(toNumber(parts.at(0)), qMakePair(int(group), int(seat)));
+    }
+}
+
+// Thousands of requirements make every generate crawl; the first ones are the teacher's oldest.
+void boundRequirements(ClassState &state, QStringList &warnings)
+{
+    const qsizetype held = state.mustTogether.size() + state.mustSeparate.size();
+    if (held <= maxRequirements)
+        return;
+    if (state.mustTogether.size() >= maxRequirements) {
+        state.mustTogether.resize(maxRequirements);
+        state.mustSeparate.clear();
+    } else {
+        state.mustSeparate.resize(maxRequirements - state.mustTogether.size());
+    }
+    warnings.append(
+        u"要求条数过多（最多 %1 条），已忽略 %2 条"_s.arg(maxRequirements).arg(held - maxRequirements));
+}
+
+void writeGroupConfiguration(QSettings &settings, const ClassState &state)
+{
+    for (int i = 0; i < state.groupConfigs.size() && i < GroupCount; ++i) {
+        const GroupConfig &config = state.groupConfigs.at(i);
+        settings.beginGroup(u"GroupConfig_"_s + QString::number(i));
+        settings.setValue(u"enabled"_s, config.enabled);
+        settings.setValue(u"total"_s, config.total);
+        settings.setValue(u"males"_s, config.males);
+        settings.setValue(u"females"_s, config.females);
+        settings.endGroup();
+    }
+
+    QStringList fixedItems;
+    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it)
+        fixedItems.append(encodeFixedPosition(it.key(), it.value().first, it.value().second));
+    settings.setValue(u"FixedPositions/List"_s, fixedItems);
+    settings.setValue(u"Constraints/MustTogether"_s, encodeConstraints(state.mustTogether));
+    settings.setValue(u"Constraints/MustSeparate"_s, encodeConstraints(state.mustSeparate));
+}
+
+void writeRosterAndStyle(QSettings &settings, const ClassState &state, const QString &customPath)
+{
+    const Roster &roster = state.roster;
+    settings.setValue(u"Male/Names"_s, roster.maleNames);
+    settings.setValue(u"Female/Names"_s, roster.femaleNames);
+    settings.setValue(u"Leaders/Names"_s,
+                      QStringList(roster.leaderNames.cbegin(), roster.leaderNames.cend()));
+    settings.setValue(u"Boarders/Names"_s,
+                      QStringList(roster.boarderNames.cbegin(), roster.boarderNames.cend()));
+    settings.setValue(u"Style/Current"_s, state.currentStyle);
+    if (state.currentStyle == u"自定义"_s)
+        settings.setValue(u"Style/CustomPath"_s, customPath);
 }
 
 } // namespace
@@ -91,99 +197,73 @@ Constraint decodeConstraint(const QString &item)
 QStringList loadConfiguration(ClassState &state)
 {
     state.configPath = configFilePath();
-    QSettings settings(state.configPath, QSettings::IniFormat);
+    // The start reads what is on the disk, whatever an earlier run in this process remembered.
+    ConfigFile::forget(state.configPath);
     Roster &roster = state.roster;
-    roster.maleNames = settings.value(u"Male/Names"_s).toStringList();
-    roster.femaleNames = settings.value(u"Female/Names"_s).toStringList();
-    const QStringList leaders = settings.value(u"Leaders/Names"_s).toStringList();
-    const QStringList boarders = settings.value(u"Boarders/Names"_s).toStringList();
-    roster.leaderNames = QSet<QString>(leaders.cbegin(), leaders.cend());
-    roster.boarderNames = QSet<QString>(boarders.cbegin(), boarders.cend());
-    state.currentStyle = settings.value(u"Style/Current"_s, u"样式1"_s).toString();
+    ConfigFile::read(state.configPath, [&](QSettings &settings) {
+        roster.maleNames = settings.value(u"Male/Names"_s).toStringList();
+        roster.femaleNames = settings.value(u"Female/Names"_s).toStringList();
+        const QStringList leaders = settings.value(u"Leaders/Names"_s).toStringList();
+        const QStringList boarders = settings.value(u"Boarders/Names"_s).toStringList();
+        roster.leaderNames = QSet<QString>(leaders.cbegin(), leaders.cend());
+        roster.boarderNames = QSet<QString>(boarders.cbegin(), boarders.cend());
+        state.currentStyle = settings.value(u"Style/Current"_s, u"样式1"_s).toString();
+    });
     roster.rebuildNameMaps();
 
-    return {
+    QStringList lines;
+    if (const QString note = ConfigFile::encodingNote(state.configPath); !note.isEmpty())
+        lines.append(note);
+    lines += QStringList{
         u"加载了 %1 名男生和 %2 名女生"_s.arg(roster.maleCount()).arg(roster.femaleCount()),
         u"加载了 %1 名组长和 %2 名外宿生"_s.arg(roster.leaderNames.size()).arg(roster.boarderNames.size()),
         u"当前样式: %1"_s.arg(state.currentStyle)};
+    return lines;
 }
 
 QStringList loadGroupConfiguration(ClassState &state)
 {
     QStringList warnings;
-    QSettings settings(state.configPath, QSettings::IniFormat);
     const QList<GroupConfig> defaults = defaultGroupConfigs();
     if (state.groupConfigs.size() != GroupCount)
         state.groupConfigs = defaults;
-    for (int i = 0; i < GroupCount; ++i) {
-        settings.beginGroup(u"GroupConfig_"_s + QString::number(i));
-        GroupConfig &config = state.groupConfigs[i];
-        config.enabled = settings.value(u"enabled"_s, defaults.at(i).enabled).toBool();
-        const QVariant total = settings.value(u"total"_s, defaults.at(i).total);
-        QString written;
-        bool clamped = false;
-        config.total = readSeats(total, &written, &clamped);
-        // A hand-edited file may ask for billions of seats; the engine would allocate them all.
-        if (clamped)
-            warnings.append(u"警告: 组%1 座位数 %2 超出范围，已按 %3 处理"_s.arg(
-                QString::number(i + 1), written, QString::number(config.total)));
-        config.males = settings.value(u"males"_s, 2).toInt();
-        config.females = settings.value(u"females"_s, 4).toInt();
-        settings.endGroup();
-    }
+    ConfigFile::read(state.configPath, [&](QSettings &settings) {
+        for (int i = 0; i < GroupCount; ++i) {
+            settings.beginGroup(u"GroupConfig_"_s + QString::number(i));
+            readGroup(settings, state.groupConfigs[i], defaults.at(i), i + 1, warnings);
+            settings.endGroup();
+        }
+        readFixedPositions(settings, state, warnings);
+        state.mustTogether = readConstraints(settings, u"Constraints/MustTogether"_s);
+        state.mustSeparate = readConstraints(settings, u"Constraints/MustSeparate"_s);
+    });
     state.enabledGroupCount = int(state.enabledGroups().size());
-
-    state.fixedPositions.clear();
-    const QStringList fixedItems = settings.value(u"FixedPositions/List"_s).toStringList();
-    for (const QString &item : fixedItems) {
-        const QStringList parts = item.split(u',', Qt::KeepEmptyParts);
-        if (parts.size() != 3)
-            continue;
-        state.fixedPositions.insert(toNumber(parts.at(0)),
-                                    qMakePair(toNumber(parts.at(1)), toNumber(parts.at(2))));
-    }
-
-    state.mustTogether = readConstraints(settings, u"Constraints/MustTogether"_s);
-    state.mustSeparate = readConstraints(settings, u"Constraints/MustSeparate"_s);
+    boundRequirements(state, warnings);
     return warnings;
 }
 
 bool saveGroupConfiguration(const ClassState &state)
 {
-    QSettings settings(state.configPath, QSettings::IniFormat);
-    for (int i = 0; i < state.groupConfigs.size() && i < GroupCount; ++i) {
-        const GroupConfig &config = state.groupConfigs.at(i);
-        settings.beginGroup(u"GroupConfig_"_s + QString::number(i));
-        settings.setValue(u"enabled"_s, config.enabled);
-        settings.setValue(u"total"_s, config.total);
-        settings.setValue(u"males"_s, config.males);
-        settings.setValue(u"females"_s, config.females);
-        settings.endGroup();
-    }
-
-    QStringList fixedItems;
-    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it)
-        fixedItems.append(encodeFixedPosition(it.key(), it.value().first, it.value().second));
-    settings.setValue(u"FixedPositions/List"_s, fixedItems);
-    settings.setValue(u"Constraints/MustTogether"_s, encodeConstraints(state.mustTogether));
-    settings.setValue(u"Constraints/MustSeparate"_s, encodeConstraints(state.mustSeparate));
-    return finish(settings);
+    return ConfigFile::write(state.configPath,
+                             [&](QSettings &settings) { writeGroupConfiguration(settings, state); })
+        .written;
 }
 
 bool saveRosterAndStyle(const ClassState &state, const QString &customPath)
 {
-    QSettings settings(state.configPath, QSettings::IniFormat);
-    const Roster &roster = state.roster;
-    settings.setValue(u"Male/Names"_s, roster.maleNames);
-    settings.setValue(u"Female/Names"_s, roster.femaleNames);
-    settings.setValue(u"Leaders/Names"_s,
-                      QStringList(roster.leaderNames.cbegin(), roster.leaderNames.cend()));
-    settings.setValue(u"Boarders/Names"_s,
-                      QStringList(roster.boarderNames.cbegin(), roster.boarderNames.cend()));
-    settings.setValue(u"Style/Current"_s, state.currentStyle);
-    if (state.currentStyle == u"自定义"_s)
-        settings.setValue(u"Style/CustomPath"_s, customPath);
-    return finish(settings);
+    return ConfigFile::write(state.configPath,
+                             [&](QSettings &settings) { writeRosterAndStyle(settings, state, customPath); })
+        .written;
+}
+
+bool saveSettings(const ClassState &state, const QString &customPath)
+{
+    return ConfigFile::write(state.configPath,
+                             [&](QSettings &settings) {
+                                 writeRosterAndStyle(settings, state, customPath);
+                                 writeGroupConfiguration(settings, state);
+                             })
+        .written;
 }
 
 QString rebuildNameMaps(ClassState &state)
@@ -195,8 +275,11 @@ QString rebuildNameMaps(ClassState &state)
 
 QString readCustomPath(const QString &configPath)
 {
-    QSettings settings(configPath, QSettings::IniFormat);
-    return settings.value(u"Style/CustomPath"_s, QString()).toString();
+    QString path;
+    ConfigFile::read(configPath, [&path](QSettings &settings) {
+        path = settings.value(u"Style/CustomPath"_s, QString()).toString();
+    });
+    return path;
 }
 
 } // namespace Velmora::ConfigStore

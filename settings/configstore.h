@@ -7,8 +7,9 @@
 
 namespace Velmora {
 
-// config.ini beside the executable holds the whole persistent state. Every operation opens its own
-// QSettings on the file and drops it when done, so nothing stays open between operations.
+// config.ini beside the executable holds the whole persistent state. Every operation goes through
+// ConfigFile, which decides the encoding, keeps what the program does not know and writes the file
+// atomically.
 // Loaders fill the given state; the plain log lines they produce are returned to the caller, who
 // owns the log panel.
 namespace ConfigStore {
@@ -21,16 +22,22 @@ QString configFilePath();
 QStringList loadConfiguration(ClassState &state);
 
 // Reads the ten group records, the fixed positions and both requirement lists from configPath.
-// A seat count outside 0..maxSeats is clamped; returns one warning line for each.
+// A seat count outside 0..maxSeats and a gender target outside 0..seats are clamped, a fixed
+// position outside the groups or their seats is dropped, and requirements past maxRequirements are
+// left out; returns one warning line for each.
 QStringList loadGroupConfiguration(ClassState &state);
 
 // No classroom group comes near it, and the engine and the results table size by it.
 constexpr int maxSeats = 100;
+// Beyond it every generate crawls; the requirement panel refuses more, and loading keeps the first.
+constexpr int maxRequirements = 500;
 
 // Write the group records, fixed positions and requirements / the roster and style. Both sync and
 // return false when the file could not be written, so that the caller can tell the user.
 bool saveGroupConfiguration(const ClassState &state);
 bool saveRosterAndStyle(const ClassState &state, const QString &customPath);
+// Both in one write: the file holds either everything before or everything after.
+bool saveSettings(const ClassState &state, const QString &customPath);
 
 // Rebuilds the name maps and returns the log line that reports it.
 QString rebuildNameMaps(ClassState &state);

@@ -1,5 +1,7 @@
 #include "fixedpositions.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Velmora::FixedPositions {
@@ -23,6 +25,27 @@ PersonId occupantOf(const FixedPositionMap &positions, int group, int seat, Pers
     return 0;
 }
 
+namespace {
+
+// The number `oldId` gets in `newNames`, 0 when its person left.
+PersonId follow(PersonId oldId, const QStringList &oldNames, const QStringList &newNames)
+{
+    if (oldId < 1 || oldId > oldNames.size())
+        return 0;
+    const QString &name = oldNames.at(oldId - 1);
+    // Which of the equally named persons this is, counted in numbering order.
+    const qsizetype occurrence = std::count(oldNames.cbegin(), oldNames.cbegin() + (oldId - 1), name);
+    qsizetype from = -1;
+    for (qsizetype k = 0; k <= occurrence; ++k) {
+        from = newNames.indexOf(name, from + 1);
+        if (from < 0)
+            return 0;
+    }
+    return PersonId(from + 1);
+}
+
+} // namespace
+
 Remapped followRoster(const FixedPositionMap &positions, const Roster &before, const Roster &after)
 {
     const QStringList oldNames = numberedNames(before);
@@ -30,25 +53,29 @@ Remapped followRoster(const FixedPositionMap &positions, const Roster &before, c
 
     Remapped result;
     for (auto it = positions.cbegin(); it != positions.cend(); ++it) {
-        const PersonId oldId = it.key();
-        const QString name = before.nameOf(oldId);
-        PersonId newId = 0;
-        if (oldId >= 1 && oldId <= oldNames.size()) {
-            // Which of the equally named persons this is, counted in numbering order.
-            const qsizetype occurrence = oldNames.mid(0, oldId - 1).count(name);
-            qsizetype from = -1;
-            for (qsizetype k = 0; k <= occurrence; ++k) {
-                from = newNames.indexOf(name, from + 1);
-                if (from < 0)
-                    break;
-            }
-            if (from >= 0)
-                newId = PersonId(from + 1);
-        }
+        const PersonId newId = follow(it.key(), oldNames, newNames);
         if (newId == 0)
-            result.droppedNames.append(name);
+            result.droppedNames.append(before.nameOf(it.key()));
         else
             result.positions.insert(newId, it.value());
+    }
+    return result;
+}
+
+QList<Constraint> followRoster(const QList<Constraint> &constraints, const Roster &before,
+                               const Roster &after)
+{
+    const QStringList oldNames = numberedNames(before);
+    const QStringList newNames = numberedNames(after);
+    QList<Constraint> result;
+    for (const Constraint &constraint : constraints) {
+        Constraint followed;
+        for (PersonId person : constraint) {
+            if (const PersonId newId = follow(person, oldNames, newNames))
+                followed.append(newId);
+        }
+        if (followed.size() >= 2)
+            result.append(followed);
     }
     return result;
 }

@@ -24,6 +24,11 @@ struct Remapped
 // name keep their own seats. Entries whose person is not in `after` are dropped.
 Remapped followRoster(const FixedPositionMap &positions, const Roster &before, const Roster &after);
 
+// The same for requirements: each member moves to its person's new number; members who left are
+// dropped, and so is a requirement left with fewer than two.
+QList<Constraint> followRoster(const QList<Constraint> &constraints, const Roster &before,
+                               const Roster &after);
+
 // Applies followRoster to the state, whose name lists must already be the new ones (the maps may
 // still be the old), and returns the plain log lines for the dropped entries.
 QStringList followRoster(ClassState &state, const Roster &before);

@@ -4,9 +4,10 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontab.h"
-#include "namelists.h"
+#include "namelistedit.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -26,7 +26,7 @@ namespace {
 
 const QString CustomStyle = u"自定义"_s;
 
-QGroupBox *nameListBox(const QString &title, QTextEdit *edit, QWidget *parent, const QString &label = {})
+QGroupBox *nameListBox(const QString &title, NameListEdit *edit, QWidget *parent, const QString &label = {})
 {
     auto *box = new QGroupBox(title, parent);
     auto *layout = new QVBoxLayout(box);
@@ -93,9 +93,9 @@ QWidget *SettingsDialog::buildNamesTab()
 {
     auto *tab = new QWidget(this);
     auto *layout = new QVBoxLayout(tab);
-    boysEdit = new QTextEdit;
+    boysEdit = new NameListEdit;
     boysEdit->setObjectName(u"boysEdit"_s);
-    girlsEdit = new QTextEdit;
+    girlsEdit = new NameListEdit;
     girlsEdit->setObjectName(u"girlsEdit"_s);
     layout->addWidget(nameListBox(u"男生名单 (每行一个名字)"_s, boysEdit, tab));
     layout->addWidget(nameListBox(u"女生名单 (每行一个名字)"_s, girlsEdit, tab));
@@ -107,9 +107,9 @@ QWidget *SettingsDialog::buildPeopleTab()
 {
     auto *tab = new QWidget(this);
     auto *layout = new QVBoxLayout(tab);
-    leadersEdit = new QTextEdit;
+    leadersEdit = new NameListEdit;
     leadersEdit->setObjectName(u"leadersEdit"_s);
-    boardersEdit = new QTextEdit;
+    boardersEdit = new NameListEdit;
     boardersEdit->setObjectName(u"boardersEdit"_s);
     layout->addWidget(nameListBox(u"组长设置"_s, leadersEdit, tab, u"选择组长(每行一个名字):"_s));
     layout->addWidget(nameListBox(u"外宿生设置"_s, boardersEdit, tab, u"选择外宿生(每行一个名字):"_s));
@@ -190,28 +190,45 @@ void SettingsDialog::connectGroupRow(const GroupRow &row)
             [row](int boys) { row.girlsBox->setValue(row.seatsBox->value() - boys); });
 }
 
+void SettingsDialog::setRosterNames(const QStringList &boys, const QStringList &girls)
+{
+    boysEdit->setNames(boys);
+    girlsEdit->setNames(girls);
+}
+
+QStringList SettingsDialog::boyNames() const
+{
+    return boysEdit->names();
+}
+
+QStringList SettingsDialog::girlNames() const
+{
+    return girlsEdit->names();
+}
+
 void SettingsDialog::loadNamesTab()
 {
-    boysEdit->setPlainText(joinNameLines(state.roster.maleNames));
-    girlsEdit->setPlainText(joinNameLines(state.roster.femaleNames));
+    setRosterNames(state.roster.maleNames, state.roster.femaleNames);
 }
 
 void SettingsDialog::saveNamesTab()
 {
-    state.roster.maleNames = splitNameLines(boysEdit->toPlainText());
-    state.roster.femaleNames = splitNameLines(girlsEdit->toPlainText());
+    state.roster.maleNames = boyNames();
+    state.roster.femaleNames = girlNames();
 }
 
 void SettingsDialog::loadPeopleTab()
 {
-    leadersEdit->setPlainText(joinNameLines(state.roster.leaderNames));
-    boardersEdit->setPlainText(joinNameLines(state.roster.boarderNames));
+    const QSet<QString> &leaders = state.roster.leaderNames;
+    const QSet<QString> &boarders = state.roster.boarderNames;
+    leadersEdit->setNames(QStringList(leaders.cbegin(), leaders.cend()));
+    boardersEdit->setNames(QStringList(boarders.cbegin(), boarders.cend()));
 }
 
 void SettingsDialog::savePeopleTab()
 {
-    const QStringList leaders = splitNameLines(leadersEdit->toPlainText());
-    const QStringList boarders = splitNameLines(boardersEdit->toPlainText());
+    const QStringList leaders = leadersEdit->names();
+    const QStringList boarders = boardersEdit->names();
     state.roster.leaderNames = QSet<QString>(leaders.cbegin(), leaders.cend());
     state.roster.boarderNames = QSet<QString>(boarders.cbegin(), boarders.cend());
 }
@@ -252,7 +269,7 @@ void SettingsDialog::loadStyleTab()
     const int index = styleBox->findData(state.currentStyle);
     styleBox->setCurrentIndex(index < 0 ? 0 : index);
     if (state.currentStyle == CustomStyle)
-        customPathEdit->setText(ConfigStore::readCustomPath(state.configPath));
+        customPathEdit->setText(QDir::toNativeSeparators(ConfigStore::readCustomPath(state.configPath)));
     updateCustomPathRow();
 }
 
@@ -288,7 +305,7 @@ void SettingsDialog::browseCustomStyle()
     const QString path = Dialogs::instance().openFileName(parentWidget(), u"选择自定义样式文件"_s,
                                                           applicationDirectory(), u"Excel文件 (*.xlsx)"_s);
     if (!path.isEmpty())
-        customPathEdit->setText(path);
+        customPathEdit->setText(QDir::toNativeSeparators(path));
 }
 
 } // namespace Velmora

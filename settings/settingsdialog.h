@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model.h"
+#include "namelistedit.h"
 
 #include <QDialog>
 #include <QList>
@@ -11,7 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
-class QTextEdit;
 
 namespace Velmora {
 
@@ -34,6 +34,12 @@ public:
     // What the custom-path line edit holds, for the roster and style save.
     QString customStylePath() const;
 
+    // The roster lists as the boxes of the first tab hold them; whatever fills them (the loading,
+    // an import) goes through here.
+    void setRosterNames(const QStringList &boys, const QStringList &girls);
+    QStringList boyNames() const;
+    QStringList girlNames() const;
+
     struct GroupRow
     {
         QComboBox *enabledBox = nullptr;
@@ -43,10 +49,10 @@ public:
     };
 
     QTabWidget *tabs = nullptr;
-    QTextEdit *boysEdit = nullptr;
-    QTextEdit *girlsEdit = nullptr;
-    QTextEdit *leadersEdit = nullptr;
-    QTextEdit *boardersEdit = nullptr;
+    NameListEdit *boysEdit = nullptr;
+    NameListEdit *girlsEdit = nullptr;
+    NameListEdit *leadersEdit = nullptr;
+    NameListEdit *boardersEdit = nullptr;
     QList<GroupRow> groupRows;
     QComboBox *styleBox = nullptr;
     QLabel *customPathLabel = nullptr;

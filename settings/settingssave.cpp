@@ -8,12 +8,13 @@ namespace Velmora {
 SavedSettings saveSettings(ClassState &state, const Roster &previous, const QString &customPath)
 {
     SavedSettings saved;
-    const bool rosterWritten = ConfigStore::saveRosterAndStyle(state, customPath);
     // Following the names needs only the two name lists, so the file gets the new numbers before
-    // the maps are rebuilt; written later, it would pair old numbers with the new roster.
+    // the maps are rebuilt. Everything goes out in one write: a file holding the new roster with
+    // the old numbers would pin one pupil's seat to another.
     saved.droppedFixedPositions = FixedPositions::followRoster(state, previous);
-    const bool groupsWritten = ConfigStore::saveGroupConfiguration(state);
-    saved.written = rosterWritten && groupsWritten;
+    state.mustTogether = FixedPositions::followRoster(state.mustTogether, previous, state.roster);
+    state.mustSeparate = FixedPositions::followRoster(state.mustSeparate, previous, state.roster);
+    saved.written = ConfigStore::saveSettings(state, customPath);
     saved.mappingLine = ConfigStore::rebuildNameMaps(state);
     return saved;
 }

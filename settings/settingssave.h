@@ -14,9 +14,9 @@ struct SavedSettings
     QStringList droppedFixedPositions; // plain lines, one per fixed position whose person left
 };
 
-// What "保存" of the settings dialog does once the tabs are taken over into `state`: writes the
-// roster and the style, moves the fixed positions to their persons' new numbers, writes the
-// group configuration with them and with the requirements as they still are, then renumbers.
+// What "保存" of the settings dialog does once the tabs are taken over into `state`: moves the fixed
+// positions and the requirements to their persons' new numbers, writes roster, style, groups, fixed
+// positions and requirements in one atomic write, then renumbers.
 // `previous` is the roster before the tabs were taken over. The caller resets the window.
 SavedSettings saveSettings(ClassState &state, const Roster &previous, const QString &customPath);
 

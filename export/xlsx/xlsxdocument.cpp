@@ -1,103 +1,22 @@
 #include "xlsxdocument.h"
 
 #include "xlsxpackage.h"
+#include "xlsxpackageedit.h"
 #include "xlsxsheet.h"
 #include "xlsxstyles.h"
+#include "xlsxtables.h"
 #include "xlsxxml.h"
 #include "xlsxxmlscanner.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
 namespace Velmora {
 
 namespace {
-
-struct Relationship
-{
-    QString id;
-    QString type;
-    QString target; // resolved to a package path; empty for external or unresolvable targets
-    qsizetype begin = 0;
-    qsizetype end = 0;
-};
-
-QString directoryOf(const QString &part)
-{
-    const qsizetype slash = part.lastIndexOf(u'/');
-    return slash < 0 ? QString() : part.left(slash);
-}
-
-QString relationshipsPartOf(const QString &part)
-{
-    const QString dir = directoryOf(part);
-    const QString file = part.mid(part.lastIndexOf(u'/') + 1);
-    return (dir.isEmpty() ? QString() : dir + u'/') + u"_rels/" + file + u".rels";
-}
-
-// Targets are URIs relative to the source part's folder, or absolute from the package root.
-QString resolveTarget(const QString &baseDirectory, const QString &target)
-{
-    QString path = QUrl::fromPercentEncoding(target.toUtf8());
-    path.replace(u'\\', u'/');
-    QStringList segments;
-    if (!path.startsWith(u'/'))
-        segments = baseDirectory.split(u'/', Qt::SkipEmptyParts);
-    for (const QString &segment : path.split(u'/', Qt::SkipEmptyParts)) {
-        if (segment == u".")
-            continue;
-        if (segment == u"..") {
-            if (segments.isEmpty())
-                return {};
-            segments.removeLast();
-            continue;
-        }
-        segments.append(segment);
-    }
-    return segments.join(u'/');
-}
-
-XlsxError parseRelationships(const XlsxXml::Text &xml, const QString &baseDirectory, QList<Relationship> *out)
-{
-    XlsxXmlScanner scanner(xml);
-    int depth = 0;
-    Relationship current;
-    for (;;) {
-        switch (scanner.next()) {
-        case QXmlStreamReader::EndDocument:
-            return XlsxError::None;
-        case QXmlStreamReader::Invalid:
-            return scanner.failureReason();
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            if (depth == 2 && scanner.xml().name() == u"Relationship" &&
-                XlsxXml::isPackageRelationshipsNamespace(scanner.xml().namespaceUri())) {
-                current = {};
-                current.id = scanner.attribute(u"Id").toString();
-                current.type = scanner.attribute(u"Type").toString();
-                if (scanner.attribute(u"TargetMode") != u"External")
-                    current.target = resolveTarget(baseDirectory, scanner.attribute(u"Target").toString());
-                current.begin = scanner.tagBegin();
-                current.end = -1;
-            }
-            break;
-        case QXmlStreamReader::EndElement:
-            if (depth == 2 && current.end < 0 && !current.id.isNull()) {
-                current.end = scanner.tagEnd();
-                out->append(current);
-                current = {};
-            }
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-}
 
 XlsxError parseSharedStrings(const XlsxXml::Text &xml, QStringList *out)
 {
@@ -152,56 +71,9 @@ XlsxError parseSheetIds(const XlsxXml::Text &xml, QStringList *out)
     }
 }
 
-// Removes every element [begin, end) that matches from a part, leaving the rest untouched.
-QString removeSpans(const QString &text, const QList<QPair<qsizetype, qsizetype>> &spans)
+bool isVbaProject(const XlsxRelationship &relationship)
 {
-    QString out;
-    qsizetype pos = 0;
-    for (const auto &span : spans) {
-        out += QStringView(text).mid(pos, span.first - pos);
-        pos = span.second;
-    }
-    return out + QStringView(text).mid(pos);
-}
-
-// The element, written with the prefix of the part's root, as the root's last child.
-XlsxError appendToRoot(XlsxXml::Text &xml, const QString &element)
-{
-    XlsxXmlScanner scanner(xml);
-    int depth = 0;
-    QString rootName;
-    qsizetype rootStartBegin = -1;
-    qsizetype rootStartEnd = -1;
-    bool selfClosing = false;
-    for (;;) {
-        switch (scanner.next()) {
-        case QXmlStreamReader::StartElement:
-            if (++depth == 1) {
-                rootName = scanner.xml().qualifiedName().toString();
-                rootStartBegin = scanner.tagBegin();
-                rootStartEnd = scanner.tagEnd();
-                selfClosing = scanner.isSelfClosing();
-            }
-            break;
-        case QXmlStreamReader::EndElement:
-            if (--depth == 0) {
-                const QString child = element.arg(XlsxXml::prefixOf(rootName));
-                if (selfClosing)
-                    xml.text = xml.text.left(rootStartBegin) +
-                               XlsxXml::openTag(xml.text.mid(rootStartBegin, rootStartEnd - rootStartBegin)) +
-                               child + u"</" + rootName + u'>' + xml.text.mid(rootStartEnd);
-                else
-                    xml.text.insert(scanner.tagBegin(), child);
-                return XlsxError::None;
-            }
-            break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
-            return scanner.failureReason();
-        default:
-            break;
-        }
-    }
+    return relationship.type.endsWith(u"/vbaProject");
 }
 
 } // namespace
@@ -214,80 +86,6 @@ QString XlsxDocument::freePartName(const QString &folder, const QString &stem) c
     for (int n = 1; !package->find(name).isEmpty(); ++n)
         name = base + QString::number(n) + u".xml";
     return name;
-}
-
-// Makes the new style sheet known to the workbook and to the content types, on top of whatever
-// the save has already changed in those parts.
-XlsxError XlsxDocument::registerStylesPart(QHash<QString, QByteArray> *replaced)
-{
-    auto edit = [&](const QString &part, const QString &element) {
-        QByteArray bytes = replaced->value(part);
-        if (bytes.isNull()) {
-            const XlsxError error = readPart(part, &bytes);
-            if (error != XlsxError::None)
-                return error;
-        }
-        XlsxXml::Text xml;
-        XlsxError error = XlsxXml::decode(bytes, &xml);
-        if (error == XlsxError::None)
-            error = appendToRoot(xml, element);
-        if (error != XlsxError::None) {
-            failureDetail = part;
-            return error;
-        }
-        replaced->insert(part, XlsxXml::encode(xml.text, xml.encoding));
-        return XlsxError::None;
-    };
-    if (newStyles.relationshipNeeded) {
-        QByteArray bytes = replaced->value(workbookRelsPath);
-        if (bytes.isNull() && readPart(workbookRelsPath, &bytes) != XlsxError::None)
-            return XlsxError::Corrupt;
-        XlsxXml::Text xml;
-        QList<Relationship> relationships;
-        XlsxError error = XlsxXml::decode(bytes, &xml);
-        if (error == XlsxError::None)
-            error = parseRelationships(xml, directoryOf(workbookPath), &relationships);
-        if (error != XlsxError::None)
-            return error;
-        QSet<QString> ids;
-        for (const Relationship &relationship : std::as_const(relationships))
-            ids.insert(relationship.id);
-        int n = int(relationships.size()) + 1;
-        while (ids.contains(u"rId"_s + QString::number(n)))
-            ++n;
-        const QString type = newStyles.strict
-                                 ? u"http://purl.oclc.org/ooxml/officeDocument/relationships/styles"_s
-                                 : u"http://schemas.openxmlformats.org/officeDocument/2006/"
-                                   u"relationships/styles"_s;
-        const QString target =
-            stylesPath.mid(directoryOf(workbookPath).size() + (directoryOf(workbookPath).isEmpty() ? 0 : 1));
-        error =
-            edit(workbookRelsPath, u"<%1Relationship Id=\"rId"_s + QString::number(n) + u"\" Type=\""_s +
-                                       type + u"\" Target=\""_s + XlsxXml::escapeMarkup(target) + u"\"/>"_s);
-        if (error != XlsxError::None)
-            return error;
-    }
-    const QString contentTypesPath = package->find(u"[Content_Types].xml"_s);
-    if (contentTypesPath.isEmpty())
-        return XlsxError::None;
-    QByteArray bytes = replaced->value(contentTypesPath);
-    if (bytes.isNull() && readPart(contentTypesPath, &bytes) != XlsxError::None)
-        return XlsxError::Corrupt;
-    const QString partName = u'/' + stylesPath;
-    XlsxXml::Text xml;
-    if (XlsxXml::decode(bytes, &xml) == XlsxError::None) {
-        XlsxXmlScanner scanner(xml);
-        for (auto token = scanner.next();
-             token != QXmlStreamReader::Invalid && token != QXmlStreamReader::EndDocument;
-             token = scanner.next()) {
-            if (token == QXmlStreamReader::StartElement && scanner.xml().name() == u"Override" &&
-                scanner.attribute(u"PartName").compare(partName, Qt::CaseInsensitive) == 0)
-                return XlsxError::None;
-        }
-    }
-    return edit(contentTypesPath, u"<%1Override PartName=\""_s + XlsxXml::escapeMarkup(partName) +
-                                      u"\" ContentType=\"application/vnd.openxmlformats-officedocument."
-                                      u"spreadsheetml.styles+xml\"/>"_s);
 }
 
 XlsxDocument::XlsxDocument() = default;
@@ -320,6 +118,8 @@ void XlsxDocument::reset()
     sheetPath.clear();
     stylesPath.clear();
     calcChainPath.clear();
+    vbaProjectPath.clear();
+    macros = false;
     pending.clear();
     newStyles = {};
 }
@@ -351,7 +151,8 @@ bool XlsxDocument::open(const QString &path)
         return fail(XlsxError::ReadFailed, file.errorString());
     if (!openData(bytes))
         return false;
-    templatePath = info.canonicalFilePath();
+    // Resolved only when saving over an existing file, the one case that needs it.
+    templatePath = info.absoluteFilePath();
     return true;
 }
 
@@ -379,9 +180,12 @@ bool XlsxDocument::openData(const QByteArray &bytes)
     return true;
 }
 
-XlsxError XlsxDocument::readPart(const QString &name, QByteArray *out)
+XlsxError XlsxDocument::readXml(const QString &name, XlsxXml::Text *xml)
 {
-    const XlsxError error = package->read(name, out);
+    QByteArray bytes;
+    XlsxError error = package->read(name, &bytes);
+    if (error == XlsxError::None)
+        error = XlsxXml::decode(bytes, xml);
     if (error != XlsxError::None)
         failureDetail = name;
     return error;
@@ -389,112 +193,157 @@ XlsxError XlsxDocument::readPart(const QString &name, QByteArray *out)
 
 bool XlsxDocument::load()
 {
-    auto readXml = [this](const QString &name, XlsxXml::Text *xml) {
-        QByteArray bytes;
-        XlsxError error = readPart(name, &bytes);
-        if (error == XlsxError::None)
-            error = XlsxXml::decode(bytes, xml);
-        return error;
-    };
-    XlsxXml::Text xml;
-    if (package->find(u"_rels/.rels"_s).isEmpty())
-        return fail(XlsxError::NoWorkbook);
-    XlsxError error = readXml(u"_rels/.rels"_s, &xml);
-    QList<Relationship> rootRelationships;
+    QList<XlsxRelationship> relationships;
+    XlsxError error = findWorkbook();
     if (error == XlsxError::None)
-        error = parseRelationships(xml, QString(), &rootRelationships);
+        error = readWorkbookRelationships(&relationships);
+    if (error == XlsxError::None)
+        error = findFirstWorksheet(relationships);
     if (error != XlsxError::None)
-        return fail(error, u"_rels/.rels"_s);
-    for (const Relationship &relationship : std::as_const(rootRelationships)) {
+        return fail(error, failureDetail);
+    const WorkbookParts parts = findWorkbookParts(relationships);
+    QStringList sharedStrings;
+    error = loadSharedStrings(parts.sharedStrings, &sharedStrings);
+    if (error == XlsxError::None)
+        error = loadStyles(parts);
+    if (error == XlsxError::None)
+        error = loadSheet(sharedStrings);
+    return error == XlsxError::None || fail(error, failureDetail);
+}
+
+XlsxError XlsxDocument::findWorkbook()
+{
+    const QString rootRelationships = u"_rels/.rels"_s;
+    if (package->find(rootRelationships).isEmpty())
+        return XlsxError::NoWorkbook;
+    XlsxXml::Text xml;
+    QList<XlsxRelationship> relationships;
+    XlsxError error = readXml(rootRelationships, &xml);
+    if (error == XlsxError::None)
+        error = parseRelationships(xml, QString(), &relationships);
+    if (error != XlsxError::None) {
+        failureDetail = rootRelationships;
+        return error;
+    }
+    for (const XlsxRelationship &relationship : std::as_const(relationships)) {
         if (XlsxXml::isRelationshipType(relationship.type, u"officeDocument") &&
             !relationship.target.isEmpty()) {
             workbookPath = package->find(relationship.target);
             if (!workbookPath.isEmpty())
-                break;
+                return XlsxError::None;
         }
     }
-    if (workbookPath.isEmpty())
-        return fail(XlsxError::NoWorkbook);
+    return XlsxError::NoWorkbook;
+}
 
-    QList<Relationship> workbookRelationships;
-    workbookRelsPath = package->find(relationshipsPartOf(workbookPath));
+XlsxError XlsxDocument::readWorkbookRelationships(QList<XlsxRelationship> *out)
+{
+    workbookRelsPath = package->find(XlsxPartNames::relationshipsPartOf(workbookPath));
     if (workbookRelsPath.isEmpty())
-        return fail(XlsxError::NoWorksheet);
-    error = readXml(workbookRelsPath, &xml);
+        return XlsxError::NoWorksheet;
+    XlsxXml::Text xml;
+    XlsxError error = readXml(workbookRelsPath, &xml);
     if (error == XlsxError::None)
-        error = parseRelationships(xml, directoryOf(workbookPath), &workbookRelationships);
+        error = parseRelationships(xml, XlsxPartNames::directoryOf(workbookPath), out);
     if (error != XlsxError::None)
-        return fail(error, workbookRelsPath);
+        failureDetail = workbookRelsPath;
+    return error;
+}
 
+XlsxError XlsxDocument::findFirstWorksheet(const QList<XlsxRelationship> &relationships)
+{
+    XlsxXml::Text xml;
     QStringList sheetIds;
-    error = readXml(workbookPath, &xml);
+    XlsxError error = readXml(workbookPath, &xml);
     if (error == XlsxError::None)
         error = parseSheetIds(xml, &sheetIds);
-    if (error != XlsxError::None)
-        return fail(error, workbookPath);
+    if (error != XlsxError::None) {
+        failureDetail = workbookPath;
+        return error;
+    }
     for (const QString &id : std::as_const(sheetIds)) {
-        for (const Relationship &relationship : std::as_const(workbookRelationships)) {
+        for (const XlsxRelationship &relationship : relationships) {
             if (relationship.id == id && XlsxXml::isRelationshipType(relationship.type, u"worksheet"))
                 sheetPath = package->find(relationship.target);
         }
         if (!sheetPath.isEmpty())
-            break;
+            return XlsxError::None;
     }
-    if (sheetPath.isEmpty())
-        return fail(XlsxError::NoWorksheet);
+    return XlsxError::NoWorksheet;
+}
 
-    QString sharedStringsPath;
-    QString danglingStyles;
-    bool strict = false;
-    for (const Relationship &relationship : std::as_const(workbookRelationships)) {
+XlsxDocument::WorkbookParts XlsxDocument::findWorkbookParts(const QList<XlsxRelationship> &relationships)
+{
+    WorkbookParts parts;
+    for (const XlsxRelationship &relationship : relationships) {
         const QString found = relationship.target.isEmpty() ? QString() : package->find(relationship.target);
         if (XlsxXml::isRelationshipType(relationship.type, u"worksheet"))
-            strict = relationship.type.startsWith(u"http://purl.oclc.org/");
+            parts.strict = relationship.type.startsWith(u"http://purl.oclc.org/");
+        if (isVbaProject(relationship)) {
+            macros = true;
+            if (vbaProjectPath.isEmpty())
+                vbaProjectPath = found;
+        }
         if (found.isEmpty()) {
-            if (XlsxXml::isRelationshipType(relationship.type, u"styles") && danglingStyles.isEmpty())
-                danglingStyles = relationship.target;
+            if (XlsxXml::isRelationshipType(relationship.type, u"styles") && parts.danglingStyles.isEmpty())
+                parts.danglingStyles = relationship.target;
             continue;
         }
-        if (XlsxXml::isRelationshipType(relationship.type, u"sharedStrings") && sharedStringsPath.isEmpty())
-            sharedStringsPath = found;
+        if (XlsxXml::isRelationshipType(relationship.type, u"sharedStrings") && parts.sharedStrings.isEmpty())
+            parts.sharedStrings = found;
         else if (XlsxXml::isRelationshipType(relationship.type, u"styles") && stylesPath.isEmpty())
             stylesPath = found;
         else if (XlsxXml::isRelationshipType(relationship.type, u"calcChain") && calcChainPath.isEmpty())
             calcChainPath = found;
     }
+    return parts;
+}
 
-    QStringList sharedStrings;
-    if (!sharedStringsPath.isEmpty()) {
-        error = readXml(sharedStringsPath, &xml);
-        if (error == XlsxError::None)
-            error = parseSharedStrings(xml, &sharedStrings);
-        if (error != XlsxError::None)
-            return fail(error, sharedStringsPath);
-    }
+XlsxError XlsxDocument::loadSharedStrings(const QString &path, QStringList *out)
+{
+    if (path.isEmpty())
+        return XlsxError::None;
+    XlsxXml::Text xml;
+    XlsxError error = readXml(path, &xml);
+    if (error == XlsxError::None)
+        error = parseSharedStrings(xml, out);
+    if (error != XlsxError::None)
+        failureDetail = path;
+    return error;
+}
+
+XlsxError XlsxDocument::loadStyles(const WorkbookParts &parts)
+{
     styles = std::make_unique<XlsxStyles>();
-    if (!stylesPath.isEmpty()) {
-        QByteArray bytes;
-        error = readPart(stylesPath, &bytes);
-        if (error == XlsxError::None)
-            error = styles->parse(bytes);
-        if (error != XlsxError::None)
-            return fail(error, stylesPath);
-    } else {
+    if (stylesPath.isEmpty()) {
         // Such workbooks are valid; the seat formats need a style sheet, so one is added when saving.
-        styles->parse(XlsxStyles::emptyPart(strict));
-        newStyles.strict = strict;
-        newStyles.relationshipNeeded = danglingStyles.isEmpty();
-        stylesPath =
-            danglingStyles.isEmpty() ? freePartName(directoryOf(workbookPath), u"styles"_s) : danglingStyles;
+        styles->parse(XlsxStyles::emptyPart(parts.strict));
+        newStyles.strict = parts.strict;
+        newStyles.relationshipNeeded = parts.danglingStyles.isEmpty();
+        stylesPath = parts.danglingStyles.isEmpty()
+                         ? freePartName(XlsxPartNames::directoryOf(workbookPath), u"styles"_s)
+                         : parts.danglingStyles;
+        return XlsxError::None;
     }
     QByteArray bytes;
-    error = readPart(sheetPath, &bytes);
+    XlsxError error = package->read(stylesPath, &bytes);
+    if (error == XlsxError::None)
+        error = styles->parse(bytes);
+    if (error != XlsxError::None)
+        failureDetail = stylesPath;
+    return error;
+}
+
+XlsxError XlsxDocument::loadSheet(const QStringList &sharedStrings)
+{
+    QByteArray bytes;
+    XlsxError error = package->read(sheetPath, &bytes);
     sheet = std::make_unique<XlsxSheet>();
     if (error == XlsxError::None)
         error = sheet->parse(bytes, sharedStrings, limits);
     if (error != XlsxError::None)
-        return fail(error, sheetPath);
-    return true;
+        failureDetail = sheetPath;
+    return error;
 }
 
 XlsxRange XlsxDocument::usedRange() const
@@ -560,82 +409,9 @@ void XlsxDocument::setCellFormat(int row, int column, const XlsxCellFormat &form
     edit.format = format;
 }
 
-XlsxError XlsxDocument::dropCalcChain(QHash<QString, QByteArray> *replaced, QSet<QString> *dropped)
+bool XlsxDocument::collectEdits(QMap<quint64, XlsxSheet::Edit> *edits)
 {
-    dropped->insert(calcChainPath);
-    const QString partName = u'/' + calcChainPath;
-
-    XlsxXml::Text xml;
-    QByteArray bytes;
-    XlsxError error = readPart(workbookRelsPath, &bytes);
-    if (error != XlsxError::None)
-        return error;
-    error = XlsxXml::decode(bytes, &xml);
-    if (error != XlsxError::None)
-        return error;
-    QList<Relationship> relationships;
-    error = parseRelationships(xml, directoryOf(workbookPath), &relationships);
-    if (error != XlsxError::None)
-        return error;
-    QList<QPair<qsizetype, qsizetype>> spans;
-    for (const Relationship &relationship : std::as_const(relationships)) {
-        if (relationship.target.compare(calcChainPath, Qt::CaseInsensitive) == 0)
-            spans.append({relationship.begin, relationship.end});
-    }
-    replaced->insert(workbookRelsPath, XlsxXml::encode(removeSpans(xml.text, spans), xml.encoding));
-
-    const QString contentTypesPath = package->find(u"[Content_Types].xml"_s);
-    if (contentTypesPath.isEmpty())
-        return XlsxError::None;
-    error = readPart(contentTypesPath, &bytes);
-    if (error != XlsxError::None)
-        return error;
-    error = XlsxXml::decode(bytes, &xml);
-    if (error != XlsxError::None)
-        return error;
-    XlsxXmlScanner scanner(xml);
-    spans.clear();
-    qsizetype begin = -1;
-    int depth = 0;
-    for (bool done = false; !done;) {
-        switch (scanner.next()) {
-        case QXmlStreamReader::EndDocument:
-            done = true;
-            break;
-        case QXmlStreamReader::Invalid:
-            failureDetail = contentTypesPath;
-            return scanner.failureReason();
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            if (depth == 2 && scanner.xml().name() == u"Override" &&
-                XlsxXml::isContentTypesNamespace(scanner.xml().namespaceUri()) &&
-                scanner.attribute(u"PartName").compare(partName, Qt::CaseInsensitive) == 0)
-                begin = scanner.tagBegin();
-            break;
-        case QXmlStreamReader::EndElement:
-            if (depth == 2 && begin >= 0) {
-                spans.append({begin, scanner.tagEnd()});
-                begin = -1;
-            }
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    if (!spans.isEmpty())
-        replaced->insert(contentTypesPath, XlsxXml::encode(removeSpans(xml.text, spans), xml.encoding));
-    return XlsxError::None;
-}
-
-bool XlsxDocument::saveToData(QByteArray *out)
-{
-    out->clear();
-    if (!sheet)
-        return fail(XlsxError::NotOpen);
-    if (styles)
-        styles->reset();
-    QMap<quint64, XlsxSheet::Edit> edits;
+    styles->reset();
     for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
         XlsxSheet::Edit edit;
         edit.setText = it->hasText;
@@ -651,33 +427,93 @@ bool XlsxDocument::saveToData(QByteArray *out)
                 edit.style = style;
         }
         if (edit.setText || edit.style >= 0)
-            edits.insert(it.key(), edit);
+            edits->insert(it.key(), edit);
     }
+    return true;
+}
 
-    QHash<QString, QByteArray> replaced;
-    QSet<QString> dropped;
-    if (!edits.isEmpty()) {
-        bool formulaDropped = false;
-        replaced.insert(sheetPath, sheet->patch(edits, &formulaDropped));
-        if (formulaDropped && !calcChainPath.isEmpty()) {
-            // A chain that names a cell which no longer has a formula makes Excel repair the file.
-            const XlsxError error = dropCalcChain(&replaced, &dropped);
-            if (error != XlsxError::None)
-                return fail(error, failureDetail);
-        }
+XlsxError XlsxDocument::patchSheet(XlsxPackageEdit &parts, const QMap<quint64, XlsxSheet::Edit> &edits) const
+{
+    if (edits.isEmpty())
+        return XlsxError::None;
+    bool formulaDropped = false;
+    parts.replace(sheetPath, sheet->patch(edits, &formulaDropped));
+    if (!formulaDropped || calcChainPath.isEmpty())
+        return XlsxError::None;
+    // A chain that names a cell which no longer has a formula makes Excel repair the file.
+    const XlsxError error =
+        parts.removeRelationships(workbookPath, [this](const XlsxRelationship &relationship) {
+            return relationship.target.compare(calcChainPath, Qt::CaseInsensitive) == 0;
+        });
+    return error == XlsxError::None ? parts.dropWithDependents(calcChainPath) : error;
+}
+
+XlsxError XlsxDocument::writeStyles(XlsxPackageEdit &parts) const
+{
+    if (!styles->isChanged())
+        return XlsxError::None;
+    if (!package->find(stylesPath).isEmpty()) {
+        parts.replace(stylesPath, styles->serialize());
+        return XlsxError::None;
     }
-    QList<QPair<QString, QByteArray>> added;
-    if (styles->isChanged()) {
-        if (package->find(stylesPath).isEmpty()) {
-            const XlsxError error = registerStylesPart(&replaced);
-            if (error != XlsxError::None)
-                return fail(error, failureDetail);
-            added.append({stylesPath, styles->serialize()});
-        } else {
-            replaced.insert(stylesPath, styles->serialize());
-        }
+    // The new style sheet is made known to the workbook and to the content types.
+    XlsxError error = XlsxError::None;
+    if (newStyles.relationshipNeeded)
+        error = parts.addRelationship(
+            workbookPath,
+            newStyles.strict
+                ? u"http://purl.oclc.org/ooxml/officeDocument/relationships/styles"_s
+                : u"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles"_s,
+            stylesPath);
+    if (error == XlsxError::None)
+        error = parts.setContentType(
+            stylesPath, u"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"_s, true);
+    if (error == XlsxError::None)
+        parts.add(stylesPath, styles->serialize());
+    return error;
+}
+
+// The chart goes out as .xlsx, and Excel refuses a file so named whose main part says template
+// or macro-enabled workbook.
+XlsxError XlsxDocument::makePlainWorkbook(XlsxPackageEdit &parts) const
+{
+    if (macros) {
+        XlsxError error = parts.removeRelationships(workbookPath, isVbaProject);
+        if (error == XlsxError::None && !vbaProjectPath.isEmpty())
+            error = parts.dropWithDependents(vbaProjectPath);
+        if (error != XlsxError::None)
+            return error;
     }
-    const XlsxError error = package->write(out, replaced, dropped, added);
+    // Every main content type ends so, and the plain one is the only one that names a sheet:
+    // a part naming just that needs no parsing.
+    const QString contentTypes = package->find(u"[Content_Types].xml"_s);
+    QByteArray bytes;
+    if (contentTypes.isEmpty() || parts.read(contentTypes, &bytes) != XlsxError::None)
+        return XlsxError::None;
+    if (bytes.count("main+xml") == 1 && bytes.contains("spreadsheetml.sheet.main+xml"))
+        return XlsxError::None;
+    return parts.setContentType(
+        workbookPath, u"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"_s);
+}
+
+bool XlsxDocument::saveToData(QByteArray *out)
+{
+    out->clear();
+    if (!sheet)
+        return fail(XlsxError::NotOpen);
+    QMap<quint64, XlsxSheet::Edit> edits;
+    if (!collectEdits(&edits))
+        return false;
+    XlsxPackageEdit parts(*package);
+    XlsxTables::followHeaderCells(parts, sheetPath, &edits);
+    XlsxError error = patchSheet(parts, edits);
+    if (error == XlsxError::None)
+        error = writeStyles(parts);
+    if (error == XlsxError::None)
+        error = makePlainWorkbook(parts);
+    if (error != XlsxError::None)
+        return fail(error, parts.failedPart());
+    error = package->write(out, parts.replacedParts(), parts.droppedParts(), parts.addedParts());
     if (error != XlsxError::None) {
         out->clear();
         return fail(error, package->errorDetail());
@@ -690,7 +526,8 @@ bool XlsxDocument::saveAs(const QString &path)
     if (!sheet)
         return fail(XlsxError::NotOpen);
     const QFileInfo target(path);
-    if (!templatePath.isEmpty() && target.exists() && target.canonicalFilePath() == templatePath)
+    if (!templatePath.isEmpty() && target.exists() &&
+        target.canonicalFilePath() == QFileInfo(templatePath).canonicalFilePath())
         return fail(XlsxError::SameAsTemplate);
     QByteArray bytes;
     if (!saveToData(&bytes))

@@ -2,6 +2,7 @@
 
 #include "xlsxerror.h"
 #include "xlsxlimits.h"
+#include "xlsxsheet.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -21,8 +22,9 @@ QT_END_NAMESPACE
 namespace Velmora {
 
 class XlsxPackage;
-class XlsxSheet;
+class XlsxPackageEdit;
 class XlsxStyles;
+struct XlsxRelationship;
 
 struct XlsxRange
 {
@@ -43,7 +45,8 @@ struct XlsxCellFormat
 };
 
 // A template workbook opened for filling in. Only the first worksheet and the style sheet are
-// ever rewritten; every other part of the package goes into the saved file as it came.
+// rewritten, along with what keeps the package consistent with them (relationships, content
+// types, the names of table columns); every other part goes into the saved file as it came.
 class XlsxDocument
 {
 public:
@@ -68,6 +71,10 @@ public:
     // Replaces any format set on the cell before.
     void setCellFormat(int row, int column, const XlsxCellFormat &format);
 
+    // A saved chart is always a plain workbook: a template's VBA project is left out of it, and
+    // this tells whether there was one.
+    bool hasMacros() const { return macros; }
+
     bool saveAs(const QString &path);
     bool saveToData(QByteArray *out);
 
@@ -80,13 +87,30 @@ private:
         XlsxCellFormat format;
     };
 
+    struct WorkbookParts
+    {
+        QString sharedStrings;
+        QString danglingStyles; // the target of a styles relationship whose part is missing
+        bool strict = false;
+    };
+
     bool fail(XlsxError error, const QString &detail = {});
     void reset();
+    XlsxError readXml(const QString &name, XlsxXml::Text *xml);
     bool load();
-    XlsxError readPart(const QString &name, QByteArray *out);
-    XlsxError dropCalcChain(QHash<QString, QByteArray> *replaced, QSet<QString> *dropped);
+    XlsxError findWorkbook();
+    XlsxError readWorkbookRelationships(QList<XlsxRelationship> *out);
+    XlsxError findFirstWorksheet(const QList<XlsxRelationship> &relationships);
+    WorkbookParts findWorkbookParts(const QList<XlsxRelationship> &relationships);
+    XlsxError loadSharedStrings(const QString &path, QStringList *out);
+    XlsxError loadStyles(const WorkbookParts &parts);
+    XlsxError loadSheet(const QStringList &sharedStrings);
     QString freePartName(const QString &folder, const QString &stem) const;
-    XlsxError registerStylesPart(QHash<QString, QByteArray> *replaced);
+
+    bool collectEdits(QMap<quint64, XlsxSheet::Edit> *edits);
+    XlsxError patchSheet(XlsxPackageEdit &parts, const QMap<quint64, XlsxSheet::Edit> &edits) const;
+    XlsxError writeStyles(XlsxPackageEdit &parts) const;
+    XlsxError makePlainWorkbook(XlsxPackageEdit &parts) const;
 
     std::unique_ptr<XlsxPackage> package;
     std::unique_ptr<XlsxSheet> sheet;
@@ -97,6 +121,8 @@ private:
     QString sheetPath;
     QString stylesPath;
     QString calcChainPath;
+    QString vbaProjectPath;
+    bool macros = false;
     // A workbook without a usable style sheet gets one at stylesPath.
     struct
     {

@@ -7,6 +7,9 @@
 #include <quazip/quazipnewinfo.h>
 #include <quazip/unzip.h>
 
+#include <algorithm>
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace Velmora {
@@ -24,6 +27,59 @@ bool isUnsafeName(const QString &name)
             return true;
     }
     return false;
+}
+
+// The zip library reads headers a byte or two at a time. Through QIODevice each such read cost
+// more than the template's XML, so it reads the archive in memory directly.
+uLong ZCALLBACK readMemory(voidpf, voidpf stream, void *buffer, uLong size)
+{
+    auto *memory = static_cast<XlsxPackage::MemoryStream *>(stream);
+    const qint64 count = std::clamp<qint64>(memory->bytes.size() - memory->position, 0, qint64(size));
+    std::memcpy(buffer, memory->bytes.constData() + memory->position, size_t(count));
+    memory->position += count;
+    return uLong(count);
+}
+
+uLong ZCALLBACK tellMemory(voidpf, voidpf stream)
+{
+    return uLong(static_cast<XlsxPackage::MemoryStream *>(stream)->position);
+}
+
+int ZCALLBACK seekMemory(voidpf, voidpf stream, uLong offset, int origin)
+{
+    auto *memory = static_cast<XlsxPackage::MemoryStream *>(stream);
+    qint64 base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        base = memory->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        base = memory->bytes.size();
+    const qint64 target = base + qint64(offset);
+    if (target < 0 || target > memory->bytes.size())
+        return -1;
+    memory->position = target;
+    return 0;
+}
+
+voidpf ZCALLBACK openMemory(voidpf opaque, voidpf, int)
+{
+    return opaque;
+}
+
+uLong ZCALLBACK refuseWrite(voidpf, voidpf, const void *, uLong)
+{
+    return 0;
+}
+
+int ZCALLBACK closeMemory(voidpf, voidpf)
+{
+    return 0;
+}
+
+// Setting up a deflate stream touches a quarter megabyte of fresh memory, which took longer than
+// the rest of a chart's save; a few kilobytes stored as they are cost next to nothing in size.
+int methodFor(const QByteArray &part)
+{
+    return part.size() < 65536 ? 0 : Z_DEFLATED;
 }
 
 } // namespace
@@ -57,12 +113,15 @@ XlsxError XlsxPackage::open(const QByteArray &archive, const XlsxLimits &newLimi
     limits = newLimits;
     if (archive.size() > limits.archiveBytes)
         return fail(XlsxError::TooLarge, {});
-    bytes = archive;
-    buffer.setBuffer(&bytes);
-    // The zip library reads headers a few bytes at a time; QIODevice's buffering only adds copies.
-    buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    memory.bytes = archive;
+    memory.position = 0;
+    // QuaZip wants an open device even when the functions below do all the reading.
+    buffer.setData(QByteArray());
+    buffer.open(QIODevice::ReadOnly);
+    zlib_filefunc_def io{openMemory, readMemory,  refuseWrite, tellMemory,
+                         seekMemory, closeMemory, closeMemory, &memory};
     zip = std::make_unique<QuaZip>(&buffer);
-    if (!zip->open(QuaZip::mdUnzip)) {
+    if (!zip->open(QuaZip::mdUnzip, &io)) {
         // Without the end-of-central-directory record a zip that starts out right was cut short.
         const bool looksLikeZip = archive.startsWith("PK\x03\x04");
         zip.reset();
@@ -167,8 +226,7 @@ XlsxError XlsxPackage::write(QByteArray *archive, const QHash<QString, QByteArra
         const auto replacement = replaced.constFind(name);
         if (replacement != replaced.constEnd()) {
             newInfo.uncompressedSize = 0;
-            // The parts we write are small; the fastest level costs little in size.
-            if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, Z_DEFLATED, Z_BEST_SPEED) ||
+            if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, methodFor(*replacement), Z_BEST_SPEED) ||
                 out.write(*replacement) != replacement->size())
                 return fail(XlsxError::WriteFailed, name);
         } else {
@@ -195,7 +253,7 @@ XlsxError XlsxPackage::write(QByteArray *archive, const QHash<QString, QByteArra
         QuaZipNewInfo newInfo(name);
         if (!entries.isEmpty())
             newInfo.dateTime = entries.constFirst().info.dateTime;
-        if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, Z_DEFLATED, Z_BEST_SPEED) ||
+        if (!out.open(QIODevice::WriteOnly, newInfo, nullptr, 0, methodFor(data), Z_BEST_SPEED) ||
             out.write(data) != data.size())
             return fail(XlsxError::WriteFailed, name);
         out.close();

@@ -42,10 +42,17 @@ public:
     XlsxError write(QByteArray *archive, const QHash<QString, QByteArray> &replaced,
                     const QSet<QString> &dropped, const QList<QPair<QString, QByteArray>> &added = {});
 
+    // The archive as the zip library reads it.
+    struct MemoryStream
+    {
+        QByteArray bytes;
+        qint64 position = 0;
+    };
+
 private:
     XlsxError fail(XlsxError error, const QString &why);
 
-    QByteArray bytes;
+    MemoryStream memory;
     QBuffer buffer;
     std::unique_ptr<QuaZip> zip;
     bool goTo(int index);

@@ -10,16 +10,14 @@ using namespace Qt::StringLiterals;
 
 namespace Velmora {
 
-namespace {
-
-struct Splice
+struct XlsxSheet::Splice
 {
     qsizetype at = 0;
     qsizetype length = 0;
     QString text;
 };
 
-QString applySplices(const QString &source, QList<Splice> splices)
+QString XlsxSheet::applySplices(const QString &source, QList<Splice> splices)
 {
     // Insertions go before a replacement that starts at the same place.
     std::stable_sort(splices.begin(), splices.end(), [](const Splice &a, const Splice &b) {
@@ -36,8 +34,6 @@ QString applySplices(const QString &source, QList<Splice> splices)
     out += QStringView(source).mid(pos);
     return out;
 }
-
-} // namespace
 
 XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStrings,
                            const XlsxLimits &newLimits)
@@ -137,108 +133,138 @@ XlsxError XlsxSheet::parseRow(XlsxXmlScanner &scanner, const QStringList &shared
     return XlsxError::None;
 }
 
+// What a c element holds besides its position and style.
+struct XlsxSheet::CellContent
+{
+    QString type;
+    QString value;
+    bool hasValue = false;
+    QString inlineText;
+    bool hasInline = false;
+};
+
 XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &sharedStrings, Row &row,
                                int *lastColumn)
 {
     Cell cell;
-    cell.row = row.number;
-    cell.rowIndex = int(rows.size());
-    cell.begin = scanner.tagBegin();
-    cell.startTagEnd = scanner.tagEnd();
-    cell.prefix = XlsxXml::prefixOf(scanner.xml().qualifiedName());
-    const QStringView ref = scanner.attribute(u"r");
-    if (ref.isNull()) {
-        cell.column = *lastColumn + 1;
-    } else {
-        int refRow = 0;
-        if (!XlsxXml::parseCellReference(ref.trimmed(), &refRow, &cell.column))
-            return XlsxError::MalformedXml;
-    }
-    if (cell.column > XlsxXml::maxColumns)
-        return XlsxError::MalformedXml;
-    *lastColumn = cell.column;
-    const QStringView style = scanner.attribute(u"s");
-    if (!style.isNull())
-        cell.style = std::max(0, style.trimmed().toInt());
-    const QString type = scanner.attribute(u"t").toString();
-
-    QString value;
-    bool hasValue = false;
-    bool hasInline = false;
-    QString inlineText;
-    if (scanner.isSelfClosing()) {
-        scanner.next();
-    } else {
-        bool open = true;
-        while (open) {
-            switch (scanner.next()) {
-            case QXmlStreamReader::EndElement:
-                open = false;
-                break;
-            case QXmlStreamReader::StartElement:
-                if (scanner.isSpreadsheet(u"v")) {
-                    value = scanner.readAllText();
-                    hasValue = true;
-                } else if (scanner.isSpreadsheet(u"is")) {
-                    inlineText = scanner.readStringItem();
-                    hasInline = true;
-                } else if (scanner.isSpreadsheet(u"f")) {
-                    cell.formulaBegin = scanner.tagBegin();
-                    if (scanner.attribute(u"t") == u"shared") {
-                        const QString si = scanner.attribute(u"si").toString();
-                        if (scanner.attribute(u"ref").isNull())
-                            cell.sharedChild = si;
-                        else
-                            cell.sharedMaster = si;
-                    }
-                    if (!scanner.skipElement())
-                        return scanner.failureReason();
-                    cell.formulaEnd = scanner.tagEnd();
-                } else if (!scanner.skipElement()) {
-                    return scanner.failureReason();
-                }
-                break;
-            case QXmlStreamReader::Invalid:
-            case QXmlStreamReader::EndDocument:
-                return scanner.failureReason();
-            default:
-                break;
-            }
-        }
-    }
-    if (scanner.error() != XlsxError::None)
-        return scanner.error();
+    CellContent content;
+    XlsxError error = readCellStart(scanner, row, lastColumn, &cell, &content);
+    if (error == XlsxError::None)
+        error = readCellContent(scanner, &cell, &content);
+    if (error != XlsxError::None)
+        return error;
     cell.end = scanner.tagEnd();
     row.cellsEnd = cell.end;
-    if (!hasValue && !hasInline && cell.formulaBegin < 0 && cell.style < 0) {
+    if (!content.hasValue && !content.hasInline && cell.formulaBegin < 0 && cell.style < 0) {
         ++row.bareCells;
         return XlsxError::None;
     }
     if (cells.size() >= limits.cells)
         return XlsxError::TooManyCells;
-
-    if (type == u"s") {
-        if (hasValue) {
-            bool ok = false;
-            const int index = value.trimmed().toInt(&ok);
-            if (!ok || index < 0 || index >= sharedStrings.size())
-                return XlsxError::SharedStringOutOfRange;
-            cell.text = sharedStrings.at(index);
-        }
-    } else if (type == u"inlineStr") {
-        cell.text = inlineText;
-    } else if (type == u"b") {
-        cell.text = value.trimmed() == u"1" ? u"TRUE"_s : value.trimmed() == u"0" ? u"FALSE"_s : value;
-    } else if (type == u"str") {
-        cell.text = XlsxXml::unescapeOoxml(value);
-    } else {
-        cell.text = value;
-    }
-
+    error = displayedText(content, sharedStrings, &cell.text);
+    if (error != XlsxError::None)
+        return error;
     const quint64 k = key(cell.row, cell.column);
     if (!cellIndex.contains(k))
         cellIndex.insert(k, int(cells.size()));
     cells.append(cell);
+    return XlsxError::None;
+}
+
+// The start tag: where the cell sits, its style and its type.
+XlsxError XlsxSheet::readCellStart(XlsxXmlScanner &scanner, const Row &row, int *lastColumn, Cell *cell,
+                                   CellContent *content) const
+{
+    cell->row = row.number;
+    cell->rowIndex = int(rows.size());
+    cell->begin = scanner.tagBegin();
+    cell->startTagEnd = scanner.tagEnd();
+    cell->prefix = XlsxXml::prefixOf(scanner.xml().qualifiedName());
+    const QStringView ref = scanner.attribute(u"r");
+    cell->hasReference = !ref.isNull();
+    if (ref.isNull()) {
+        cell->column = *lastColumn + 1;
+    } else {
+        int refRow = 0;
+        if (!XlsxXml::parseCellReference(ref.trimmed(), &refRow, &cell->column))
+            return XlsxError::MalformedXml;
+    }
+    if (cell->column > XlsxXml::maxColumns)
+        return XlsxError::MalformedXml;
+    *lastColumn = cell->column;
+    const QStringView style = scanner.attribute(u"s");
+    if (!style.isNull())
+        cell->style = std::max(0, style.trimmed().toInt());
+    content->type = scanner.attribute(u"t").toString();
+    return XlsxError::None;
+}
+
+// The children up to the cell's end tag: value, inline string and where a formula sits.
+XlsxError XlsxSheet::readCellContent(XlsxXmlScanner &scanner, Cell *cell, CellContent *content) const
+{
+    if (scanner.isSelfClosing()) {
+        scanner.next();
+        return scanner.error();
+    }
+    for (;;) {
+        switch (scanner.next()) {
+        case QXmlStreamReader::EndElement:
+            return scanner.error();
+        case QXmlStreamReader::StartElement:
+            if (scanner.isSpreadsheet(u"v")) {
+                content->value = scanner.readAllText();
+                content->hasValue = true;
+            } else if (scanner.isSpreadsheet(u"is")) {
+                content->inlineText = scanner.readStringItem();
+                content->hasInline = true;
+            } else if (scanner.isSpreadsheet(u"f")) {
+                cell->formulaBegin = scanner.tagBegin();
+                if (scanner.attribute(u"t") == u"shared") {
+                    const QString si = scanner.attribute(u"si").toString();
+                    if (scanner.attribute(u"ref").isNull())
+                        cell->sharedChild = si;
+                    else
+                        cell->sharedMaster = si;
+                }
+                if (!scanner.skipElement())
+                    return scanner.failureReason();
+                cell->formulaEnd = scanner.tagEnd();
+            } else if (!scanner.skipElement()) {
+                return scanner.failureReason();
+            }
+            break;
+        case QXmlStreamReader::Invalid:
+        case QXmlStreamReader::EndDocument:
+            return scanner.failureReason();
+        default:
+            break;
+        }
+    }
+}
+
+// The text a spreadsheet program shows for the cell's value.
+XlsxError XlsxSheet::displayedText(const CellContent &content, const QStringList &sharedStrings,
+                                   QString *text)
+{
+    const QString &type = content.type;
+    const QString &value = content.value;
+    if (type == u"s") {
+        if (content.hasValue) {
+            bool ok = false;
+            const int index = value.trimmed().toInt(&ok);
+            if (!ok || index < 0 || index >= sharedStrings.size())
+                return XlsxError::SharedStringOutOfRange;
+            *text = sharedStrings.at(index);
+        }
+    } else if (type == u"inlineStr") {
+        *text = content.inlineText;
+    } else if (type == u"b") {
+        *text = value.trimmed() == u"1" ? u"TRUE"_s : value.trimmed() == u"0" ? u"FALSE"_s : value;
+    } else if (type == u"str") {
+        *text = XlsxXml::unescapeOoxml(value);
+    } else {
+        *text = value;
+    }
     return XlsxError::None;
 }
 
@@ -277,13 +303,15 @@ QString XlsxSheet::newCell(const QString &prefix, int row, int column, int style
     return out + u"</" + prefix + u"t></" + prefix + u"is></" + prefix + u"c>";
 }
 
-QString XlsxSheet::renderCell(const Cell &cell, const Edit *edit, bool stripFormula) const
+QString XlsxSheet::renderCell(const Cell &cell, const Edit *edit, bool stripFormula, bool giveReference) const
 {
     const QString &text = xml.text;
     if (edit && edit->setText)
         return newCell(cell.prefix, cell.row, cell.column, edit->style >= 0 ? edit->style : cell.style,
                        edit->text);
     QString startTag = text.mid(cell.begin, cell.startTagEnd - cell.begin);
+    if (giveReference && !cell.hasReference)
+        startTag = XlsxXml::setTagAttribute(startTag, u"r", XlsxXml::cellReference(cell.row, cell.column));
     if (edit && edit->style >= 0)
         startTag = XlsxXml::setTagAttribute(startTag, u"s", QString::number(edit->style));
     if (stripFormula && cell.formulaBegin >= 0)
@@ -315,7 +343,8 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
         }
     };
     // Bare cells were never kept, so a new cell could land on one of them and make a duplicate;
-    // such a row is rebuilt from its kept cells alone, which loses nothing.
+    // such a row is rebuilt from its kept cells alone, which loses nothing as long as a kept cell
+    // that counted its column on from a dropped one is given its reference.
     const bool dropBare = insertsCells && row.bareCells > 0;
     qsizetype pos = row.startTagEnd;
     for (int i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
@@ -327,7 +356,7 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
         // Only the first of duplicated cells counts as the cell; the rest are copied as they are.
         const bool isTheCell = cellIndex.value(key(cell.row, cell.column)) == i;
         const bool strip = !cell.sharedChild.isEmpty() && removedMasters.contains(cell.sharedChild);
-        out += renderCell(cell, isTheCell && edit != edits.constEnd() ? &*edit : nullptr, strip);
+        out += renderCell(cell, isTheCell && edit != edits.constEnd() ? &*edit : nullptr, strip, dropBare);
         pos = cell.end;
     }
     if (row.selfClosing) {
@@ -344,21 +373,53 @@ QString XlsxSheet::renderRow(const Row &row, const QMap<quint64, Edit> &edits,
     return out;
 }
 
-QByteArray XlsxSheet::patch(const QMap<quint64, Edit> &edits, bool *formulaDropped) const
+// Which rows a set of edits touches, and how.
+struct XlsxSheet::PatchPlan
 {
-    *formulaDropped = false;
     // A shared formula lives in its first cell; once that cell is overwritten the cells that
     // borrow it would point at nothing, so they keep their cached values as constants.
     QSet<QString> removedMasters;
-    QSet<int> touchedRows;
+    QSet<int> touchedRows; // indexes into rows
     QSet<int> rowsWithInserts;
-    QMap<int, QList<quint64>> newRows;
+    QMap<int, QList<quint64>> newRows; // row number -> its cells
+    Bounds grown;
+    bool formulaDropped = false;
+};
+
+QByteArray XlsxSheet::patch(const QMap<quint64, Edit> &edits, bool *formulaDropped) const
+{
+    const PatchPlan plan = planPatch(edits);
+    *formulaDropped = plan.formulaDropped;
+    QList<Splice> splices;
+    for (int index : std::as_const(plan.touchedRows)) {
+        const Row &row = rows.at(index);
+        splices.append({row.begin, row.end - row.begin,
+                        renderRow(row, edits, plan.removedMasters, plan.rowsWithInserts.contains(index))});
+    }
+    spliceNewRows(plan.newRows, edits, &splices);
+    const Bounds &grown = plan.grown;
+    const bool rangeGrew = grown.firstRow != used.firstRow || grown.firstColumn != used.firstColumn ||
+                           grown.lastRow != used.lastRow || grown.lastColumn != used.lastColumn;
+    if (dimensionBegin >= 0 && rangeGrew) {
+        QString ref = XlsxXml::cellReference(grown.firstRow, grown.firstColumn);
+        if (grown.lastRow != grown.firstRow || grown.lastColumn != grown.firstColumn)
+            ref += u':' + XlsxXml::cellReference(grown.lastRow, grown.lastColumn);
+        splices.append({dimensionBegin, dimensionEnd - dimensionBegin,
+                        XlsxXml::setTagAttribute(xml.text.mid(dimensionBegin, dimensionEnd - dimensionBegin),
+                                                 u"ref", ref)});
+    }
+    return XlsxXml::encode(applySplices(xml.text, splices), xml.encoding);
+}
+
+XlsxSheet::PatchPlan XlsxSheet::planPatch(const QMap<quint64, Edit> &edits) const
+{
+    PatchPlan plan;
+    plan.grown = used;
     QHash<int, int> rowByNumber;
     for (int i = 0; i < rows.size(); ++i) {
         if (!rowByNumber.contains(rows.at(i).number))
             rowByNumber.insert(rows.at(i).number, i);
     }
-    Bounds grown = used;
     for (auto it = edits.constBegin(); it != edits.constEnd(); ++it) {
         const int r = int(it.key() >> 32);
         const int c = int(it.key() & 0xFFFFFFFFu);
@@ -366,13 +427,14 @@ QByteArray XlsxSheet::patch(const QMap<quint64, Edit> &edits, bool *formulaDropp
         if (existing != cellIndex.constEnd()) {
             const Cell &cell = cells.at(*existing);
             if (it->setText && cell.formulaBegin >= 0) {
-                *formulaDropped = true;
+                plan.formulaDropped = true;
                 if (!cell.sharedMaster.isEmpty())
-                    removedMasters.insert(cell.sharedMaster);
+                    plan.removedMasters.insert(cell.sharedMaster);
             }
-            touchedRows.insert(cell.rowIndex);
+            plan.touchedRows.insert(cell.rowIndex);
             continue;
         }
+        Bounds &grown = plan.grown;
         if (grown.isEmpty()) {
             grown = {r, c, r, c};
         } else {
@@ -383,25 +445,26 @@ QByteArray XlsxSheet::patch(const QMap<quint64, Edit> &edits, bool *formulaDropp
         }
         const auto row = rowByNumber.constFind(r);
         if (row == rowByNumber.constEnd()) {
-            newRows[r].append(it.key());
+            plan.newRows[r].append(it.key());
         } else {
-            touchedRows.insert(*row);
-            rowsWithInserts.insert(*row);
+            plan.touchedRows.insert(*row);
+            plan.rowsWithInserts.insert(*row);
         }
     }
-    if (!removedMasters.isEmpty()) {
+    if (!plan.removedMasters.isEmpty()) {
         for (const Cell &cell : cells) {
-            if (!cell.sharedChild.isEmpty() && removedMasters.contains(cell.sharedChild))
-                touchedRows.insert(cell.rowIndex);
+            if (!cell.sharedChild.isEmpty() && plan.removedMasters.contains(cell.sharedChild))
+                plan.touchedRows.insert(cell.rowIndex);
         }
     }
+    return plan;
+}
 
-    QList<Splice> splices;
-    for (int index : std::as_const(touchedRows)) {
-        const Row &row = rows.at(index);
-        splices.append({row.begin, row.end - row.begin,
-                        renderRow(row, edits, removedMasters, rowsWithInserts.contains(index))});
-    }
+// Rows the sheet does not have yet, each before the first row numbered after it so that rows
+// stay in order, or else at the end of the sheet data.
+void XlsxSheet::spliceNewRows(const QMap<int, QList<quint64>> &newRows, const QMap<quint64, Edit> &edits,
+                              QList<Splice> *splices) const
+{
     const QString prefix = XlsxXml::prefixOf(sheetDataName);
     auto renderNewRow = [&](int number, const QList<quint64> &keys) -> QString {
         QString out = u'<' + prefix + u"row r=\"" + QString::number(number) + u"\">";
@@ -414,39 +477,21 @@ QByteArray XlsxSheet::patch(const QMap<quint64, Edit> &edits, bool *formulaDropp
     };
     QString trailing;
     for (auto it = newRows.constBegin(); it != newRows.constEnd(); ++it) {
-        // Before the first row numbered after it, so that rows stay in order.
-        int before = -1;
-        for (int i = 0; i < rows.size(); ++i) {
-            if (rows.at(i).number > it.key()) {
-                before = i;
-                break;
-            }
-        }
-        if (before >= 0)
-            splices.append({rows.at(before).begin, 0, renderNewRow(it.key(), it.value())});
+        const auto before =
+            std::find_if(rows.cbegin(), rows.cend(), [&](const Row &row) { return row.number > it.key(); });
+        if (before != rows.cend())
+            splices->append({before->begin, 0, renderNewRow(it.key(), it.value())});
         else
             trailing += renderNewRow(it.key(), it.value());
     }
-    if (!trailing.isEmpty()) {
-        if (sheetDataSelfClosing)
-            splices.append(
-                {sheetDataBegin, sheetDataStartEnd - sheetDataBegin,
-                 XlsxXml::openTag(xml.text.mid(sheetDataBegin, sheetDataStartEnd - sheetDataBegin)) +
-                     trailing + u"</" + sheetDataName + u'>'});
-        else
-            splices.append({sheetDataEndBegin, 0, trailing});
-    }
-    const bool rangeGrew = grown.firstRow != used.firstRow || grown.firstColumn != used.firstColumn ||
-                           grown.lastRow != used.lastRow || grown.lastColumn != used.lastColumn;
-    if (dimensionBegin >= 0 && rangeGrew) {
-        QString ref = XlsxXml::cellReference(grown.firstRow, grown.firstColumn);
-        if (grown.lastRow != grown.firstRow || grown.lastColumn != grown.firstColumn)
-            ref += u':' + XlsxXml::cellReference(grown.lastRow, grown.lastColumn);
-        splices.append({dimensionBegin, dimensionEnd - dimensionBegin,
-                        XlsxXml::setTagAttribute(xml.text.mid(dimensionBegin, dimensionEnd - dimensionBegin),
-                                                 u"ref", ref)});
-    }
-    return XlsxXml::encode(applySplices(xml.text, splices), xml.encoding);
+    if (trailing.isEmpty())
+        return;
+    if (sheetDataSelfClosing)
+        splices->append({sheetDataBegin, sheetDataStartEnd - sheetDataBegin,
+                         XlsxXml::openTag(xml.text.mid(sheetDataBegin, sheetDataStartEnd - sheetDataBegin)) +
+                             trailing + u"</" + sheetDataName + u'>'});
+    else
+        splices->append({sheetDataEndBegin, 0, trailing});
 }
 
 } // namespace Velmora

@@ -64,6 +64,7 @@ private:
         QString prefix;
         QString text;
         int style = -1;
+        bool hasReference = false;
         qsizetype formulaBegin = -1;
         qsizetype formulaEnd = -1;
         QString sharedMaster; // si of a shared formula this cell defines
@@ -84,12 +85,25 @@ private:
         qsizetype cellsEnd = -1; // past the last c element, bare ones included
     };
 
+    struct CellContent;
+    struct PatchPlan;
+    struct Splice;
+
     XlsxError parseSheetData(XlsxXmlScanner &scanner, const QStringList &sharedStrings);
     XlsxError parseRow(XlsxXmlScanner &scanner, const QStringList &sharedStrings, int *lastRow);
     XlsxError parseCell(XlsxXmlScanner &scanner, const QStringList &sharedStrings, Row &row, int *lastColumn);
+    XlsxError readCellStart(XlsxXmlScanner &scanner, const Row &row, int *lastColumn, Cell *cell,
+                            CellContent *content) const;
+    XlsxError readCellContent(XlsxXmlScanner &scanner, Cell *cell, CellContent *content) const;
+    static XlsxError displayedText(const CellContent &content, const QStringList &sharedStrings,
+                                   QString *text);
+    PatchPlan planPatch(const QMap<quint64, Edit> &edits) const;
+    void spliceNewRows(const QMap<int, QList<quint64>> &newRows, const QMap<quint64, Edit> &edits,
+                       QList<Splice> *splices) const;
+    static QString applySplices(const QString &source, QList<Splice> splices);
     QString renderRow(const Row &row, const QMap<quint64, Edit> &edits, const QSet<QString> &removedMasters,
                       bool insertsCells) const;
-    QString renderCell(const Cell &cell, const Edit *edit, bool stripFormula) const;
+    QString renderCell(const Cell &cell, const Edit *edit, bool stripFormula, bool giveReference) const;
     static QString newCell(const QString &prefix, int row, int column, int style, const QString &text);
 
     XlsxXml::Text xml;

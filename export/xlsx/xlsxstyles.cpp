@@ -321,11 +321,7 @@ int XlsxStyles::styleFor(int baseXf, const XlsxCellFormat &format)
         return baseXf;
     if (!cellXfs.present || (changesFont && !fonts.present) || (format.fill && !fills.present))
         return -1;
-    // Most cells of a chart share a handful of formats; skip the clone building for repeats.
-    const QString request = QString::number(baseXf) + u'|' + formatNumber(format.fontSize) + u'|' +
-                            QString::number(format.bold) + QString::number(format.centre) +
-                            QString::number(format.wrap) + QString::number(format.fill) + u'|' +
-                            QString::number(format.fill ? format.fillColor : 0u);
+    const Request request{baseXf, format};
     const auto seen = requests.constFind(request);
     if (seen != requests.constEnd())
         return *seen;

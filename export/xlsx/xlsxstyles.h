@@ -85,11 +85,32 @@ private:
     int cloneFill(int fillId, QRgb color);
     static int append(List &list, const QString &key, const QString &xml);
 
+    // A format asked for on a base xf; most cells of a chart share a handful of them.
+    struct Request
+    {
+        int baseXf = 0;
+        XlsxCellFormat format;
+        friend bool operator==(const Request &a, const Request &b)
+        {
+            const XlsxCellFormat &f = a.format;
+            const XlsxCellFormat &g = b.format;
+            return a.baseXf == b.baseXf && f.fontSize == g.fontSize && f.bold == g.bold &&
+                   f.centre == g.centre && f.wrap == g.wrap && f.fill == g.fill &&
+                   (!f.fill || f.fillColor == g.fillColor);
+        }
+        friend size_t qHash(const Request &r, size_t seed = 0)
+        {
+            const XlsxCellFormat &f = r.format;
+            return qHashMulti(seed, r.baseXf, f.fontSize, f.bold, f.centre, f.wrap, f.fill,
+                              f.fill ? f.fillColor : 0u);
+        }
+    };
+
     XlsxXml::Text xml;
     List fonts;
     List fills;
     List cellXfs;
-    QHash<QString, int> requests;
+    QHash<Request, int> requests;
     bool completed = false; // lists were added to the part as it came
 };
 

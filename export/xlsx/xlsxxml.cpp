@@ -105,6 +105,18 @@ bool isLatin1Name(const QByteArray &name)
            name == "latin-1" || name == "l1";
 }
 
+// Labels of single-byte encodings that agree with ASCII below 0x80.
+bool isSingleByteName(const QByteArray &name)
+{
+    if (isLatin1Name(name) || name == "us-ascii" || name == "ascii")
+        return true;
+    for (const char *family : {"iso-8859-", "iso8859-", "iso_8859-", "windows-125", "cp125"}) {
+        if (name.startsWith(family) && name.size() > qsizetype(qstrlen(family)))
+            return true;
+    }
+    return false;
+}
+
 // A single-byte part keeps its label, so whatever the encoding cannot hold goes in as a character
 // reference; every code point below `limit` is one byte of it.
 QByteArray withCharacterReferences(const QString &text, char32_t limit)
@@ -148,19 +160,24 @@ XlsxError decode(const QByteArray &bytes, Text *out)
         // go out as UTF-8 bytes under a label that says otherwise.
         if (!unicode && ascii) {
             out->encoding = Text::Encoding::Ascii;
-        } else if (isLatin1Name(declared)) {
-            // Tools that label UTF-8 as Latin-1 exist, and real Latin-1 text beyond ASCII is almost
-            // never valid UTF-8; so the label decides only for bytes that UTF-8 cannot read.
+        } else if (!unicode && isSingleByteName(declared)) {
+            // Tools that label UTF-8 as Latin-1 exist, and real single-byte text beyond ASCII is
+            // almost never valid UTF-8; so the label decides the reading only for bytes that UTF-8
+            // cannot read, while the writing always follows the label.
+            out->encoding = isLatin1Name(declared) ? Text::Encoding::Latin1 : Text::Encoding::Ascii;
             QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             out->text = utf8.decode(bytes);
             if (!utf8.hasError())
                 return XlsxError::None;
-            out->encoding = Text::Encoding::Latin1;
+            if (declared == "us-ascii" || declared == "ascii")
+                return XlsxError::MalformedXml;
+            if (out->encoding != Text::Encoding::Latin1)
+                return XlsxError::UnsupportedEncoding;
             out->text = QString::fromLatin1(bytes);
             return XlsxError::None;
-        } else if (!unicode && declared != "us-ascii" && declared != "ascii") {
-            // Every other single-byte or legacy encoding agrees with UTF-8 on plain ASCII, so only
-            // text beyond it is refused.
+        } else if (!unicode) {
+            // Every other legacy encoding agrees with UTF-8 on plain ASCII, so only text beyond
+            // it is refused.
             return XlsxError::UnsupportedEncoding;
         }
     }

@@ -18,7 +18,7 @@ struct Text
         Utf16Le,
         Utf16Be,
         Latin1,
-        Ascii // plain ASCII under a label other than UTF: anything beyond it goes out as references
+        Ascii // under any other non-UTF label: everything beyond ASCII goes out as references
     };
     QString text;
     Encoding encoding = Encoding::Utf8;

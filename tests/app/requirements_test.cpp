@@ -70,18 +70,24 @@ void RequirementsTest::add_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QString>("newRow");
+    QTest::addColumn<int>("held"); // requirements held before the click; 0 leaves the loaded three
 
     QTest::newRow("extraSpaces_accepted")
-        << 0 << u"  张伟   赵敏 "_s << QString() << u"必须同组|张伟, 赵敏|待验证"_s;
+        << 0 << u"  张伟   赵敏 "_s << QString() << u"必须同组|张伟, 赵敏|待验证"_s << 0;
     QTest::newRow("separate_appendedAtBottom")
-        << 1 << u"王强 李娜 赵敏"_s << QString() << u"不能同组|王强, 李娜, 赵敏|待验证"_s;
-    QTest::newRow("asciiComma_refused") << 0 << u"张伟,赵敏"_s << u"姓名不能包含逗号或分号"_s << QString();
+        << 1 << u"王强 李娜 赵敏"_s << QString() << u"不能同组|王强, 李娜, 赵敏|待验证"_s << 0;
+    QTest::newRow("asciiComma_refused")
+        << 0 << u"张伟,赵敏"_s << u"姓名不能包含逗号或分号"_s << QString() << 0;
     QTest::newRow("fullWidthComma_invalidName")
-        << 0 << u"张伟，赵敏"_s << u"以下姓名无效: 张伟，赵敏"_s << QString();
-    QTest::newRow("empty_refused") << 0 << QString() << u"请输入至少一个姓名"_s << QString();
-    QTest::newRow("single_refused") << 1 << u"王强"_s << u"要求需要至少两个有效姓名"_s << QString();
+        << 0 << u"张伟，赵敏"_s << u"以下姓名无效: 张伟，赵敏"_s << QString() << 0;
+    QTest::newRow("empty_refused") << 0 << QString() << u"请输入至少一个姓名"_s << QString() << 0;
+    QTest::newRow("single_refused") << 1 << u"王强"_s << u"要求需要至少两个有效姓名"_s << QString() << 0;
     QTest::newRow("unknownAmongKnown_refused")
-        << 0 << u"张伟 路人 赵敏"_s << u"以下姓名无效: 路人"_s << QString();
+        << 0 << u"张伟 路人 赵敏"_s << u"以下姓名无效: 路人"_s << QString() << 0;
+    QTest::newRow("justBelowBound_accepted")
+        << 1 << u"王强 李娜"_s << QString() << u"不能同组|王强, 李娜|待验证"_s << 499;
+    QTest::newRow("atBound_refused") << 1 << u"王强 李娜"_s << u"要求条数过多（最多 500 条）"_s << QString()
+                                     << 500;
 }
 
 void RequirementsTest::add()
@@ -90,8 +96,12 @@ void RequirementsTest::add()
     QFETCH(QString, input);
     QFETCH(QString, warning);
     QFETCH(QString, newRow);
+    QFETCH(int, held);
 
     MainWindow window;
+    while (held > 0 && window.state.mustTogether.size() + window.state.mustSeparate.size() < held)
+        window.state.mustSeparate.append({1, 2});
+    window.refreshConstraintTable();
     const QStringList rowsBefore = tableRows(window.constraintTable);
     const int together = int(window.state.mustTogether.size());
     const int separate = int(window.state.mustSeparate.size());

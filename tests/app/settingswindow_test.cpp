@@ -107,6 +107,8 @@ private Q_SLOTS:
     void cancel_keepsOnlyFixedPositionEdits();
     void updateFixedPositionTable_fillsOrIgnoresNull();
     void generate_usesTheSavedRosterAndGroups();
+    void foreignEncoding_data();
+    void foreignEncoding();
 
 private:
     QString appDir;
@@ -314,6 +316,51 @@ void SettingsWindowTest::generate_usesTheSavedRosterAndGroups()
         QVERIFY2(known, qPrintable(cell));
     }
     QCOMPARE(shown.size(), 6);
+}
+
+// A file in a teacher's editor's encoding: no false failure on either save; one that can't be read
+// is announced at start, left alone, and the saves say where the settings went.
+void SettingsWindowTest::foreignEncoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("atStart");
+    QTest::addColumn<QStringList>("atSave");
+
+    const QString path = QDir::toNativeSeparators(Test::freshApplicationDirectory() + u"/config.ini"_s);
+    const QString beside = path + u".new"_s;
+    QTest::newRow("utf8Bom_silent") << QByteArray("\xEF\xBB\xBF[Male]\nNames=\xE5\xBC\xA0\xE4\xBC\x9F\n")
+                                    << QStringList{} << QStringList{};
+    const QString notice = u"information: 提示 / 配置文件 %1 无法读取，设置已保存到 %2"_s.arg(path, beside);
+    QTest::newRow("undecodable_announcedAndKept")
+        << QByteArray("[Male]\nNames=\x80\xFF\n")
+        << QStringList{u"warning: 错误 / 配置文件 %1 无法识别编码，其中的设置未能读取。该文件不会被改动，本次的设置将保存到 %2"_s
+                           .arg(path, beside)}
+        << QStringList{notice};
+}
+
+void SettingsWindowTest::foreignEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, atStart);
+    QFETCH(QStringList, atSave);
+    {
+        QFile file(configPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    {
+        MainWindow window;
+        QCOMPARE(dialogs.transcript(), atStart);
+        dialogs.clear();
+        runDialog(window, [](SettingsDialog *dialog) { dialog->saveButton->click(); });
+        QCOMPARE(dialogs.transcript(), atSave);
+        dialogs.clear();
+    }
+    QCOMPARE(dialogs.transcript(), atSave);
+    QFile file(configPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll() == bytes, !atStart.isEmpty());
+    QCOMPARE(QFile::exists(configPath + u".new"_s), !atStart.isEmpty());
 }
 
 QTEST_MAIN(SettingsWindowTest)

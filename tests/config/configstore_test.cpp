@@ -1,3 +1,4 @@
+#include "configfile.h"
 #include "configstore.h"
 #include "testenvironment.h"
 
@@ -8,6 +9,8 @@
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
+
+Q_DECLARE_METATYPE(Velmora::GroupConfig)
 
 namespace {
 
@@ -50,6 +53,15 @@ private Q_SLOTS:
     void customPath_writtenOnlyForCustomStyle();
     void unknownKeys_survive();
     void unwritableFile_reportsFailure();
+    void encodings_data();
+    void encodings();
+    void utf16_pairAcrossPiecesKept();
+    void keptText_data();
+    void keptText();
+    void clamps_data();
+    void clamps();
+    void requirementBound_data();
+    void requirementBound();
 
 private:
     QString appDir;
@@ -134,9 +146,9 @@ void ConfigStoreTest::fixedPositionItems_data()
     QTest::newRow("fourParts_isSkipped") << QStringList{u"5,2,3,4"_s} << FixedPositionMap{};
     QTest::newRow("laterItem_replacesEarlier")
         << QStringList{u"5,1,1"_s, u"5,2,2"_s} << FixedPositionMap{{5, {2, 2}}};
-    QTest::newRow("garbageNumbers_readAsZero") << QStringList{u"x,,3"_s} << FixedPositionMap{{0, {0, 3}}};
-    QTest::newRow("outOfRange_takenAsItStands")
-        << QStringList{u"99,11,7"_s} << FixedPositionMap{{99, {11, 7}}};
+    QTest::newRow("garbagePerson_readsAsZero") << QStringList{u"x,1,3"_s} << FixedPositionMap{{0, {1, 3}}};
+    QTest::newRow("garbageGroup_dropped") << QStringList{u"x,,3"_s} << FixedPositionMap{};
+    QTest::newRow("groupBeyondTen_dropped") << QStringList{u"99,11,7"_s} << FixedPositionMap{};
 }
 
 void ConfigStoreTest::fixedPositionItems()
@@ -280,6 +292,238 @@ void ConfigStoreTest::unwritableFile_reportsFailure()
     ClassState state = loaded();
     QVERIFY(!ConfigStore::saveGroupConfiguration(state));
     QVERIFY(!ConfigStore::saveRosterAndStyle(state, QString()));
+}
+
+// What a teacher's editor writes: every readable file loads with its names and is rewritten as
+// plain UTF-8 after keeping the original; an unreadable one is never touched.
+void ConfigStoreTest::encodings_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("readable");
+
+    const QString text = u"[Male]\nNames=张伟, 王强\n[Style]\nCurrent=样式2\n[Extra]\nKeep=保留\n"_s;
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray utf16le("\xFF\xFE"), utf16be("\xFE\xFF");
+    for (const QChar c : text) {
+        const char low = char(c.unicode() & 0xFF), high = char(c.unicode() >> 8);
+        utf16le.append(low).append(high);
+        utf16be.append(high).append(low);
+    }
+    const QByteArray gbk =
+        QByteArray::fromHex("5b4d616c655d0a4e616d65733dd5c5ceb02c20cdf5c7bf0a5b5374796c655d0a"
+                            "43757272656e743dd1f9cabd320a5b45787472615d0a4b6565703db1a3c1f40a");
+    QTest::newRow("utf8_untouched") << utf8 << QString() << true;
+    QTest::newRow("utf8Bom_converted")
+        << QByteArray("\xEF\xBB\xBF") + utf8 << u"配置文件编码为 UTF-8（带 BOM），已按 UTF-8 读取"_s << true;
+    QTest::newRow("utf16le_converted")
+        << utf16le << u"配置文件编码为 UTF-16 LE，已按 UTF-16 LE 读取"_s << true;
+    QTest::newRow("utf16be_converted")
+        << utf16be << u"配置文件编码为 UTF-16 BE，已按 UTF-16 BE 读取"_s << true;
+    QTest::newRow("gbk_converted") << gbk << u"配置文件编码为 GBK，已按 GBK 读取"_s << true;
+    QTest::newRow("undecodable_neverOverwritten")
+        << QByteArray("[Male]\nNames=\x80\xFF\x80\n") << QString() << false;
+}
+
+void ConfigStoreTest::encodings()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, note);
+    QFETCH(bool, readable);
+    writeConfig(appDir, bytes);
+    ClassState state;
+    const QStringList lines = ConfigStore::loadConfiguration(state);
+    QCOMPARE(lines.size(), note.isEmpty() ? 3 : 4);
+    if (!note.isEmpty())
+        QCOMPARE(lines.first(), note);
+    QCOMPARE(state.roster.maleNames, readable ? QStringList({u"张伟"_s, u"王强"_s}) : QStringList());
+    QCOMPARE(ConfigFile::encoding(state.configPath) == ConfigFile::Encoding::Undecodable, !readable);
+
+    state.groupConfigs = defaultGroupConfigs();
+    ConfigStore::loadGroupConfiguration(state);
+    state.mustTogether = {{1, 2}};
+    QVERIFY(ConfigStore::saveGroupConfiguration(state));
+
+    QFile bak(state.configPath + u".bak"_s);
+    QCOMPARE(bak.exists(), !note.isEmpty());
+    if (bak.exists()) {
+        QVERIFY(bak.open(QIODevice::ReadOnly));
+        QCOMPARE(bak.readAll(), bytes);
+    }
+    // The settings went where the save says, readable by a plain QSettings as UTF-8.
+    const QString target = readable ? state.configPath : ConfigFile::redirectedPath(state.configPath);
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray after = written.readAll();
+    written.close(); // Windows refuses to replace a file that is open
+    QVERIFY(!after.startsWith("\xEF\xBB\xBF"));
+    QSettings raw(target, QSettings::IniFormat);
+    QCOMPARE(raw.value(u"Constraints/MustTogether"_s).toString(), u"1,2"_s);
+    if (readable) {
+        QCOMPARE(raw.value(u"Male/Names"_s).toStringList(), QStringList({u"张伟"_s, u"王强"_s}));
+        QCOMPARE(raw.value(u"Extra/Keep"_s).toString(), u"保留"_s);
+        QCOMPARE(raw.status(), QSettings::NoError);
+    } else {
+        QFile original(state.configPath);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), bytes);
+    }
+    // A second save keeps the first backup: it is the teacher's original.
+    QVERIFY(ConfigStore::saveGroupConfiguration(state));
+    if (bak.exists()) {
+        bak.seek(0);
+        QCOMPARE(bak.readAll(), bytes);
+    }
+}
+
+// A large file is decoded piece by piece; a character outside the BMP may straddle two pieces.
+void ConfigStoreTest::utf16_pairAcrossPiecesKept()
+{
+    const QString rare = QString::fromUcs4(U"\U00020000");
+    // The high surrogate is the last unit of the first MiB after the byte-order mark.
+    const QString text = u"[Pad]\nP="_s + QString((1 << 19) - 9, u'x') + rare + u"\n[Male]\nNames=甲"_s + rare;
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    writeConfig(appDir, bytes);
+    ClassState state = loaded();
+    QCOMPARE(state.roster.maleNames, QStringList{u"甲"_s + rare});
+    QVERIFY(ConfigStore::saveGroupConfiguration(state));
+    QSettings raw(state.configPath, QSettings::IniFormat);
+    QVERIFY(raw.value(u"Pad/P"_s).toString().endsWith(u'x' + rare));
+}
+
+// What the program does not own survives a save as QSettings reads it, wherever it stood.
+void ConfigStoreTest::keptText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("keyBeforeAnySection_kept")
+        << QByteArray("Loose=1\n[Male]\nNames=A\n") << u"Loose"_s << u"1"_s;
+    QTest::newRow("generalSection_kept") << QByteArray("[General]\nLoose=2\n") << u"Loose"_s << u"2"_s;
+    QTest::newRow("foreignKeyInOwnSection_kept")
+        << QByteArray("[Style]\nCurrent=样式2\nNote=x\n") << u"Style/Note"_s << u"x"_s;
+    QTest::newRow("quotedValueOverLines_kept")
+        << QByteArray("[Junk]\nA=\"a\n[Male]\nNames=B\"\n") << u"Junk/A"_s << u"a\n[Male]\nNames=B"_s;
+    QTest::newRow("continuedLine_kept") << QByteArray("[Junk]\nA=a\\\nb\n") << u"Junk/A"_s << u"ab"_s;
+    QTest::newRow("ownKeyOutsideSection_rewritten")
+        << QByteArray("Male\\Names=A, B\n[Junk]\nx=1\n") << u"Male/Names"_s << u"C"_s;
+    QTest::newRow("escapedOwnSection_rewritten")
+        << QByteArray("[%4Dale]\nNames=A\n") << u"Male/Names"_s << u"C"_s;
+}
+
+void ConfigStoreTest::keptText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    writeConfig(appDir, text);
+    ClassState state = loaded();
+    state.roster.maleNames = {u"C"_s};
+    QVERIFY(ConfigStore::saveRosterAndStyle(state, QString()));
+    QSettings raw(state.configPath, QSettings::IniFormat);
+    QCOMPARE(raw.value(key).toString(), value);
+    QCOMPARE(raw.value(u"Male/Names"_s).toString(), u"C"_s);
+}
+
+// Hand-edited numbers outside what a group can hold; none may overflow further on.
+void ConfigStoreTest::clamps_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<GroupConfig>("group3");
+    QTest::addColumn<FixedPositionMap>("fixed");
+    QTest::addColumn<QStringList>("warnings");
+
+    const QByteArray six = "[GroupConfig_2]\ntotal=6\n";
+    QTest::newRow("targetsInRange_silent")
+        << six + "males=2\nfemales=4\n"
+        << GroupConfig{true, 6, 2, 4} << FixedPositionMap{} << QStringList{};
+    QTest::newRow("malesIntMax_clampedToSeats")
+        << six + "males=2147483647\n"
+        << GroupConfig{true, 6, 6, 4} << FixedPositionMap{}
+        << QStringList{u"警告: 组3 男生人数 2147483647 超出范围，已按 6 处理"_s};
+    QTest::newRow("femalesIntMin_clampedToZero")
+        << six + "females=-2147483648\n"
+        << GroupConfig{true, 6, 2, 0} << FixedPositionMap{}
+        << QStringList{u"警告: 组3 女生人数 -2147483648 超出范围，已按 0 处理"_s};
+    QTest::newRow("disabledGroup_keepsTargets")
+        << QByteArray("[GroupConfig_2]\nenabled=false\ntotal=0\nmales=2\nfemales=4\n")
+        << GroupConfig{false, 0, 2, 4} << FixedPositionMap{} << QStringList{};
+    QTest::newRow("fixedInRange_kept")
+        << six + "[FixedPositions]\nList=\"5,3,6\"\n"
+        << GroupConfig{true, 6, 2, 4} << FixedPositionMap{{5, {3, 6}}} << QStringList{};
+    QTest::newRow("fixedGroupIntMin_dropped")
+        << six + "[FixedPositions]\nList=\"1,-2147483648,1\", \"2,3,1\"\n"
+        << GroupConfig{true, 6, 2, 4} << FixedPositionMap{{2, {3, 1}}}
+        << QStringList{u"警告: 固定位置 1,-2147483648,1 超出范围，已忽略"_s};
+    QTest::newRow("fixedSeatBeyondGroup_dropped") << six + "[FixedPositions]\nList=\"5,3,7\"\n"
+                                                  << GroupConfig{true, 6, 2, 4} << FixedPositionMap{}
+                                                  << QStringList{u"警告: 固定位置 5,3,7 超出范围，已忽略"_s};
+    QTest::newRow("fixedSeatZero_dropped") << six + "[FixedPositions]\nList=\"5,3,0\"\n"
+                                           << GroupConfig{true, 6, 2, 4} << FixedPositionMap{}
+                                           << QStringList{u"警告: 固定位置 5,3,0 超出范围，已忽略"_s};
+    QTest::newRow("fixedSeatHuge_dropped")
+        << six + "[FixedPositions]\nList=\"5,3,99999999999\"\n"
+        << GroupConfig{true, 6, 2, 4} << FixedPositionMap{}
+        << QStringList{u"警告: 固定位置 5,3,99999999999 超出范围，已忽略"_s};
+}
+
+void ConfigStoreTest::clamps()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(GroupConfig, group3);
+    QFETCH(FixedPositionMap, fixed);
+    QFETCH(QStringList, warnings);
+    writeConfig(appDir, text);
+    ClassState state;
+    ConfigStore::loadConfiguration(state);
+    state.groupConfigs = defaultGroupConfigs();
+    QCOMPARE(ConfigStore::loadGroupConfiguration(state), warnings);
+    const GroupConfig &config = state.groupConfigs.at(2);
+    QCOMPARE(config.enabled, group3.enabled);
+    QCOMPARE(config.total, group3.total);
+    QCOMPARE(config.males, group3.males);
+    QCOMPARE(config.females, group3.females);
+    QCOMPARE(state.fixedPositions, fixed);
+}
+
+void ConfigStoreTest::requirementBound_data()
+{
+    QTest::addColumn<int>("together");
+    QTest::addColumn<int>("separate");
+    QTest::addColumn<int>("keptTogether");
+    QTest::addColumn<int>("keptSeparate");
+
+    QTest::newRow("atBound_allKept") << 300 << 200 << 300 << 200;
+    QTest::newRow("separatePastBound_tailDropped") << 300 << 300 << 300 << 200;
+    QTest::newRow("togetherPastBound_separateDropped") << 600 << 50 << 500 << 0;
+}
+
+void ConfigStoreTest::requirementBound()
+{
+    QFETCH(int, together);
+    QFETCH(int, separate);
+    QFETCH(int, keptTogether);
+    QFETCH(int, keptSeparate);
+    {
+        QSettings settings(appDir + u"/config.ini"_s, QSettings::IniFormat);
+        QStringList items;
+        for (int i = 0; i < std::max(together, separate); ++i)
+            items.append(u"%1,%2"_s.arg(i + 1).arg(i + 2));
+        settings.setValue(u"Constraints/MustTogether"_s, items.mid(0, together));
+        settings.setValue(u"Constraints/MustSeparate"_s, items.mid(0, separate));
+    }
+    ClassState state;
+    ConfigStore::loadConfiguration(state);
+    state.groupConfigs = defaultGroupConfigs();
+    const QStringList lines = ConfigStore::loadGroupConfiguration(state);
+    QCOMPARE(state.mustTogether.size(), keptTogether);
+    QCOMPARE(state.mustSeparate.size(), keptSeparate);
+    QCOMPARE(state.mustTogether.first(), Constraint({1, 2}));
+    const int dropped = together + separate - keptTogether - keptSeparate;
+    QCOMPARE(lines, dropped ? QStringList{u"要求条数过多（最多 500 条），已忽略 %1 条"_s.arg(dropped)}
+                            : QStringList());
 }
 
 QTEST_GUILESS_MAIN(ConfigStoreTest)

@@ -69,6 +69,96 @@ void writeTemplate(const QString &path, const QString &sheetData)
     file.write(Test::zipParts(Test::workbookParts(sheetData)));
 }
 
+QByteArray partOf(const Test::Parts &parts, const QString &name)
+{
+    for (const auto &part : parts) {
+        if (part.first == name)
+            return part.second;
+    }
+    return {};
+}
+
+// A small template saved as a macro-enabled template, or as a template with an Excel table
+// whose header row holds markers, and given the .xlsx name.
+Test::Parts foreignTemplate(const QString &kind)
+{
+    const QString cell = u"<c r=\"%1\" t=\"inlineStr\"><is><t>%2</t></is></c>"_s;
+    Test::Parts parts = Test::workbookParts(
+        u"<row r=\"1\">"_s + cell.arg(u"A1"_s, u"1-1"_s) + cell.arg(u"B1"_s, u"1-2"_s) +
+        cell.arg(u"C1"_s, u"9-9"_s) + cell.arg(u"D1"_s, u"姓名"_s) + u"</row><row r=\"2\">"_s +
+        cell.arg(u"A2"_s, u"1-3"_s) + cell.arg(u"B2"_s, u"XXXX.XX.XX"_s) + u"</row>"_s);
+    QByteArray types = partOf(parts, u"[Content_Types].xml"_s);
+    const QByteArray plainMain = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+    if (kind == u"macros") {
+        types.replace(plainMain, "application/vnd.ms-excel.template.macroEnabled.main+xml");
+        types.replace(
+            "<Default Extension=\"xml\"",
+            "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>"
+            "<Override PartName=\"/xl/vbaProjectSignature.bin\" "
+            "ContentType=\"application/vnd.ms-office.vbaProjectSignature\"/><Default Extension=\"xml\"");
+        Test::setPart(
+            parts, u"xl/_rels/workbook.xml.rels"_s,
+            partOf(parts, u"xl/_rels/workbook.xml.rels"_s)
+                .replace("</Relationships>",
+                         "<Relationship Id=\"rId9\" Type=\"http://schemas.microsoft.com/office/2006/"
+                         "relationships/vbaProject\" Target=\"vbaProject.bin\"/></Relationships>"));
+        Test::setPart(parts, u"xl/vbaProject.bin"_s, QByteArray("\xD0\xCF\x11\xE0 macros", 10));
+        Test::setPart(
+            parts, u"xl/_rels/vbaProject.bin.rels"_s,
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+            "<Relationship Id=\"rId1\" Type=\"http://schemas.microsoft.com/office/2006/relationships/"
+            "vbaProjectSignature\" Target=\"vbaProjectSignature.bin\"/></Relationships>");
+        Test::setPart(parts, u"xl/vbaProjectSignature.bin"_s, "signature");
+    } else {
+        types.replace(plainMain,
+                      "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml");
+        types.replace("</Types>", "<Override PartName=\"/xl/tables/table1.xml\" ContentType=\"application/"
+                                  "vnd.openxmlformats-officedocument.spreadsheetml.table+xml\"/></Types>");
+        Test::setPart(parts, u"xl/worksheets/sheet1.xml"_s,
+                      partOf(parts, u"xl/worksheets/sheet1.xml"_s)
+                          .replace("</sheetData>",
+                                   "</sheetData><tableParts count=\"1\"><tablePart xmlns:r=\"http://schemas."
+                                   "openxmlformats.org/officeDocument/2006/relationships\" r:id=\"rId1\"/>"
+                                   "</tableParts>"));
+        Test::setPart(
+            parts, u"xl/worksheets/_rels/sheet1.xml.rels"_s,
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+            "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+            "relationships/table\" Target=\"../tables/table1.xml\"/></Relationships>");
+        Test::setPart(parts, u"xl/tables/table1.xml"_s,
+                      u"<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                      u"name=\"Seats\" displayName=\"Seats\" ref=\"A1:D2\"><autoFilter ref=\"A1:D2\"/>"
+                      u"<tableColumns count=\"4\"><tableColumn id=\"1\" name=\"1-1\"/><tableColumn id=\"2\" "
+                      u"name=\"1-2\"/><tableColumn id=\"3\" name=\"9-9\"/><tableColumn id=\"4\" "
+                      u"name=\"姓名\"/></tableColumns><tableStyleInfo name=\"TableStyleMedium2\" "
+                      u"showRowStripes=\"1\"/></table>"_s.toUtf8());
+    }
+    Test::setPart(parts, u"[Content_Types].xml"_s, types);
+    return parts;
+}
+
+// What openpyxl and the package itself say about a chart: the workbook's content type, any trace
+// of macros, content types naming parts that are not there, and each table's header cells and
+// column names.
+const QString readPackage =
+    u"import json, sys, zipfile, openpyxl\n"
+    u"from xml.etree import ElementTree\n"
+    u"z = zipfile.ZipFile(sys.argv[1])\n"
+    u"types = list(ElementTree.fromstring(z.read('[Content_Types].xml')))\n"
+    u"names = z.namelist()\n"
+    u"main = [t.get('ContentType') for t in types if t.get('PartName') == '/xl/workbook.xml']\n"
+    u"kinds = [t.get('ContentType').lower() for t in types] + [n.lower() for n in names]\n"
+    u"ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+    u"headers, columns = [], []\n"
+    u"for table in ws.tables.values():\n"
+    u"    left, top, right, _ = openpyxl.utils.cell.range_boundaries(table.ref)\n"
+    u"    headers += [ws.cell(top, c).value for c in range(left, right + 1)]\n"
+    u"    columns += [c.name for c in table.tableColumns]\n"
+    u"print(json.dumps([{'file': 'chart', 'main': main, 'headers': headers, 'columns': columns,\n"
+    u"    'macros': any('vba' in k or 'macro' in k for k in kinds),\n"
+    u"    'missing': [t.get('PartName') for t in types if t.get('PartName') and\n"
+    u"                t.get('PartName')[1:] not in names]}], ensure_ascii=False))\n"_s;
+
 } // namespace
 
 // The shipped templates filled by the built-in engine with the sample class, read back by
@@ -87,6 +177,8 @@ private Q_SLOTS:
     void storedCells_sameResultAsAreaScan();
     void refusedTemplates_data();
     void refusedTemplates();
+    void foreignTemplates_plainWorkbook_data();
+    void foreignTemplates_plainWorkbook();
 
 private:
     ClassState sampleClass(const QString &appDir) const;
@@ -341,19 +433,22 @@ void BuiltinExportTest::storedCells_sameResultAsAreaScan()
     QCOMPARE(storedParts, scannedParts);
 }
 
-// Each refusal: the message, a log line with the reason, the template untouched, no output.
+// Each refusal: the message, a log line with the reason (none where the template counts as
+// missing), the template untouched, no output.
 void BuiltinExportTest::refusedTemplates_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("logged");
 
+    const QString noTemplate =
+        u"warning: 错误 / 未找到座位模板文件，请确保同目录下有'座位样式1.xlsx'或'座位样式2.xlsx'"_s;
+    const QString customMissing = u"warning: 错误 / 自定义样式文件不存在，请重新选择"_s;
 #ifdef Q_OS_UNIX
-    QTest::newRow("fifoTemplate_cannotOpen")
-        << u"fifo"_s << u"critical: 错误 / 导出失败: 无法打开模板文件"_s << u"不是普通文件"_s;
-    QTest::newRow("customDevZero_customMissing")
-        << u"devzero"_s << u"warning: 错误 / 自定义样式文件不存在，请重新选择"_s << u"不是普通文件"_s;
+    QTest::newRow("fifoAndFolderTemplates_noneFound") << u"fifo"_s << noTemplate << QString();
+    QTest::newRow("customDevZero_customMissing") << u"devzero"_s << customMissing << QString();
 #endif
+    QTest::newRow("customFolder_customMissing") << u"folder"_s << customMissing << QString();
     QTest::newRow("tooManyCells_tooLarge") << u"cells"_s << u"critical: 错误 / 导出失败: 模板文件过大"_s
                                            << u"模板文件无法打开: 工作表数据过大"_s;
 }
@@ -371,9 +466,11 @@ void BuiltinExportTest::refusedTemplates()
 #ifdef Q_OS_UNIX
         QVERIFY(mkfifo(QFile::encodeName(style1).constData(), 0600) == 0);
 #endif
-    } else if (kind == u"devzero") {
+        QVERIFY(QFile::remove(appDir + u"/座位样式2.xlsx"_s));
+        QVERIFY(QDir(appDir).mkdir(u"座位样式2.xlsx"_s));
+    } else if (kind == u"devzero" || kind == u"folder") {
         QSettings settings(state.configPath, QSettings::IniFormat);
-        settings.setValue(u"Style/CustomPath"_s, u"/dev/zero"_s);
+        settings.setValue(u"Style/CustomPath"_s, kind == u"folder" ? appDir : u"/dev/zero"_s);
         state.currentStyle = u"自定义"_s;
     } else {
         // One cell above the bound, 1000 to a row.
@@ -398,14 +495,77 @@ void BuiltinExportTest::refusedTemplates()
     exporter.exportToFile(appDir + u"/chart.xlsx"_s);
     setFileOpener({});
     QCOMPARE(dialogs.transcript(), QStringList{box});
-    QVERIFY2(std::any_of(plain.cbegin(), plain.cend(), [&](const QString &l) { return l.contains(logged); }),
-             qPrintable(plain.join(u'|')));
+    if (logged.isEmpty())
+        QCOMPARE(plain, QStringList());
+    else
+        QVERIFY2(std::any_of(plain.cbegin(), plain.cend(), [&](const QString &l) { return l.contains(logged); }),
+                 qPrintable(plain.join(u'|')));
     QVERIFY(!QFile::exists(appDir + u"/chart.xlsx"_s));
     QCOMPARE(QDir(appDir).entryList({u"chart*"_s}), QStringList());
-    if (kind == u"devzero")
+    if (kind != u"cells")
         QCOMPARE(state.templatePath, oldTemplatePath);
     if (kind == u"cells")
         QCOMPARE(fileBytes(style1), before);
+}
+
+// Excel opens no .xlsx whose main part says template or macro-enabled workbook, and repairs a
+// table whose column names differ from its header cells.
+void BuiltinExportTest::foreignTemplates_plainWorkbook_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("log");
+    QTest::newRow("macroEnabledTemplate_plainWorkbookWithoutMacros")
+        << u"macros"_s << QStringList{u"使用内置表格引擎"_s, u"模板中的宏已去除"_s};
+    QTest::newRow("tableWithMarkersInHeader_columnsFollowCells")
+        << u"table"_s << QStringList{u"使用内置表格引擎"_s};
+}
+
+void BuiltinExportTest::foreignTemplates_plainWorkbook()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, log);
+    const QString appDir = Test::freshApplicationDirectory();
+    ClassState state = sampleClass(appDir);
+    QFile::remove(appDir + u"/座位样式1.xlsx"_s);
+    {
+        QFile file(appDir + u"/座位样式1.xlsx"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Test::zipParts(foreignTemplate(kind)));
+    }
+    state.currentStyle = u"样式1"_s;
+    QStringList plain;
+    const QString output = exportChart(state, appDir, &plain);
+    QVERIFY(!output.isEmpty());
+    QCOMPARE(plain, log);
+
+    QJsonArray names;
+    if (kind == u"table") {
+        for (int seat : {0, 1})
+            names.append(state.roster.nameOf(state.currentGrouping.at(0).at(seat)));
+        // 9-9 names no seat, and a header cell may not be empty.
+        names.append(u"列1"_s);
+        names.append(u"姓名"_s);
+    }
+    const QJsonObject expected{
+        {u"file"_s, u"chart"_s},
+        {u"main"_s,
+         QJsonArray{u"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"_s}},
+        {u"macros"_s, false},
+        {u"missing"_s, QJsonArray()},
+        {u"headers"_s, names},
+        {u"columns"_s, names}};
+    if (!Test::hostProgramsRunHere()) {
+        Test::deferToHost({QJsonObject{
+            {u"run"_s, QJsonArray{u"python3"_s, u"-c"_s, readPackage, Test::keepForHost(output)}},
+            {u"expect"_s, QJsonObject{{u"key"_s, u"file"_s}, {u"items"_s, QJsonArray{expected}}}}}});
+        return;
+    }
+    QProcess reader;
+    reader.start(u"/usr/bin/python3"_s, {u"-c"_s, readPackage, output});
+    QVERIFY(reader.waitForFinished(60000));
+    QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+    const QJsonArray seen = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+    QCOMPARE(seen, QJsonArray{expected});
 }
 
 QTEST_GUILESS_MAIN(BuiltinExportTest)

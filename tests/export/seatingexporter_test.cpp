@@ -211,6 +211,8 @@ void SeatingExporterTest::templateChoice_data()
         << u"样式1"_s << QStringList{u"座位样式2.xlsx"_s} << u"座位样式2.xlsx"_s;
     QTest::newRow("style2MissingOnlyStyle1_usesStyle1")
         << u"样式2"_s << QStringList{u"座位样式1.xlsx"_s} << u"座位样式1.xlsx"_s;
+    QTest::newRow("style1IsFolder_usesStyle2")
+        << u"样式1"_s << QStringList{u"座位样式1.xlsx/"_s, u"座位样式2.xlsx"_s} << u"座位样式2.xlsx"_s;
     QTest::newRow("custom_usesCustomEvenWithStandardOnes") << u"自定义"_s << both << u"mine/自定义.xlsx"_s;
 }
 
@@ -220,8 +222,13 @@ void SeatingExporterTest::templateChoice()
     QFETCH(QStringList, present);
     QFETCH(QString, expected);
 
-    for (const QString &name : std::as_const(present))
-        touch(appDir + u"/"_s + name);
+    // A name ending in "/" is made a folder of that name.
+    for (const QString &name : std::as_const(present)) {
+        if (name.endsWith(u'/'))
+            QVERIFY(QDir(appDir).mkdir(name.chopped(1)));
+        else
+            touch(appDir + u"/"_s + name);
+    }
     QDir(appDir).mkpath(u"mine"_s);
     touch(appDir + u"/mine/自定义.xlsx"_s);
     ClassState state = nineGroupsOfSix();

@@ -76,6 +76,8 @@ private Q_SLOTS:
     void styleRow_visibleOnlyForCustom();
     void browse_usesMainWindowAndFilter();
     void saveToState_takesEveryTabOver();
+    void names_data();
+    void names();
     void add_data();
     void add();
     void add_percentInNameKeptInQuestion();
@@ -104,6 +106,55 @@ void SettingsDialogTest::build_hasTabsInOrder()
     QCOMPARE(dialog.groupRows.size(), 10);
     QVERIFY(!dialog.groupRows.at(9).seatsBox->isEnabled());
     QCOMPARE(dialog.fixedPositionTab->table->selectionMode(), QAbstractItemView::MultiSelection);
+}
+
+// Names loaded from the file come back exactly; a break counts only where the teacher typed one.
+void SettingsDialogTest::names_data()
+{
+    QTest::addColumn<QStringList>("loaded");
+    QTest::addColumn<QString>("typed"); // at the end of the boys' box
+    QTest::addColumn<QStringList>("saved");
+
+    const QString ps = QChar(QChar::ParagraphSeparator), ls = QChar(QChar::LineSeparator);
+    const QString nbsp = QChar(QChar::Nbsp);
+    QTest::newRow("noBreakSpace_kept") << QStringList{u"王"_s + nbsp + u"五"_s, u"李四"_s} << QString()
+                                       << QStringList{u"王"_s + nbsp + u"五"_s, u"李四"_s};
+    QTest::newRow("paragraphSeparator_oneName")
+        << QStringList{u"李"_s + ps + u"四"_s} << QString() << QStringList{u"李"_s + ps + u"四"_s};
+    QTest::newRow("lineSeparator_oneName")
+        << QStringList{u"李"_s + ls + u"四"_s} << QString() << QStringList{u"李"_s + ls + u"四"_s};
+    QTest::newRow("cr_oneName") << QStringList{u"李\r四"_s, u"张伟"_s} << QString()
+                                << QStringList{u"李\r四"_s, u"张伟"_s};
+    QTest::newRow("crLf_oneName") << QStringList{u"李\r\n四"_s} << QString() << QStringList{u"李\r\n四"_s};
+    QTest::newRow("lf_oneName") << QStringList{u"李\n四"_s} << QString() << QStringList{u"李\n四"_s};
+    QTest::newRow("spaces_keptAsTyped")
+        << QStringList{u" 王强 "_s, u"   "_s} << QString() << QStringList{u" 王强 "_s, u"   "_s};
+    QTest::newRow("otherNameAdded_separatorStillOneName")
+        << QStringList{u"李"_s + ps + u"四"_s, u"张伟"_s} << u"\n陈新"_s
+        << QStringList{u"李"_s + ps + u"四"_s, u"张伟"_s, u"陈新"_s};
+    QTest::newRow("typedLineBreak_splits")
+        << QStringList{u"张伟"_s} << ls + u"王强"_s << QStringList{u"张伟"_s, u"王强"_s};
+    QTest::newRow("spanningNameEdited_teacherLinesWin")
+        << QStringList{u"李"_s + ps + u"四"_s} << u"五"_s << QStringList{u"李"_s, u"四五"_s};
+    QTest::newRow("emptyLines_dropped")
+        << QStringList{u"张伟"_s} << u"\n\n王强\n"_s << QStringList{u"张伟"_s, u"王强"_s};
+}
+
+void SettingsDialogTest::names()
+{
+    QFETCH(QStringList, loaded);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, saved);
+    ClassState state = classState();
+    state.roster.maleNames = loaded;
+    state.roster.leaderNames = {loaded.first()};
+    SettingsDialog dialog(state);
+    QTextCursor cursor(dialog.boysEdit->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(typed);
+    dialog.saveToState();
+    QCOMPARE(state.roster.maleNames, saved);
+    QCOMPARE(state.roster.leaderNames, QSet<QString>{loaded.first()});
 }
 
 void SettingsDialogTest::groupRow_seatsAndBoysDriveGirls()

@@ -160,19 +160,23 @@ void SettingsModelTest::followRoster_data()
     QTest::addColumn<QStringList>("girlsAfter");
     QTest::addColumn<FixedPositionMap>("after");
     QTest::addColumn<QStringList>("dropped");
+    QTest::addColumn<QList<Constraint>>("requirements");
 
-    // Before: 张伟 1, 王强 2, 李娜 3, 赵敏 4; 王强, 李娜 and 赵敏 are fixed.
+    // Before: 张伟 1, 王强 2, 李娜 3, 赵敏 4; 王强, 李娜 and 赵敏 are fixed; requirements {1 2} {3 4} {2 3}.
     QTest::newRow("unchanged_sameNumbers")
         << QStringList{u"张伟"_s, u"王强"_s} << QStringList{u"李娜"_s, u"赵敏"_s}
-        << FixedPositionMap{{2, {1, 1}}, {3, {2, 2}}, {4, {3, 3}}} << QStringList{};
+        << FixedPositionMap{{2, {1, 1}}, {3, {2, 2}}, {4, {3, 3}}} << QStringList{}
+        << QList<Constraint>{{1, 2}, {3, 4}, {2, 3}};
     QTest::newRow("boyInsertedAtTopGirlRemoved_followsNames")
         << QStringList{u"陈新"_s, u"张伟"_s, u"王强"_s} << QStringList{u"赵敏"_s}
-        << FixedPositionMap{{3, {1, 1}}, {4, {3, 3}}} << QStringList{u"李娜"_s};
-    QTest::newRow("everyoneGone_allDropped") << QStringList{u"陈新"_s} << QStringList{} << FixedPositionMap{}
-                                             << QStringList{u"王强"_s, u"李娜"_s, u"赵敏"_s};
+        << FixedPositionMap{{3, {1, 1}}, {4, {3, 3}}} << QStringList{u"李娜"_s} << QList<Constraint>{{2, 3}};
+    QTest::newRow("everyoneGone_allDropped")
+        << QStringList{u"陈新"_s} << QStringList{} << FixedPositionMap{}
+        << QStringList{u"王强"_s, u"李娜"_s, u"赵敏"_s} << QList<Constraint>{};
     QTest::newRow("boyMovedToGirls_keepsSeat")
         << QStringList{u"张伟"_s} << QStringList{u"李娜"_s, u"赵敏"_s, u"王强"_s}
-        << FixedPositionMap{{2, {2, 2}}, {3, {3, 3}}, {4, {1, 1}}} << QStringList{};
+        << FixedPositionMap{{2, {2, 2}}, {3, {3, 3}}, {4, {1, 1}}} << QStringList{}
+        << QList<Constraint>{{1, 4}, {2, 3}, {4, 2}};
 }
 
 void SettingsModelTest::followRoster()
@@ -181,6 +185,7 @@ void SettingsModelTest::followRoster()
     QFETCH(QStringList, girlsAfter);
     QFETCH(FixedPositionMap, after);
     QFETCH(QStringList, dropped);
+    QFETCH(QList<Constraint>, requirements);
 
     ClassState state;
     state.roster = classRoster;
@@ -195,6 +200,8 @@ void SettingsModelTest::followRoster()
         lines.append(u"已移除固定位置: %1 (不在名单中)"_s.arg(name));
     QCOMPARE(FixedPositions::followRoster(state, before), lines);
     QCOMPARE(state.fixedPositions, after);
+    QCOMPARE(FixedPositions::followRoster(QList<Constraint>{{1, 2}, {3, 4}, {2, 3}}, before, state.roster),
+             requirements);
 }
 
 void SettingsModelTest::followRoster_sameNameKeepsOwnSeat()
@@ -251,8 +258,9 @@ void SettingsModelTest::saveSettings_writesFollowedSeatsThenRenumbers()
     QSettings file(state.configPath, QSettings::IniFormat);
     QCOMPARE(file.value(u"Male/Names"_s).toStringList(), state.roster.maleNames);
     QCOMPARE(file.value(u"FixedPositions/List"_s).toStringList(), QStringList{u"3,1,1"_s});
-    // Emptying the requirements is the reset's business; the next save writes that.
-    QCOMPARE(file.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"1,4"_s});
+    // Emptying the requirements is the reset's business; until then the file names the same
+    // persons as before: 张伟 and 赵敏, now 2 and 4.
+    QCOMPARE(file.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"2,4"_s});
 
     // A directory in the file's place: nothing can be written.
     QVERIFY(QDir(dir.path()).mkdir(u"blocked"_s));

@@ -203,6 +203,20 @@ void XlsxHostileTest::badTemplates_data()
         << zipParts(withPart(plain, u"xl/styles.xml"_s, QString::fromUtf8(styles).remove(cellXfs).toUtf8()))
         << defaults << XlsxError::None << 1;
 
+    // A VBA relationship aimed at a part the chart cannot do without.
+    auto vbaAt = [&](const QByteArray &target) {
+        const QByteArray relationship =
+            "<Relationship Id=\"rId9\" Type=\"http://schemas.microsoft.com/office/"
+            "2006/relationships/vbaProject\" Target=\"" +
+            target + "\"/></Relationships>";
+        return zipParts(withPart(plain, u"xl/_rels/workbook.xml.rels"_s,
+                                 QByteArray(rels).replace("</Relationships>", relationship)));
+    };
+    QTest::newRow("vbaRelationshipToSheet_sheetKept")
+        << vbaAt("worksheets/sheet1.xml") << defaults << XlsxError::None << 1;
+    QTest::newRow("vbaRelationshipToContentTypes_kept")
+        << vbaAt("../[Content_Types].xml") << defaults << XlsxError::None << 1;
+
     auto declared = [&](const QByteArray &encoding, const QByteArray &text) {
         QByteArray sheet = worksheetXml(u"<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>1-1</t></is></c>"
                                         u"<c r=\"B1\" t=\"inlineStr\"><is><t>@</t></is></c></row>"_s)
@@ -252,6 +266,7 @@ void XlsxHostileTest::badTemplates()
     QCOMPARE(reread.cellText(1, 3), u"王芳"_s);
     QCOMPARE(reread.cellText(1, 2), document.cellText(1, 2));
     const QMap<QString, QByteArray> out = unzipParts(saved);
+    QVERIFY(out.contains(u"[Content_Types].xml"_s));
     QVERIFY(out.value(u"xl/styles.xml"_s).contains("<cellXfs count="));
     QCOMPARE(out.value(u"xl/_rels/workbook.xml.rels"_s).count("/styles\""), 1);
     // C1 is new, or was an empty cell that was not kept: either way it must not come out twice.

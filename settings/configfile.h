@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QSettings;
+
+namespace Velmora {
+
+// config.ini as a teacher's editor may have written it. The encoding is decided before QSettings
+// sees a byte: the program's own sections are handed to QSettings as UTF-8, everything else in the
+// file is kept as it stands and written back unchanged. What was read stays in memory, so a save
+// writes from it instead of parsing the file again, and replaces the file in one atomic write.
+namespace ConfigFile {
+
+enum class Encoding
+{
+    Missing,
+    Utf8,
+    Utf8Bom,
+    Utf16LE,
+    Utf16BE,
+    Gbk,
+    Undecodable
+};
+
+// Reads the file (again, when it changed since it was last read or written) and runs `read` on a
+// QSettings that holds the program's sections.
+void read(const QString &path, const std::function<void(QSettings &)> &read);
+
+struct WriteResult
+{
+    bool written = false;
+    QString target; // where the file went: the path, or beside it when the file can't be read
+};
+
+// Runs `write` on a QSettings holding the program's sections as last read or written, then writes
+// the whole file at once. A file that was not plain UTF-8 is first kept as path + ".bak"; a file
+// that could not be decoded is never replaced: the settings go to path + ".new".
+WriteResult write(const QString &path, const std::function<void(QSettings &)> &write);
+
+// Drops what is remembered of the file, so that the next read takes it from the disk.
+void forget(const QString &path);
+
+// How the file was read.
+Encoding encoding(const QString &path);
+
+// The plain log line for a file read in another encoding than plain UTF-8; empty otherwise.
+QString encodingNote(const QString &path);
+
+// Where the settings go instead of a file that can't be decoded.
+QString redirectedPath(const QString &path);
+
+} // namespace ConfigFile
+} // namespace Velmora
