@@ -4,6 +4,7 @@
 #include <QPair>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 
 using namespace Qt::StringLiterals;
@@ -128,7 +129,9 @@ GroupingEngine::Seat GroupingEngine::seatOf(PersonId p) const
 GroupingEngine::Seat GroupingEngine::fixedTarget(const QPair<int, int> &fixed) const
 {
     const int group = positionOfNumber(fixed.first);
-    return group < 0 ? Seat() : Seat{group, fixed.second - 1};
+    // The one seat number without an index below it stays as it is: it names no seat either way.
+    const int seat = fixed.second > std::numeric_limits<int>::min() ? fixed.second - 1 : fixed.second;
+    return group < 0 ? Seat() : Seat{group, seat};
 }
 
 QList<int> GroupingEngine::leaderSeats(int position) const
@@ -272,8 +275,9 @@ void GroupingEngine::fillTargeted(RunState &run, bool boys)
         const GroupConfig &config = input.groupConfigs.at(index);
         const auto seatedAlready = std::count_if(working.at(pos).cbegin(), working.at(pos).cend(),
                                                  [&](int p) { return p != 0 && isBoy(p) == boys; });
-        const int need = (boys ? config.males : config.females) - int(seatedAlready);
-        for (int k = 0; k < need && !queue.isEmpty(); ++k) {
+        // In 64 bits: a target from the file may sit at either end of the int range.
+        const qint64 need = qint64(boys ? config.males : config.females) - qint64(seatedAlready);
+        for (qint64 k = 0; k < need && !queue.isEmpty(); ++k) {
             const int seat = firstEmptySeat(pos);
             if (seat < 0)
                 break;

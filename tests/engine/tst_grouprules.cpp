@@ -171,6 +171,10 @@ void TestGroupRules::generate_data()
         << QByteArray(R"({"boys": 4, "girls": 5, "groups": [[1, 4, 2147483647, 0], [2, 4, 2147483647, 0]],
                           "leaders": ["男1", "男2"], "together": [["男3", "女1"]]})")
         << u"0 0 0 0 4294967290"_s << QStringList{};
+    QTest::newRow("minIntTargets_noOverflow")
+        << QByteArray(R"({"boys": 4, "girls": 4, "groups": [[1, 4, -2147483648, -2147483648], [2, 4]],
+                          "leaders": ["男1", "男2"]})")
+        << u"0 0 0 0 0"_s << QStringList{};
     QTest::newRow("fixedGroupMinInt_ignored")
         << small +
                R"("fixed": [["男3", -2147483648, 1], ["男4", 1, -2147483648]], "together": [["男3", "女1"]]})"

@@ -1,0 +1,230 @@
+#include "classbuilder.h"
+#include "groupingsearch.h"
+#include "requirementfeasibility.h"
+#include "scoreterm.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+using namespace Velmora;
+using Velmora::Test::formatGrouping;
+using Velmora::Test::parseGrouping;
+
+namespace {
+
+ClassState classOf(const QByteArray &json)
+{
+    return Test::classFromJson(QJsonDocument::fromJson(json).object());
+}
+
+// Costs one for every group that seats both persons: an appended term, as a caller would add.
+class ApartTerm : public ScoreTerm
+{
+public:
+    ApartTerm(PersonId a, PersonId b) : a(a), b(b) {}
+    qint64 cost(const GroupingView &view) const override
+    {
+        return view.positionOf(a) >= 0 && view.positionOf(a) == view.positionOf(b);
+    }
+
+private:
+    PersonId a;
+    PersonId b;
+};
+
+} // namespace
+
+class TestGroupingSearch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void termDeltas_matchCosts();
+    void solver_data();
+    void solver();
+    void search_data();
+    void search();
+};
+
+// The search trusts each term's delta; on random classes and random changes it must equal the
+// difference of the full costs.
+void TestGroupingSearch::termDeltas_matchCosts()
+{
+    std::mt19937 random(4242);
+    int checked = 0;
+    for (int caseNumber = 0; caseNumber < 60; ++caseNumber) {
+        const ClassState state = Test::randomClass(random);
+        const QList<int> enabled = state.enabledGroups();
+        if (enabled.size() < 2)
+            continue;
+        Grouping grouping;
+        int next = 1;
+        for (int index : enabled) {
+            QList<int> group;
+            for (int s = 0; s < state.groupConfigs.at(index).total &&
+                            next <= state.roster.maleCount() + state.roster.femaleCount();
+                 ++s)
+                group.append(next++);
+            grouping.append(group);
+        }
+        GroupingView view(grouping, personTraits(state));
+        const ScoreTerms terms = builtInTerms(state);
+        const int people = view.personCount();
+        if (people < 2)
+            continue;
+        for (int step = 0; step < 40; ++step) {
+            std::vector<PersonMove> moves;
+            for (int k = 0; k < 1 + int(random() % 3); ++k) {
+                const PersonId p = 1 + PersonId(random() % std::uint32_t(people));
+                const int to = int(random() % std::uint32_t(enabled.size() + 1)) - 1;
+                int from = view.positionOf(p);
+                for (const PersonMove &m : moves) {
+                    if (m.person == p)
+                        from = m.to;
+                }
+                if (to != from)
+                    moves.push_back({p, from, to});
+            }
+            const OrderedScore before = scoreOf(terms, view);
+            std::vector<qint64> deltas;
+            for (const ScoreTermPointer &term : terms)
+                deltas.push_back(term->delta(view, moves).value_or(0));
+            view.apply(moves);
+            const OrderedScore after = scoreOf(terms, view);
+            for (std::size_t t = 0; t < terms.size(); ++t) {
+                QVERIFY2(after[t] - before[t] == deltas[t],
+                         qPrintable(u"case %1 step %2 term %3"_s.arg(caseNumber).arg(step).arg(t)));
+            }
+            if (random() % 2) {
+                view.revert(moves);
+                QVERIFY(scoreOf(terms, view) == before);
+            }
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 500);
+}
+
+void TestGroupingSearch::solver_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("grouping"); // where the fixed persons sit
+    QTest::addColumn<int>("answer");       // RequirementSolver::Answer when nothing is allowed
+
+    const QByteArray small = R"({"boys": 4, "girls": 4, "groups": [[1, 4], [2, 4]], )";
+    const QString base = u"1 2 5 6 | 3 4 7 8"_s;
+    const int possible = int(RequirementSolver::Answer::Possible);
+    const int impossible = int(RequirementSolver::Answer::Impossible);
+    QTest::newRow("pairTogether_possible") << small + R"("together": [["男1", "女4"]]})" << base << possible;
+    QTest::newRow("fiveTogetherInFourSeats_impossible")
+        << small + R"("together": [["男1", "男2", "男3", "女1", "女2"]]})" << base << impossible;
+    QTest::newRow("fixedApartTogether_impossible")
+        << small + R"("together": [["男1", "男3"]], "fixed": [["男1", 1, 1], ["男3", 2, 1]]})" << base
+        << impossible;
+    QTest::newRow("fixedTogetherSeparate_impossible")
+        << small + R"("separate": [["男1", "男2"]], "fixed": [["男1", 1, 1], ["男2", 1, 2]]})" << base
+        << impossible;
+    QTest::newRow("threeApartInTwoGroups_impossible")
+        << small + R"("separate": [["男1", "男3", "女1"]]})" << base << impossible;
+    QTest::newRow("threeTogetherRequirementsTwoGroups_impossible")
+        << small + R"("together": [["男1", "女1"], ["男2", "女2"], ["男3", "女3"]]})" << base << impossible;
+    QTest::newRow("togetherAndSeparateSamePair_impossible")
+        << small + R"("together": [["男1", "男2", "女1"]], "separate": [["男1", "男2"]]})" << base
+        << impossible;
+    // Fixed persons use seats: four fixed to group 1 leave no room for a pair there.
+    QTest::newRow("fullFixedGroup_pairGoesElsewhere")
+        << small + R"("together": [["男3", "女3"]], "fixed": [["男1", 1, 1], ["男2", 1, 2], ["女1", 1, 3],
+                      ["女2", 1, 4]]})"
+        << base << possible;
+    // With fewer seats than persons, a member may go without one, which keeps a separation.
+    QTest::newRow("tooFewSeats_memberWithoutSeatKeepsApart")
+        << QByteArray(R"({"boys": 3, "girls": 2, "groups": [[1, 2], [2, 2]],
+                          "separate": [["男1", "男2", "男3"]]})")
+        << u"1 4 | 2 5"_s << possible;
+}
+
+void TestGroupingSearch::solver()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, grouping);
+    QFETCH(int, answer);
+    const ClassState state = classOf(json);
+    std::vector<char> immovable(std::size_t(state.roster.maleCount() + state.roster.femaleCount()) + 1, 0);
+    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it)
+        immovable[std::size_t(it.key())] = 1;
+    const RequirementSolver solver(state, parseGrouping(grouping), immovable);
+    std::vector<int> layout;
+    QCOMPARE(int(solver.check(solver.none(), &layout)), answer);
+    if (answer != int(RequirementSolver::Answer::Possible))
+        return;
+    // The layout itself keeps every requirement.
+    for (const Constraint &c : state.mustTogether) {
+        for (PersonId p : c)
+            QCOMPARE(layout[std::size_t(p)], layout[std::size_t(c.first())]);
+    }
+    for (const Constraint &c : state.mustSeparate) {
+        for (int i = 0; i < c.size(); ++i)
+            for (int j = i + 1; j < c.size(); ++j)
+                QVERIFY(layout[std::size_t(c.at(i))] < 0 ||
+                        layout[std::size_t(c.at(i))] != layout[std::size_t(c.at(j))]);
+    }
+}
+
+void TestGroupingSearch::search_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("extraTerm"); // 男3 and 女3 should sit apart, below every built-in term
+    QTest::addColumn<QString>("score");  // fixed, requirements, leaders, boarders, gender, [extra]
+
+    const QByteArray small =
+        R"({"boys": 4, "girls": 4, "groups": [[1, 4], [2, 4]], "leaders": ["男1", "男2"], )";
+    QTest::newRow("leadersTogether_split")
+        << small + R"("boarders": []})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+    QTest::newRow("fixedStay_otherLeaderMoves") << small + R"("fixed": [["男1", 1, 1], ["男2", 1, 2]]})"
+                                                << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 2 0 0"_s;
+    QTest::newRow("extraTerm_optimised")
+        << small + R"("boarders": []})" << u"1 3 7 5 | 2 4 6 8"_s << true << u"0 0 0 0 0 0"_s;
+    // The appended term never outranks a requirement.
+    QTest::newRow("extraTerm_belowRequirements")
+        << small + R"("together": [["男3", "女3"]]})" << u"1 3 5 6 | 2 4 7 8"_s << true << u"0 0 0 0 0 1"_s;
+    QTest::newRow("freeSeat_boyMovesToTarget")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 4, 2, 1], [2, 3, 1, 2]],
+                          "leaders": ["男1", "男2"]})")
+        << u"1 2 3 4 | 5 6"_s << false << u"0 0 0 0 0"_s;
+}
+
+void TestGroupingSearch::search()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, start);
+    QFETCH(bool, extraTerm);
+    QFETCH(QString, score);
+    const ClassState state = classOf(json);
+    ScoreTerms terms = builtInTerms(state);
+    if (extraTerm)
+        terms.push_back(std::make_shared<ApartTerm>(3, 7));
+    GroupingSearch search(state, terms, 11);
+    const Grouping before = parseGrouping(start);
+    const Grouping result = search.improve(before);
+    QStringList parts;
+    for (qint64 part : search.score())
+        parts.append(QString::number(part));
+    QCOMPARE(parts.join(u' '), score);
+    QCOMPARE(scoreOf(terms, GroupingView(result, personTraits(state))), search.score());
+    // Fixed persons keep their place in the list as well as their group.
+    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
+        for (int g = 0; g < before.size(); ++g) {
+            if (before.at(g).contains(it.key()))
+                QCOMPARE(result.at(g).indexOf(it.key()), before.at(g).indexOf(it.key()));
+        }
+    }
+    GroupingSearch again(state, terms, 11);
+    QCOMPARE(formatGrouping(again.improve(before)), formatGrouping(result));
+}
+
+QTEST_GUILESS_MAIN(TestGroupingSearch)
+#include "tst_groupingsearch.moc"
