@@ -19,4 +19,9 @@ QString joinNameLines(const QSet<QString> &names)
     return joinNameLines(QStringList(names.cbegin(), names.cend()));
 }
 
+bool hasNameSeparator(const QString &name)
+{
+    return name.contains(u',') || name.contains(u';');
+}
+
 } // namespace Velmora

@@ -11,5 +11,7 @@ namespace Velmora {
 QStringList splitNameLines(const QString &text);
 QString joinNameLines(const QStringList &names);
 QString joinNameLines(const QSet<QString> &names);
+// The ASCII comma and semicolon (not the full-width forms) separate stored requirement items.
+bool hasNameSeparator(const QString &name);
 
 } // namespace Velmora

@@ -1,5 +1,7 @@
 #include "requirements.h"
 
+#include "namelists.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -11,8 +13,7 @@ ParsedInput parse(const QString &input, const QString &kindText, const QMap<QStr
 {
     ParsedInput result;
     const QString text = input.trimmed();
-    // Only the ASCII forms are refused: they are the separators of the stored items.
-    if (text.contains(u',') || text.contains(u';')) {
+    if (hasNameSeparator(text)) {
         result.error = u"姓名不能包含逗号或分号"_s;
         return result;
     }

@@ -5,9 +5,11 @@
 #include "dialogs.h"
 #include "fixedpositiontab.h"
 #include "namelistedit.h"
+#include "rosterimportdialog.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -85,6 +88,7 @@ SettingsDialog::SettingsDialog(ClassState &state, QWidget *parent) : QDialog(par
         connectGroupRow(row);
     connect(styleBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::updateCustomPathRow);
     connect(browseButton, &QPushButton::clicked, this, &SettingsDialog::browseCustomStyle);
+    connect(importButton, &QPushButton::clicked, this, &SettingsDialog::importRoster);
     connect(saveButton, &QPushButton::clicked, this, &SettingsDialog::saveRequested);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -99,6 +103,12 @@ QWidget *SettingsDialog::buildNamesTab()
     girlsEdit->setObjectName(u"girlsEdit"_s);
     layout->addWidget(nameListBox(u"男生名单 (每行一个名字)"_s, boysEdit, tab));
     layout->addWidget(nameListBox(u"女生名单 (每行一个名字)"_s, girlsEdit, tab));
+    importButton = new QPushButton(u"从表格导入…"_s, tab);
+    importButton->setObjectName(u"importButton"_s);
+    auto *importRow = new QHBoxLayout;
+    importRow->addWidget(importButton);
+    importRow->addStretch();
+    layout->addLayout(importRow);
     layout->addStretch();
     return tab;
 }
@@ -306,6 +316,32 @@ void SettingsDialog::browseCustomStyle()
                                                           applicationDirectory(), u"Excel文件 (*.xlsx)"_s);
     if (!path.isEmpty())
         customPathEdit->setText(QDir::toNativeSeparators(path));
+}
+
+void SettingsDialog::importRoster()
+{
+    const QString path = Dialogs::instance().openFileName(
+        this, u"从表格导入名单"_s, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        u"表格文件 (*.xlsx *.csv)"_s);
+    if (path.isEmpty())
+        return;
+    const SheetReadResult read = SheetReader::readFile(path);
+    if (!read.ok()) {
+        Dialogs::instance().warning(this, u"错误"_s, read.error);
+        return;
+    }
+    // The lists as the boxes show them now, edits included; nothing reaches the state before "保存".
+    const RosterImport::RosterLists current = {boyNames(), girlNames(), leadersEdit->names(),
+                                               boardersEdit->names()};
+    RosterImportDialog preview(read.table, QFileInfo(path).fileName(),
+                               current.maleNames + current.femaleNames, this);
+    if (preview.exec() != QDialog::Accepted)
+        return;
+    const RosterImport::RosterLists lists =
+        RosterImport::apply(current, preview.pupils(), preview.mode(), preview.mapping());
+    setRosterNames(lists.maleNames, lists.femaleNames);
+    leadersEdit->setNames(lists.leaderNames);
+    boardersEdit->setNames(lists.boarderNames);
 }
 
 } // namespace Velmora

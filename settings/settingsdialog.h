@@ -51,6 +51,7 @@ public:
     QTabWidget *tabs = nullptr;
     NameListEdit *boysEdit = nullptr;
     NameListEdit *girlsEdit = nullptr;
+    QPushButton *importButton = nullptr;
     NameListEdit *leadersEdit = nullptr;
     NameListEdit *boardersEdit = nullptr;
     QList<GroupRow> groupRows;
@@ -67,6 +68,7 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void browseCustomStyle();
+    void importRoster();
     void updateCustomPathRow();
 
 private:

@@ -1,6 +1,7 @@
 #include "configstore.h"
 #include "fixedpositiontab.h"
 #include "mainwindow.h"
+#include "rosterimportdialog.h"
 #include "scripteddialogs.h"
 #include "settingsdialog.h"
 #include "testenvironment.h"
@@ -14,6 +15,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
@@ -109,6 +111,7 @@ private Q_SLOTS:
     void generate_usesTheSavedRosterAndGroups();
     void foreignEncoding_data();
     void foreignEncoding();
+    void import_gbkClassListInThreeClicksThenSaved();
 
 private:
     QString appDir;
@@ -361,6 +364,70 @@ void SettingsWindowTest::foreignEncoding()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll() == bytes, !atStart.isEmpty());
     QCOMPARE(QFile::exists(configPath + u".new"_s), !atStart.isEmpty());
+}
+
+void SettingsWindowTest::import_gbkClassListInThreeClicksThenSaved()
+{
+    writeClass(configPath);
+    // 48 pupils as Chinese Excel saves them: GBK without a byte-order mark, CRLF.
+    const QString surnames = u"张李王刘陈杨"_s;
+    const QByteArrayList surnameBytes = {"\xD5\xC5", "\xC0\xEE", "\xCD\xF5",
+                                         "\xC1\xF5", "\xB3\xC2", "\xD1\xEE"};
+    const QString givens = u"伟娜强敏洋静磊丽"_s; // even places are boys
+    const QByteArrayList givenBytes = {"\xCE\xB0", "\xC4\xC8", "\xC7\xBF", "\xC3\xF4",
+                                       "\xD1\xF3", "\xBE\xB2", "\xC0\xDA", "\xC0\xF6"};
+    QByteArray csv =
+        "\xD1\xA7\xBA\xC5,\xD0\xD5\xC3\xFB,\xD0\xD4\xB1\xF0,\xD6\xB0\xCE\xF1,\xD7\xA1\xCB\xDE\r\n";
+    QStringList boys, girls, leaders, boarders;
+    for (int i = 0; i < 48; ++i) {
+        const QString name = surnames.at(i / 8) + givens.at(i % 8);
+        const bool male = i % 2 == 0;
+        (male ? boys : girls).append(name);
+        if (i % 8 == 1)
+            leaders.append(name);
+        if (i % 3 == 0)
+            boarders.append(name);
+        csv += QByteArray::number(20250101 + i) + ',' + surnameBytes.at(i / 8) + givenBytes.at(i % 8) + ',' +
+               (male ? "\xC4\xD0" : "\xC5\xAE") + ',' + (i % 8 == 1 ? "\xD7\xE9\xB3\xA4" : "") + ',' +
+               (i % 3 == 0   ? "\xCD\xE2\xCB\xDE"
+                : i % 3 == 1 ? "\xD7\xA1\xD0\xA3"
+                             : "\xD7\xDF\xB6\xC1") +
+               "\r\n";
+    }
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"高一3班.csv"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(csv);
+    file.close();
+    dialogs.queueFileName(file.fileName());
+
+    MainWindow window;
+    runDialog(window, [&](SettingsDialog *dialog) {
+        QTimer::singleShot(0, dialog, [] {
+            if (auto *preview = qobject_cast<RosterImportDialog *>(QApplication::activeModalWidget()))
+                preview->replaceButton->click();
+        });
+        dialog->importButton->click();
+        QCOMPARE(dialog->girlsEdit->toPlainText(), girls.join(u'\n'));
+        dialog->saveButton->click();
+    });
+
+    QCOMPARE(dialogs.calls.size(), 1); // the file dialog only
+    QSettings settings(configPath, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"Male/Names"_s).toStringList(), boys);
+    QCOMPARE(settings.value(u"Female/Names"_s).toStringList(), girls);
+    QStringList savedLeaders = settings.value(u"Leaders/Names"_s).toStringList();
+    QStringList savedBoarders = settings.value(u"Boarders/Names"_s).toStringList();
+    savedLeaders.sort();
+    savedBoarders.sort();
+    leaders.sort();
+    boarders.sort();
+    QCOMPARE(savedLeaders, leaders);
+    QCOMPARE(savedBoarders, boarders);
+    // 王强 and 李娜 keep their seats under their new numbers; 赵敏 is not in the new list.
+    const Roster &roster = window.state.roster;
+    QCOMPARE(window.state.fixedPositions, FixedPositionMap({{roster.nameToId.value(u"王强"_s), {1, 2}},
+                                                            {roster.nameToId.value(u"李娜"_s), {2, 3}}}));
 }
 
 QTEST_MAIN(SettingsWindowTest)

@@ -1,6 +1,7 @@
 #include "appdirectory.h"
 #include "configstore.h"
 #include "fixedpositiontab.h"
+#include "rosterimportdialog.h"
 #include "scripteddialogs.h"
 #include "settingsdialog.h"
 #include "testenvironment.h"
@@ -12,7 +13,9 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -86,6 +89,8 @@ private Q_SLOTS:
     void remove_nothingSelectedInforms();
     void clear_data();
     void clear();
+    void import_data();
+    void import();
 
 private:
     Test::ScriptedDialogs dialogs;
@@ -450,6 +455,94 @@ void SettingsDialogTest::clear()
     QCOMPARE(dialogs.calls.at(0).parent, &dialog);
     QCOMPARE(state.fixedPositions.size(), left);
     QCOMPARE(dialog.fixedPositionTab->table->rowCount(), left);
+}
+
+void SettingsDialogTest::import_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("skip");
+    QTest::addColumn<QString>("lists");
+    QTest::addColumn<QStringList>("transcript");
+
+    const QString unchanged = u"张伟 王强 | 李娜 赵敏 |  | "_s;
+    QTest::newRow("replace_listsAndMarksShown")
+        << u"学号,姓名,性别,职务,住宿\n1,刘洋,男,组长,外宿\n2,孙丽,女,,住校\n"_s.toUtf8()
+        << u"replaceButton"_s << false << u"刘洋 | 孙丽 | 刘洋 | 刘洋"_s << QStringList();
+    QTest::newRow("add_nameOnRosterSkippedOnYes")
+        << u"姓名,性别\n李娜,女\n孙丽,女\n"_s.toUtf8() << u"addButton"_s << true
+        << u"张伟 王强 | 李娜 赵敏 孙丽 |  | "_s
+        << QStringList{u"question: 确认 / 以下 1 行无法导入：\n第 2 行：“李娜”已在名单中\n\n"
+                       "是否跳过这些行，只导入其余 1 人？选择“否”可以先修改表格。"_s};
+    QTest::newRow("replace_badGenderRefusedOnNo_nothingImported")
+        << u"姓名,性别\n刘洋,男\n孙丽,?\n"_s.toUtf8() << u"replaceButton"_s << false << unchanged
+        << QStringList{u"question: 确认 / 以下 1 行无法导入：\n第 3 行：“孙丽”的性别“?”不是男或女\n\n"
+                       "是否跳过这些行，只导入其余 1 人？选择“否”可以先修改表格。"_s};
+    QTest::newRow("replace_noNameColumn_warns")
+        << u"学号,性别\n1,男\n"_s.toUtf8() << u"replaceButton"_s << false << unchanged
+        << QStringList{u"warning: 错误 / 请选择姓名所在的列"_s};
+    QTest::newRow("brokenWorkbook_warnsWithoutPreview")
+        << QByteArray("PK\x03\x04"
+                      "broken")
+        << QString() << false << unchanged
+        << QStringList{u"warning: 错误 / 无法读取表格 <file>：文件已损坏或不完整"_s};
+    QTest::newRow("fileDialogCancelled_nothing")
+        << QByteArray() << QString() << false << unchanged << QStringList();
+}
+
+void SettingsDialogTest::import()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, button);
+    QFETCH(bool, skip);
+    QFETCH(QString, lists);
+    QFETCH(QStringList, transcript);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"名单.xlsx"_s);
+    if (!file.isEmpty()) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+        out.close();
+        dialogs.queueFileName(path);
+    }
+    if (!transcript.filter(u"question:"_s).isEmpty())
+        dialogs.queueAnswer(skip);
+
+    ClassState state = classState();
+    const Roster before = state.roster;
+    SettingsDialog dialog(state);
+    bool previewShown = false;
+    std::function<void()> drive = [&] {
+        auto *preview = dialog.findChild<RosterImportDialog *>();
+        if (!preview || !preview->isVisible()) {
+            QTimer::singleShot(10, &dialog, drive);
+            return;
+        }
+        previewShown = true;
+        if (auto *chosen = preview->findChild<QPushButton *>(button))
+            chosen->click();
+        // A refused import leaves the preview open for another choice.
+        if (preview->isVisible())
+            preview->cancelButton->click();
+    };
+    QTimer::singleShot(0, &dialog, drive);
+    dialog.importButton->click();
+
+    QCOMPARE(previewShown, !button.isEmpty());
+    const auto lines = [](const QTextEdit *edit) { return edit->toPlainText().split(u'\n').join(u' '); };
+    QCOMPARE(QStringList({lines(dialog.boysEdit), lines(dialog.girlsEdit), lines(dialog.leadersEdit),
+                          lines(dialog.boardersEdit)})
+                 .join(u" | "_s),
+             lists);
+    QStringList shown = dialogs.transcript();
+    QCOMPARE(shown.takeFirst(), u"openFile: 从表格导入名单 / "_s + dialogs.calls.first().text);
+    QCOMPARE(dialogs.calls.first().filter, u"表格文件 (*.xlsx *.csv)"_s);
+    QCOMPARE(shown.replaceInStrings(QDir::toNativeSeparators(path), u"<file>"_s), transcript);
+    // Nothing reaches the state before "保存".
+    QCOMPARE(state.roster.maleNames, before.maleNames);
+    QCOMPARE(state.roster.femaleNames, before.femaleNames);
 }
 
 QTEST_MAIN(SettingsDialogTest)
