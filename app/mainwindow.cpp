@@ -7,6 +7,9 @@
 #include "dialogs.h"
 #include "fixedpositiontable.h"
 #include "groupdetails.h"
+#include "generatewithhistory.h"
+#include "historystore.h"
+#include "historytab.h"
 #include "personneldialog.h"
 #include "personnelreport.h"
 #include "requirementcheck.h"
@@ -67,6 +70,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     state.groupConfigs = defaultGroupConfigs();
     appendLog(ConfigStore::loadGroupConfiguration(state));
     refreshConstraintTable();
+    history = std::make_unique<HistoryStore>();
+    if (const QString problem = history->load(); !problem.isEmpty())
+        appendLog(problem);
 
     connectWidgets();
     buildMenuBar();
@@ -285,12 +291,14 @@ void MainWindow::generateGroups()
         // Paint the dialog once; nothing else is processed until the run returns.
         QCoreApplication::processEvents();
 
-        SelectedGrouping selected = generateBestGrouping(state, seedSource, [this](const QString &text) {
-            Dialogs::instance().warning(this, u"错误"_s, text);
-        });
+        SelectedGrouping selected = generateWithHistory(
+            state, seedSource,
+            [this](const QString &text) { Dialogs::instance().warning(this, u"错误"_s, text); },
+            history->history());
         appendLog(selected.log);
         state.currentGrouping = std::move(selected.grouping);
         seatAdjuster->clearHistory();
+        history->startNewGrouping();
         refreshResultsTable(resultsTable, state);
         busy.close();
         logMessage(u"分组生成完成"_s);
@@ -335,6 +343,9 @@ void MainWindow::showGroupDetails(int row, int column)
 void MainWindow::showSettingsDialog()
 {
     SettingsDialog dialog(state, this);
+    dialog.tabs->addTab(
+        new HistoryTab(*history, state.roster, [this](const QString &line) { appendLog(line); }),
+        u"历史记录"_s);
     connect(&dialog, &SettingsDialog::saveRequested, this, [this, &dialog] { applySettings(dialog); });
     dialog.exec();
 }
@@ -380,18 +391,27 @@ void MainWindow::newFile()
 {
     state.currentGrouping = ChartFileCommands::blankGrouping();
     seatAdjuster->clearHistory();
+    history->startNewGrouping();
     showBlankResultsTable(resultsTable, int(state.currentGrouping.size()));
     chartFiles(this).saveBlankChart();
 }
 
 void MainWindow::saveFile()
 {
-    chartFiles(this).saveFile();
+    if (chartFiles(this).saveFile())
+        recordSavedGrouping();
 }
 
 void MainWindow::saveAs()
 {
-    chartFiles(this).saveAs();
+    if (chartFiles(this).saveAs())
+        recordSavedGrouping();
+}
+
+void MainWindow::recordSavedGrouping()
+{
+    if (const QString problem = history->recordSaved(state, QDateTime::currentDateTime()); !problem.isEmpty())
+        appendLog(problem);
 }
 
 void MainWindow::exportPdf()
@@ -405,6 +425,7 @@ void MainWindow::resetAll()
 {
     state.currentGrouping.clear();
     seatAdjuster->clearHistory();
+    history->startNewGrouping();
     state.mustTogether.clear();
     state.mustSeparate.clear();
     constraintTable->setRowCount(0);

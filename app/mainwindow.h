@@ -5,6 +5,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -15,6 +17,7 @@ class QTextEdit;
 
 namespace Velmora {
 
+class HistoryStore;
 class SeatAdjuster;
 
 // The one window of the program. It owns the whole state of a run and the widgets; every command
@@ -56,6 +59,8 @@ public:
     QMenu *fileMenu = nullptr;
     // Drag adjustments of the results table with their undo history.
     SeatAdjuster *seatAdjuster = nullptr;
+    // The groupings saved as charts, which the next generate avoids repeating.
+    std::unique_ptr<HistoryStore> history;
 
     QPushButton *addConstraintButton = nullptr;
     QPushButton *removeConstraintButton = nullptr;
@@ -93,6 +98,7 @@ private:
     void reportConfigWriteFailure();
     // Not a slot: the window's slot table stays the one its callers know.
     void exportPdf();
+    void recordSavedGrouping();
 };
 
 } // namespace Velmora

@@ -28,7 +28,13 @@ QString shown(const QString &path)
 ChartFileCommands::ChartFileCommands(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
                                      std::unique_ptr<BackendLauncher> launcher)
     : state(state), dialogParent(dialogParent), sinks(sinks),
-      exporter(state, dialogParent, std::move(sinks), std::move(launcher))
+      exporter(state, dialogParent,
+               {std::move(sinks.appendLog),
+                [exported = exported, logMessage = std::move(sinks.logMessage)](const QString &line) {
+                    *exported = true;
+                    logMessage(line);
+                }},
+               std::move(launcher))
 {}
 
 Grouping ChartFileCommands::blankGrouping()
@@ -67,25 +73,29 @@ void ChartFileCommands::saveBlankChart()
     sinks.logMessage(u"已创建新的空白座位表并保存到: "_s + shown(path));
 }
 
-void ChartFileCommands::saveFile()
+bool ChartFileCommands::saveFile()
 {
     if (!requireGrouping(u"没有分组数据可保存"_s))
-        return;
+        return false;
     const QString path = applicationDirectory() + u"/"_s + timestamp() + u"_座位表.xlsx"_s;
+    *exported = false;
     exporter.exportToFile(path);
     sinks.logMessage(u"座位表已保存到: "_s + shown(path));
+    return *exported;
 }
 
-void ChartFileCommands::saveAs()
+bool ChartFileCommands::saveAs()
 {
     if (!requireGrouping(u"没有分组数据可保存"_s))
-        return;
+        return false;
     QString path = askForName(u"另存为"_s, timestamp() + u"_座位表.xlsx"_s);
     if (path.isEmpty())
-        return;
+        return false;
     path = withXlsxSuffix(path);
+    *exported = false;
     exporter.exportToFile(path);
     sinks.logMessage(u"座位表已另存为: "_s + shown(path));
+    return *exported;
 }
 
 void ChartFileCommands::exportSeatingPlan()

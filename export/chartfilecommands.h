@@ -23,8 +23,9 @@ public:
 
     // The part of "新建座位表" after the grouping and the results table were emptied.
     void saveBlankChart();
-    void saveFile();
-    void saveAs();
+    // Both return whether a chart was written, so that the caller can record the grouping.
+    bool saveFile();
+    bool saveAs();
     void exportSeatingPlan();
     // The filled first sheet as one PDF page, named like the chart.
     void exportPdf();
@@ -38,6 +39,9 @@ private:
     ClassState &state;
     QWidget *dialogParent;
     ExportSinks sinks;
+    // Set by the exporter's closing line, which it writes only after the file was checked on
+    // disk. Declared before the exporter, whose sink shares it.
+    std::shared_ptr<bool> exported = std::make_shared<bool>(false);
     SeatingExporter exporter;
 };
 

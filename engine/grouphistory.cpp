@@ -1,0 +1,87 @@
+#include "grouphistory.h"
+
+#include <QSet>
+
+namespace Velmora {
+
+int HistoryRound::pupilCount() const
+{
+    int count = 0;
+    for (const HistoryGroup &group : groups)
+        count += int(group.names.size());
+    return count;
+}
+
+HistoryRound *GroupHistory::round(int id)
+{
+    for (HistoryRound &r : rounds) {
+        if (r.id == id)
+            return &r;
+    }
+    return nullptr;
+}
+
+int GroupHistory::record(HistoryRound entry, int id)
+{
+    if (id > 0) {
+        if (HistoryRound *existing = round(id)) {
+            entry.id = id;
+            *existing = std::move(entry);
+            return id;
+        }
+    }
+    int highest = 0;
+    for (const HistoryRound &r : std::as_const(rounds))
+        highest = qMax(highest, r.id);
+    entry.id = highest + 1;
+    rounds.append(std::move(entry));
+    return rounds.constLast().id;
+}
+
+bool GroupHistory::remove(int id)
+{
+    for (qsizetype i = 0; i < rounds.size(); ++i) {
+        if (rounds.at(i).id == id) {
+            rounds.removeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList GroupHistory::namesNotOnRoster(const Roster &roster) const
+{
+    QStringList missing;
+    QSet<QString> seen;
+    for (const HistoryRound &r : rounds) {
+        for (const HistoryGroup &group : r.groups) {
+            for (const QString &name : group.names) {
+                if (!roster.nameToId.contains(name) && !seen.contains(name)) {
+                    seen.insert(name);
+                    missing.append(name);
+                }
+            }
+        }
+    }
+    return missing;
+}
+
+HistoryRound roundFromGrouping(const ClassState &state, const Grouping &grouping, const QDateTime &savedAt)
+{
+    HistoryRound result;
+    result.savedAt = savedAt;
+    const QList<int> enabled = state.enabledGroups();
+    for (int position = 0; position < grouping.size(); ++position) {
+        HistoryGroup group;
+        // A blank chart of the new-file command may hold more groups than are enabled.
+        group.number = position < enabled.size() ? enabled.at(position) + 1 : position + 1;
+        for (PersonId p : grouping.at(position)) {
+            if (p > 0)
+                group.names.append(state.roster.nameOf(p));
+        }
+        result.groups.append(group);
+    }
+    return result;
+}
+
+} // namespace Velmora

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "grouphistory.h"
+#include "model.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace Velmora {
+
+// history.json beside config.ini: every grouping the teacher saved as a chart, and the two
+// history settings. The settings live here rather than in config.ini, whose keys are a fixed set
+// written by other parts of the program; the history's own file keeps all it needs in one place.
+//
+// The history in memory is the truth; every change is written at once, atomically. A file that
+// cannot be read is moved aside and reported, never overwritten.
+class HistoryStore
+{
+public:
+    // The data folder of either layout + "/history.json".
+    static QString defaultPath();
+
+    static QByteArray toJson(const GroupHistory &history);
+    // std::nullopt when the text is not a history this program wrote.
+    static std::optional<GroupHistory> fromJson(const QByteArray &json);
+
+    explicit HistoryStore(QString path = defaultPath());
+
+    // Reads the file; a missing one is an empty history. Returns one log line when the file was
+    // damaged, else an empty string.
+    QString load();
+    const GroupHistory &history() const { return data; }
+    QString path() const { return filePath; }
+
+    // "保存" and "另存为" call it with the grouping shown: the first save of a grouping adds a round,
+    // later saves of the same grouping (hand adjustments included) update that round. Returns a
+    // log line when the file could not be written, else an empty string.
+    QString recordSaved(const ClassState &state, const QDateTime &savedAt);
+    // Every command that replaces the grouping: the next save is a new round.
+    void startNewGrouping() { currentRound = 0; }
+
+    QString removeRound(int id);
+    QString clear();
+    QString setSettings(const HistorySettings &settings);
+
+private:
+    QString write();
+
+    QString filePath;
+    GroupHistory data;
+    int currentRound = 0;
+    // False after a damaged file could not be moved aside: writing would destroy it.
+    bool writable = true;
+};
+
+} // namespace Velmora
