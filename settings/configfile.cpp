@@ -429,6 +429,11 @@ bool writeRange(QSaveFile &out, const QByteArray &text, const Range &range)
 
 } // namespace
 
+QByteArray decodeToUtf8(const QByteArray &raw, Encoding *encoding)
+{
+    return transcode(raw, encoding);
+}
+
 void read(const QString &path, const std::function<void(QSettings &)> &read)
 {
     QByteArray owned = current(path).owned;

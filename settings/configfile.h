@@ -25,6 +25,10 @@ enum class Encoding
     Undecodable
 };
 
+// Text as a teacher's editor or spreadsheet writes it: a byte-order mark (UTF-8, UTF-16 LE/BE),
+// else strict UTF-8, else GB18030. Returns UTF-8, or nothing with Undecodable when none fits.
+QByteArray decodeToUtf8(const QByteArray &raw, Encoding *encoding);
+
 // Reads the file (again, when it changed since it was last read or written) and runs `read` on a
 // QSettings that holds the program's sections.
 void read(const QString &path, const std::function<void(QSettings &)> &read);

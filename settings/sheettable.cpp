@@ -1,14 +1,13 @@
 #include "sheettable.h"
 
+#include "configfile.h"
 #include "xlsxdocument.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 #include <QTextCodec>
 
 #include <algorithm>
-#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -50,14 +49,6 @@ void appendRow(SheetTable &table, const QStringList &row, int number)
     table.rowNumbers.append(number);
 }
 
-std::optional<QString> decodeStrict(QStringDecoder &decoder, const QByteArray &bytes)
-{
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
 QString decodeGb18030(const QByteArray &bytes)
 {
     // Qt Core knows GB18030 only through ICU, which the Windows build lacks; the compatibility
@@ -71,13 +62,12 @@ QString decodeGb18030(const QByteArray &bytes)
 
 QString decodeCsv(const QByteArray &bytes)
 {
-    if (const std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(bytes)) {
-        QStringDecoder decoder(*bom);
-        return decoder.decode(bytes);
-    }
-    QStringDecoder utf8(QStringConverter::Utf8);
-    if (const std::optional<QString> text = decodeStrict(utf8, bytes))
-        return *text;
+    // The same decision as for config.ini, so a list saved by the same editor reads the same way.
+    ConfigFile::Encoding encoding = ConfigFile::Encoding::Missing;
+    const QByteArray utf8 = ConfigFile::decodeToUtf8(bytes, &encoding);
+    if (encoding != ConfigFile::Encoding::Undecodable)
+        return QString::fromUtf8(utf8);
+    // A damaged GBK file still reads, with replacement characters marking the rows to look at.
     return decodeGb18030(bytes);
 }
 
