@@ -113,6 +113,19 @@ bool GroupingSearch::interchangeable(PersonId a, PersonId b) const
            traits[std::size_t(a)] == traits[std::size_t(b)];
 }
 
+// False for an anonymous person of a kind already in `tried`; two such persons are alike to every
+// built-in term, so one of each kind per group stands for all of them.
+bool GroupingSearch::firstOfKind(PersonId p, unsigned &tried) const
+{
+    if (identityMatters || named[std::size_t(p)])
+        return true;
+    const unsigned bit = 1u << traits[std::size_t(p)];
+    if (tried & bit)
+        return false;
+    tried |= bit;
+    return true;
+}
+
 // Moves of one person: to a free seat, or an exchange with anyone in another group. Without
 // extra terms, two persons no requirement names and of one kind are alike to every term, so one
 // of each kind per group stands for all of them.
@@ -130,12 +143,8 @@ bool GroupingSearch::tryMoves(PersonId p)
         for (PersonId q : partners) {
             if (!isMovable(q) || interchangeable(p, q))
                 continue;
-            if (!identityMatters && !named[std::size_t(q)]) {
-                const unsigned bit = 1u << traits[std::size_t(q)];
-                if (tried & bit)
-                    continue;
-                tried |= bit;
-            }
+            if (!firstOfKind(q, tried))
+                continue;
             moves = {{p, from, to}, {q, to, from}};
             if (compare(moves) < 0) {
                 accept(moves);
@@ -269,12 +278,8 @@ bool GroupingSearch::tryDoubleExchanges()
             for (PersonId q : inB) {
                 if (!isMovable(q) || interchangeable(p, q))
                     continue;
-                if (!identityMatters && !named[std::size_t(q)]) {
-                    const unsigned bit = 1u << traits[std::size_t(q)];
-                    if (tried & bit)
-                        continue;
-                    tried |= bit;
-                }
+                if (!firstOfKind(q, tried))
+                    continue;
                 // The second exchange: someone of group a or b (after the first) with someone of
                 // a third group, one of each kind per group.
                 for (int side : {a, b}) {
@@ -288,12 +293,8 @@ bool GroupingSearch::tryDoubleExchanges()
                     for (PersonId x : there) {
                         if (!isMovable(x))
                             continue;
-                        if (!identityMatters && !named[std::size_t(x)]) {
-                            const unsigned bit = 1u << traits[std::size_t(x)];
-                            if (triedX & bit)
-                                continue;
-                            triedX |= bit;
-                        }
+                        if (!firstOfKind(x, triedX))
+                            continue;
                         const int xFrom = side;
                         for (int c = 0; c < view->groupCount(); ++c) {
                             if (c == a || c == b)
@@ -303,12 +304,8 @@ bool GroupingSearch::tryDoubleExchanges()
                             for (PersonId y : inC) {
                                 if (!isMovable(y) || interchangeable(x, y))
                                     continue;
-                                if (!identityMatters && !named[std::size_t(y)]) {
-                                    const unsigned bit = 1u << traits[std::size_t(y)];
-                                    if (triedY & bit)
-                                        continue;
-                                    triedY |= bit;
-                                }
+                                if (!firstOfKind(y, triedY))
+                                    continue;
                                 if (evaluations >= budget)
                                     return false;
                                 moves = {{p, a, b}, {q, b, a}, {x, xFrom, c}, {y, c, xFrom}};

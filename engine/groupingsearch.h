@@ -48,6 +48,7 @@ private:
     std::vector<PersonId> hotPersons() const;
     bool interchangeable(PersonId a, PersonId b) const;
     int freeSeats(int position) const;
+    bool firstOfKind(PersonId p, unsigned &tried) const;
 
     const ClassState &state;
     ScoreTerms terms;
