@@ -375,7 +375,7 @@ namespace {
 
 ChartFileCommands chartFiles(MainWindow *window)
 {
-    return ChartFileCommands(window->state, window,
+    return ChartFileCommands(window->state, Dialogs::instance(),
                              {[window](const QString &line) { window->appendLog(line); },
                               [window](const QString &line) { window->logMessage(line); }});
 }

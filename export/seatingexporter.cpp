@@ -66,19 +66,19 @@ private:
 
 } // namespace
 
-SeatingExporter::SeatingExporter(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+SeatingExporter::SeatingExporter(ClassState &state, Dialogs &dialogs, ExportSinks sinks,
                                  std::unique_ptr<BackendLauncher> launcher)
-    : state(state), dialogParent(dialogParent), sinks(std::move(sinks)), launcher(std::move(launcher))
+    : state(state), dialogs(dialogs), sinks(std::move(sinks)), launcher(std::move(launcher))
 {}
 
 void SeatingExporter::warn(const QString &text) const
 {
-    Dialogs::instance().warning(dialogParent, u"错误"_s, text);
+    dialogs.warning(nullptr, u"错误"_s, text);
 }
 
 void SeatingExporter::fail(const QString &text) const
 {
-    Dialogs::instance().critical(dialogParent, u"错误"_s, text);
+    dialogs.critical(nullptr, u"错误"_s, text);
 }
 
 QString SeatingExporter::withXlsxSuffix(const QString &path)

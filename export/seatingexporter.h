@@ -10,10 +10,9 @@
 #include <memory>
 #include <optional>
 
-class QWidget;
-
 namespace Velmora {
 
+class Dialogs;
 class SpreadsheetBackend;
 
 // Writes the current grouping into a copy of the chosen template workbook and opens the result.
@@ -22,7 +21,7 @@ class SeatingExporter
 {
 public:
     // Without a launcher the built-in engine does the work.
-    SeatingExporter(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+    SeatingExporter(ClassState &state, Dialogs &dialogs, ExportSinks sinks,
                     std::unique_ptr<BackendLauncher> launcher = BackendLauncher::createForPlatform());
 
     void exportToFile(const QString &outputPath);
@@ -45,7 +44,7 @@ private:
     void fail(const QString &text) const;
 
     ClassState &state;
-    QWidget *dialogParent;
+    Dialogs &dialogs;
     ExportSinks sinks;
     std::unique_ptr<BackendLauncher> launcher;
 };

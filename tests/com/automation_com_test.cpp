@@ -133,7 +133,7 @@ void AutomationComTest::runExport(const QString &progId, const QString &failing)
     {
         Test::ScriptedDialogs dialogs;
         SeatingExporter exporter(
-            state, nullptr,
+            state, Dialogs::instance(),
             {[this](const QString &l) { plain << l; }, [this](const QString &l) { stamped << l; }},
             std::make_unique<ComLauncher>());
         exporter.exportToFile(output);

@@ -78,7 +78,7 @@ void AutomationBackendTest::runExport()
 {
     Test::ScriptedDialogs dialogs;
     SeatingExporter exporter(
-        state, nullptr,
+        state, Dialogs::instance(),
         {[this](const QString &l) { plain << l; }, [this](const QString &l) { stamped << l; }},
         std::make_unique<ComLauncher>());
     exporter.exportToFile(output);

@@ -208,7 +208,7 @@ QString BuiltinExportTest::exportChart(ClassState &state, const QString &appDir,
     Test::ScriptedDialogs dialogs;
     setFileOpener([](const QString &) {});
     const QString output = appDir + u"/chart.xlsx"_s;
-    SeatingExporter exporter(state, nullptr,
+    SeatingExporter exporter(state, Dialogs::instance(),
                              {[plain](const QString &l) { *plain << l; }, [](const QString &) {}}, nullptr);
     exporter.exportToFile(output);
     setFileOpener({});
@@ -386,7 +386,7 @@ void BuiltinExportTest::awkwardPaths_savedOpenedAndLogged()
     setFileOpener([&opened](const QString &path) { opened << path; });
     QStringList stamped;
     SeatingExporter exporter(
-        state, nullptr, {[](const QString &) {}, [&stamped](const QString &l) { stamped << l; }}, nullptr);
+        state, Dialogs::instance(), {[](const QString &) {}, [&stamped](const QString &l) { stamped << l; }}, nullptr);
     exporter.exportToFile(given);
     setFileOpener({});
 
@@ -422,7 +422,7 @@ void BuiltinExportTest::storedCells_sameResultAsAreaScan()
 
     Test::ScriptedDialogs dialogs;
     setFileOpener([](const QString &) {});
-    SeatingExporter scanner(state, nullptr, {[](const QString &) {}, [](const QString &) {}},
+    SeatingExporter scanner(state, Dialogs::instance(), {[](const QString &) {}, [](const QString &) {}},
                             std::make_unique<AreaScanLauncher>());
     scanner.exportToFile(appDir + u"/scanned.xlsx"_s);
     setFileOpener({});
@@ -490,7 +490,7 @@ void BuiltinExportTest::refusedTemplates()
     Test::ScriptedDialogs dialogs;
     setFileOpener([](const QString &) { QFAIL("nothing may be opened"); });
     QStringList plain;
-    SeatingExporter exporter(state, nullptr, {[&](const QString &l) { plain << l; }, [](const QString &) {}},
+    SeatingExporter exporter(state, Dialogs::instance(), {[&](const QString &l) { plain << l; }, [](const QString &) {}},
                              nullptr);
     exporter.exportToFile(appDir + u"/chart.xlsx"_s);
     setFileOpener({});

@@ -75,7 +75,7 @@ void ChartPdfTest::template_namesWhereLibreOfficePrintsThem()
     QStringList opened;
     QStringList logged;
     setFileOpener([&opened](const QString &path) { opened << path; });
-    SeatingExporter exporter(state, nullptr, {[](const QString &) {}, [&](const QString &l) { logged << l; }},
+    SeatingExporter exporter(state, Dialogs::instance(), {[](const QString &) {}, [&](const QString &l) { logged << l; }},
                              nullptr);
     exporter.exportPdf(appDir + u"/chart"_s);
     exporter.exportToFile(appDir + u"/chart.xlsx"_s);
@@ -176,7 +176,7 @@ void ChartPdfTest::command_outcomes()
     QStringList logged;
     setFileOpener([&opened](const QString &path) { opened << path; });
     ChartFileCommands commands(
-        state, nullptr, {[&](const QString &l) { plain << l; }, [&](const QString &l) { logged << l; }},
+        state, Dialogs::instance(), {[&](const QString &l) { plain << l; }, [&](const QString &l) { logged << l; }},
         nullptr);
     commands.exportPdf();
     setFileOpener({});

@@ -83,7 +83,7 @@ private:
         auto launcher = std::make_unique<Test::FakeLauncher>(run.sheet);
         launcher->initError = initError;
         SeatingExporter exporter(
-            state, nullptr,
+            state, Dialogs::instance(),
             {[&run](const QString &l) { run.plain << l; }, [&run](const QString &l) { run.stamped << l; }},
             std::move(launcher));
         exporter.exportToFile(output);

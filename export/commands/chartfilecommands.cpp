@@ -25,10 +25,10 @@ QString shown(const QString &path)
 
 } // namespace
 
-ChartFileCommands::ChartFileCommands(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+ChartFileCommands::ChartFileCommands(ClassState &state, Dialogs &dialogs, ExportSinks sinks,
                                      std::unique_ptr<BackendLauncher> launcher)
-    : state(state), dialogParent(dialogParent), sinks(sinks),
-      exporter(state, dialogParent,
+    : state(state), dialogs(dialogs), sinks(sinks),
+      exporter(state, dialogs,
                {std::move(sinks.appendLog),
                 [exported = exported, logMessage = std::move(sinks.logMessage)](const QString &line) {
                     *exported = true;
@@ -51,14 +51,14 @@ bool ChartFileCommands::requireGrouping(const QString &refusal) const
 {
     if (!state.currentGrouping.isEmpty())
         return true;
-    Dialogs::instance().warning(dialogParent, u"错误"_s, refusal);
+    dialogs.warning(nullptr, u"错误"_s, refusal);
     return false;
 }
 
 QString ChartFileCommands::askForName(const QString &title, const QString &proposedName,
                                       const QString &filter) const
 {
-    return Dialogs::instance().saveFileName(dialogParent, title, proposedName, filter);
+    return dialogs.saveFileName(nullptr, title, proposedName, filter);
 }
 
 void ChartFileCommands::saveBlankChart()

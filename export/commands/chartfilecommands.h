@@ -4,9 +4,9 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace Velmora {
+
+class Dialogs;
 
 // "新建座位表", "保存", "另存为" and the export slot: each picks the output name its own way and
 // hands it to the exporter, then logs its own line whatever the export's outcome, since the
@@ -14,7 +14,7 @@ namespace Velmora {
 class ChartFileCommands
 {
 public:
-    ChartFileCommands(ClassState &state, QWidget *dialogParent, ExportSinks sinks,
+    ChartFileCommands(ClassState &state, Dialogs &dialogs, ExportSinks sinks,
                       std::unique_ptr<BackendLauncher> launcher = BackendLauncher::createForPlatform());
 
     // Nine empty groups, however many groups are enabled.
@@ -37,7 +37,7 @@ private:
                        const QString &filter = QStringLiteral("Excel文件 (*.xlsx)")) const;
 
     ClassState &state;
-    QWidget *dialogParent;
+    Dialogs &dialogs;
     ExportSinks sinks;
     // Set by the exporter's closing line, which it writes only after the file was checked on
     // disk. Declared before the exporter, whose sink shares it.
