@@ -18,6 +18,8 @@ public:
     void information(QWidget *parent, const QString &title, const QString &text) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     bool question(QWidget *parent, const QString &title, const QString &text) override;
+    int choose(QWidget *parent, const QString &title, const QString &text,
+               const QStringList &buttons) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,
                          const QString &filter) override;
     QString openFileName(QWidget *parent, const QString &caption, const QString &directory,

@@ -17,6 +17,11 @@ public:
         drop(title, text);
         return false;
     }
+    int choose(QWidget *, const QString &title, const QString &text, const QStringList &buttons) override
+    {
+        drop(title, text);
+        return int(buttons.size()) - 1;
+    }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
     QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
 

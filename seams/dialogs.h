@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 
@@ -21,6 +22,10 @@ public:
     virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
     // A Yes/No question; true only for Yes.
     virtual bool question(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A question with buttons of its own: the first is the default, the last the safe answer that
+    // Escape and closing the box choose. Returns the index of the button chosen.
+    virtual int choose(QWidget *parent, const QString &title, const QString &text,
+                       const QStringList &buttons) = 0;
     // Both return an empty string when the user cancels.
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,
                                  const QString &filter) = 0;

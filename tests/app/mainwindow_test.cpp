@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
+#include "widgetdialogs.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -57,6 +59,8 @@ private Q_SLOTS:
     void destructor_reportsWriteFailure();
     void quitAction_closesTheWindow();
     void aboutBox_opensAndLeavesLogAlone();
+    void widgetChoice_returnsTheButtonIndex_data();
+    void widgetChoice_returnsTheButtonIndex();
 
 private:
     QString appDir;
@@ -327,6 +331,38 @@ void MainWindowTest::aboutBox_opensAndLeavesLogAlone()
     QVERIFY(hasIcon);
     QCOMPARE(window.logView->toPlainText(), logBefore);
     QCOMPARE(window.statusLabel->text(), statusBefore);
+}
+
+void MainWindowTest::widgetChoice_returnsTheButtonIndex_data()
+{
+    QTest::addColumn<int>("click"); // -1: Escape
+    QTest::addColumn<int>("expected");
+    QTest::newRow("firstButton_zero") << 0 << 0;
+    QTest::newRow("secondButton_one") << 1 << 1;
+    QTest::newRow("escape_theSafeLastOne") << -1 << 1;
+}
+
+// The real box, run modally and answered from the event loop it spins.
+void MainWindowTest::widgetChoice_returnsTheButtonIndex()
+{
+    QFETCH(int, click);
+    QFETCH(int, expected);
+    QWidget parent;
+    WidgetDialogs real;
+    QStringList shown;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        for (QAbstractButton *button : box->buttons())
+            shown.append(button->text());
+        if (click < 0)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            box->buttons().at(click)->click();
+    });
+    const int chosen = real.choose(&parent, u"确认"_s, u"继续吗？"_s, {u"继续打开"_s, u"退出"_s});
+    QCOMPARE(chosen, expected);
+    QCOMPARE(shown, (QStringList{u"继续打开"_s, u"退出"_s}));
 }
 
 QTEST_MAIN(MainWindowTest)

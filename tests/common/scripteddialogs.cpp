@@ -17,8 +17,8 @@ ScriptedDialogs::~ScriptedDialogs()
 
 QStringList ScriptedDialogs::transcript() const
 {
-    static const char *const names[] = {"warning",  "information", "critical",
-                                        "question", "saveFile",    "openFile"};
+    static const char *const names[] = {"warning", "information", "critical", "question",
+                                        "choice",  "saveFile",    "openFile"};
     QStringList lines;
     for (const Call &call : calls)
         lines << QString::fromLatin1(names[int(call.kind)]) + QStringLiteral(": ") + call.title +
@@ -45,6 +45,13 @@ bool ScriptedDialogs::question(QWidget *parent, const QString &title, const QStr
 {
     calls.append({Kind::Question, title, text, {}, parent});
     return answers.isEmpty() ? false : answers.dequeue();
+}
+
+int ScriptedDialogs::choose(QWidget *parent, const QString &title, const QString &text,
+                            const QStringList &buttons)
+{
+    calls.append({Kind::Choice, title, text, buttons.join(u'|'), parent});
+    return choices.isEmpty() ? int(buttons.size()) - 1 : choices.dequeue();
 }
 
 QString ScriptedDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,

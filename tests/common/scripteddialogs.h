@@ -21,15 +21,16 @@ public:
         Information,
         Critical,
         Question,
+        Choice,
         SaveFile,
         OpenFile
     };
     struct Call
     {
         Kind kind;
-        QString title; // the caption for file dialogs
-        QString text;  // the proposed name or directory for file dialogs
-        QString filter;
+        QString title;  // the caption for file dialogs
+        QString text;   // the proposed name or directory for file dialogs
+        QString filter; // the button texts, joined by "|", for a choice
         QWidget *parent = nullptr;
     };
 
@@ -39,6 +40,8 @@ public:
     // Questions without a queued answer are answered No; file dialogs without one are cancelled.
     void queueAnswer(bool yes) { answers.enqueue(yes); }
     void queueFileName(const QString &name) { fileNames.enqueue(name); }
+    // Choices without a queued answer take the last button, the safe one.
+    void queueChoice(int index) { choices.enqueue(index); }
 
     QList<Call> calls;
     // "kind: title / text" for each call, handy for QCOMPARE against an expected list.
@@ -49,6 +52,8 @@ public:
     void information(QWidget *parent, const QString &title, const QString &text) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     bool question(QWidget *parent, const QString &title, const QString &text) override;
+    int choose(QWidget *parent, const QString &title, const QString &text,
+               const QStringList &buttons) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &proposedName,
                          const QString &filter) override;
     QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
@@ -57,6 +62,7 @@ public:
 private:
     QQueue<bool> answers;
     QQueue<QString> fileNames;
+    QQueue<int> choices;
     Dialogs *previous = nullptr;
     bool wasInstalled = false;
 };
