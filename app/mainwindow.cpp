@@ -6,8 +6,8 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontable.h"
-#include "groupdetails.h"
 #include "generatewithhistory.h"
+#include "groupdetails.h"
 #include "historystore.h"
 #include "historytab.h"
 #include "personneldialog.h"
@@ -347,6 +347,7 @@ void MainWindow::showSettingsDialog()
         new HistoryTab(*history, state.roster, [this](const QString &line) { appendLog(line); }),
         u"历史记录"_s);
     connect(&dialog, &SettingsDialog::saveRequested, this, [this, &dialog] { applySettings(dialog); });
+    connect(&dialog, &SettingsDialog::logMessage, this, &MainWindow::logMessage);
     dialog.exec();
 }
 

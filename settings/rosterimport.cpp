@@ -3,9 +3,11 @@
 #include "namelists.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +17,7 @@ namespace Velmora::RosterImport {
 namespace {
 
 constexpr int HeaderSearchRows = 10;
+static_assert(SheetReader::MaxRows == MaxDataRows + HeaderSearchRows);
 // A message box taller than the screen would hide its buttons.
 constexpr int ListedProblems = 20;
 
@@ -38,14 +41,30 @@ bool isLodgingColumn(const QString &header)
 
 bool isYes(const QString &value)
 {
-    static const QStringList yes = {u"是"_s, u"√"_s, u"✓"_s, u"Y"_s, u"1"_s, u"true"_s};
+    static const QStringList yes = {u"是"_s, u"√"_s,   u"✓"_s, u"✔"_s,   u"☑"_s,
+                                    u"Y"_s,  u"yes"_s, u"1"_s, u"true"_s};
     return yes.contains(value.trimmed(), Qt::CaseInsensitive);
 }
 
+// A yes-like value, or a duty naming 组长 that does not deny it: "不是组长" and "非组长" deny it,
+// a 副组长 assists the leader and a 原组长 or 前组长 was one. Duties are often listed together, as
+// in "班长、第二组组长".
 bool isLeaderValue(const QString &value)
 {
-    // A 副组长 assists the leader and is not one.
-    return isYes(value) || QString(value).remove(u"副组长"_s).contains(u"组长"_s);
+    const QString key = headerKey(value);
+    if (isYes(key))
+        return true;
+    static const QRegularExpression items(u"[、,，;；/|]"_s);
+    for (const QString &item : key.split(items, Qt::SkipEmptyParts)) {
+        for (qsizetype at = item.indexOf(u"组长"_s); at >= 0; at = item.indexOf(u"组长"_s, at + 1)) {
+            const QStringView before = QStringView(item).first(at);
+            const bool denied = std::any_of(before.cbegin(), before.cend(),
+                                            [](QChar c) { return QStringView(u"不非无没未否").contains(c); });
+            if (!denied && !before.endsWith(u'副') && !before.endsWith(u'原') && !before.endsWith(u'前'))
+                return true;
+        }
+    }
+    return false;
 }
 
 bool isBoarderValue(const QString &value, bool lodgingColumn)
@@ -122,53 +141,114 @@ Mapping guessMapping(const SheetTable &table)
         mapping.columns[LeaderRole] = dutyColumn;
     if (!mapping.isMapped(BoarderRole))
         mapping.columns[BoarderRole] = lodgingColumn;
+    findBlocks(table, mapping);
     return mapping;
+}
+
+SheetReadResult readClassList(const QString &path)
+{
+    SheetReadResult read = SheetReader::readFile(path);
+    // The reader already stopped at the rows a header may sit under; what lies below it counts.
+    if (read.ok() && read.table.rows.size() - guessMapping(read.table).headerRow - 1 > MaxDataRows) {
+        read.table = {};
+        read.error = SheetReader::tooLargeText();
+    }
+    return read;
+}
+
+void findBlocks(const SheetTable &table, Mapping &mapping)
+{
+    mapping.blockOffsets = {0};
+    const int nameColumn = mapping.column(NameRole);
+    if (mapping.headerRow < 0 || nameColumn < 0)
+        return;
+    const QStringList &header = table.rows.at(mapping.headerRow);
+    const QString key = headerKey(header.value(nameColumn));
+    if (key.isEmpty())
+        return;
+    for (int column = nameColumn + 1; column < header.size(); ++column) {
+        if (headerKey(header.at(column)) == key)
+            mapping.blockOffsets.append(column - nameColumn);
+    }
 }
 
 Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStringList &keptNames)
 {
     Reading reading;
-    const bool lodging = mapping.isMapped(BoarderRole) &&
-                         isLodgingColumn(table.cell(mapping.headerRow, mapping.column(BoarderRole)));
     const QSet<QString> kept(keptNames.cbegin(), keptNames.cend());
     QHash<QString, int> firstRowOf;
-    for (int row = mapping.headerRow + 1; row < table.rows.size(); ++row) {
-        const int number = table.rowNumbers.at(row);
-        const QString shownNumber = QString::number(number);
-        // Spreadsheet cells carry stray spaces that nobody sees; the roster would keep them.
-        const QString name = table.cell(row, mapping.column(NameRole)).trimmed();
-        const QString gender = table.cell(row, mapping.column(GenderRole));
-        const std::optional<bool> male = genderIsMale(gender);
-        const auto refuse = [&](const QString &text) { reading.problems.append({number, text}); };
+    const QStringList header = mapping.headerRow >= 0 ? table.rows.at(mapping.headerRow) : QStringList();
+    const QList<int> &offsets = mapping.blockOffsets;
+    const int nameColumn = mapping.column(NameRole);
+    // Everything left of the first name column belongs to the first block, as far as the blocks
+    // leave room for it.
+    int lead = nameColumn;
+    for (qsizetype b = 1; b < offsets.size(); ++b)
+        lead = std::min(lead, offsets.at(b) - offsets.at(b - 1) - 1);
 
-        if (name.isEmpty()) {
-            refuse(u"第 %1 行：姓名为空"_s.arg(shownNumber));
-        } else if (hasNameSeparator(name)) {
-            refuse(u"第 %1 行：姓名“%2”包含逗号或分号"_s.arg(shownNumber, name));
-        } else if (breaksLine(name)) {
-            refuse(u"第 %1 行：姓名“%2”中有换行"_s.arg(shownNumber, shown(name)));
-        } else if (firstRowOf.contains(name)) {
-            refuse(u"第 %1 行：“%2”与第 %3 行重名"_s.arg(shownNumber, name,
-                                                         QString::number(firstRowOf.value(name))));
-        } else if (kept.contains(name)) {
-            refuse(u"第 %1 行：“%2”已在名单中"_s.arg(shownNumber, name));
-        } else if (!male) {
-            refuse(gender.trimmed().isEmpty()
-                       ? u"第 %1 行：“%2”没有填写性别"_s.arg(shownNumber, name)
-                       : u"第 %1 行：“%2”的性别“%3”不是男或女"_s.arg(shownNumber, name, gender.trimmed()));
-        } else {
-            Pupil pupil;
-            pupil.name = name;
-            pupil.male = *male;
-            pupil.leader =
-                mapping.isMapped(LeaderRole) && isLeaderValue(table.cell(row, mapping.column(LeaderRole)));
-            pupil.boarder = mapping.isMapped(BoarderRole) &&
-                            isBoarderValue(table.cell(row, mapping.column(BoarderRole)), lodging);
-            pupil.rowNumber = number;
-            reading.pupils.append(pupil);
+    for (qsizetype block = 0; block < offsets.size(); ++block) {
+        const int offset = offsets.at(block);
+        // A role of another block is where the first block has it, if that block's header agrees.
+        std::array<int, RoleCount> columns = mapping.columns;
+        for (int &column : columns) {
+            if (column >= 0 && offset != 0)
+                column = headerKey(header.value(column + offset)) == headerKey(header.value(column))
+                             ? column + offset
+                             : -1;
         }
-        if (!name.isEmpty() && !firstRowOf.contains(name))
-            firstRowOf.insert(name, number);
+        const auto cellOf = [&](int row, Role role) { return table.cell(row, columns.at(role)); };
+        const bool lodging =
+            columns.at(BoarderRole) >= 0 && isLodgingColumn(header.value(columns.at(BoarderRole)));
+        const int spanStart = nameColumn + offset - lead;
+        const int spanEnd = block + 1 < offsets.size() ? nameColumn + offsets.at(block + 1) - lead : INT_MAX;
+
+        for (int row = mapping.headerRow + 1; row < table.rows.size(); ++row) {
+            const QStringList &cells = table.rows.at(row);
+            // Blocks end at different rows; an empty part of a row is no pupil.
+            if (offsets.size() > 1 &&
+                std::all_of(cells.cbegin() + std::min<qsizetype>(spanStart, cells.size()),
+                            cells.cbegin() + std::min<qsizetype>(spanEnd, cells.size()),
+                            [](const QString &cell) { return cell.trimmed().isEmpty(); }))
+                continue;
+            const int number = table.rowNumbers.at(row);
+            const QString shownNumber = QString::number(number);
+            // Spreadsheet cells carry stray spaces that nobody sees; the roster would keep them.
+            const QString raw = cellOf(row, NameRole).trimmed();
+            const QString name = withoutInvisibles(raw).trimmed();
+            const QString gender = withoutInvisibles(cellOf(row, GenderRole)).trimmed();
+            const std::optional<bool> male = genderIsMale(gender);
+            const auto refuse = [&](const QString &text) { reading.problems.append({number, text}); };
+
+            if (raw.size() > MaxNameChars) {
+                refuse(u"第 %1 行：姓名过长"_s.arg(shownNumber));
+            } else if (breaksLine(raw)) {
+                refuse(u"第 %1 行：姓名“%2”中有换行"_s.arg(shownNumber, shown(withoutInvisibles(raw))));
+            } else if (name.isEmpty()) {
+                refuse(u"第 %1 行：姓名为空"_s.arg(shownNumber));
+            } else if (hasNameSeparator(name)) {
+                refuse(u"第 %1 行：姓名“%2”包含逗号或分号"_s.arg(shownNumber, name));
+            } else if (firstRowOf.contains(name)) {
+                refuse(u"第 %1 行：“%2”与第 %3 行重名"_s.arg(shownNumber, name,
+                                                             QString::number(firstRowOf.value(name))));
+            } else if (kept.contains(name)) {
+                refuse(u"第 %1 行：“%2”已在名单中"_s.arg(shownNumber, name));
+            } else if (!male) {
+                refuse(gender.isEmpty()
+                           ? u"第 %1 行：“%2”没有填写性别"_s.arg(shownNumber, name)
+                           : u"第 %1 行：“%2”的性别“%3”不是男或女"_s.arg(shownNumber, name, gender));
+            } else {
+                Pupil pupil;
+                pupil.name = name;
+                pupil.male = *male;
+                pupil.leader = columns.at(LeaderRole) >= 0 && isLeaderValue(cellOf(row, LeaderRole));
+                pupil.boarder =
+                    columns.at(BoarderRole) >= 0 && isBoarderValue(cellOf(row, BoarderRole), lodging);
+                pupil.rowNumber = number;
+                reading.pupils.append(pupil);
+            }
+            if (!name.isEmpty() && !firstRowOf.contains(name))
+                firstRowOf.insert(name, number);
+        }
     }
     return reading;
 }
@@ -195,18 +275,26 @@ RosterLists apply(const RosterLists &current, const QList<Pupil> &pupils, Mode m
     const QSet<QString> onRoster(names.cbegin(), names.cend());
     const auto marks = [&](const QStringList &before, Role role, bool Pupil::*flag) {
         QStringList result;
+        QSet<QString> marked;
+        const auto mark = [&](const QString &name) {
+            if (!marked.contains(name)) {
+                marked.insert(name);
+                result.append(name);
+            }
+        };
         if (mode == Mode::Add) {
             result = before;
+            marked = QSet<QString>(before.cbegin(), before.cend());
         } else if (!mapping.isMapped(role)) {
             // Without a column the file says nothing, so the marks of those who stay are kept.
             for (const QString &name : before) {
                 if (onRoster.contains(name))
-                    result.append(name);
+                    mark(name);
             }
         }
         for (const Pupil &pupil : pupils) {
-            if (pupil.*flag && !result.contains(pupil.name))
-                result.append(pupil.name);
+            if (pupil.*flag)
+                mark(pupil.name);
         }
         return result;
     };

@@ -14,6 +14,11 @@ namespace Velmora {
 // rows can be taken, and what the lists become. Core only, so that every rule runs without widgets.
 namespace RosterImport {
 
+// A class list holds at most this many pupils, and a name at most this many characters (as its cell
+// holds it, spaces around it aside).
+constexpr int MaxDataRows = 1000;
+constexpr int MaxNameChars = 50;
+
 enum Role
 {
     NameRole,
@@ -27,6 +32,9 @@ struct Mapping
 {
     int headerRow = -1; // index into the table's rows; -1 when no header was found
     std::array<int, RoleCount> columns = {-1, -1, -1, -1};
+    // A list printed in blocks side by side repeats its header: each block is the first one moved
+    // right by its offset. The first offset is 0.
+    QList<int> blockOffsets = {0};
 
     int column(Role role) const { return columns.at(role); }
     bool isMapped(Role role) const { return column(role) >= 0; }
@@ -36,6 +44,11 @@ struct Mapping
 // columns of the other roles. A 住校 or 走读 column says nothing about lodging outside the school
 // and is left unmapped.
 Mapping guessMapping(const SheetTable &table);
+// Sets the blocks from the header: every further column headed like the name column starts one.
+void findBlocks(const SheetTable &table, Mapping &mapping);
+
+// Reads the file and checks it against the bounds of a class list, before anything is shown.
+SheetReadResult readClassList(const QString &path);
 
 struct Pupil
 {
@@ -58,8 +71,8 @@ struct Reading
     QList<Problem> problems; // one per refused row, in file order
 };
 
-// Reads the rows below the header. `keptNames` are the names that stay on the roster (the current
-// lists when adding, none when replacing); a name already among them is refused like a name twice.
+// Reads the rows below the header, block by block. `keptNames` are the names that stay on the roster (the
+// current lists when adding, none when replacing); a name already among them is refused like a name twice.
 Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStringList &keptNames = {});
 
 // The body of the message that lists the refused rows.

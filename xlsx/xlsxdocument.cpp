@@ -46,8 +46,15 @@ XlsxError parseSharedStrings(const XlsxXml::Text &xml, QStringList *out)
     }
 }
 
-// The relationship ids of the workbook's sheets, in tab order.
-XlsxError parseSheetIds(const XlsxXml::Text &xml, QStringList *out)
+struct SheetEntry
+{
+    QString id; // the relationship id
+    QString name;
+    bool hidden = false; // state="hidden" or "veryHidden"
+};
+
+// The workbook's sheets, in tab order.
+XlsxError parseSheets(const XlsxXml::Text &xml, QList<SheetEntry> *out)
 {
     XlsxXmlScanner scanner(xml);
     for (;;) {
@@ -58,11 +65,17 @@ XlsxError parseSheetIds(const XlsxXml::Text &xml, QStringList *out)
             return scanner.failureReason();
         case QXmlStreamReader::StartElement:
             if (scanner.isSpreadsheet(u"sheet")) {
+                SheetEntry entry;
+                entry.name = scanner.attribute(u"name").toString();
+                const QStringView state = scanner.attribute(u"state");
+                entry.hidden = state == u"hidden" || state == u"veryHidden";
                 for (const QXmlStreamAttribute &attribute : scanner.xml().attributes()) {
                     if (attribute.name() == u"id" &&
                         XlsxXml::isRelationshipNamespace(attribute.namespaceUri()))
-                        out->append(attribute.value().toString());
+                        entry.id = attribute.value().toString();
                 }
+                if (!entry.id.isEmpty())
+                    out->append(entry);
             }
             break;
         default:
@@ -116,6 +129,7 @@ void XlsxDocument::reset()
     workbookPath.clear();
     workbookRelsPath.clear();
     sheetPath.clear();
+    sheetTitle.clear();
     stylesPath.clear();
     calcChainPath.clear();
     vbaProjectPath.clear();
@@ -253,21 +267,32 @@ XlsxError XlsxDocument::readWorkbookRelationships(QList<XlsxRelationship> *out)
 XlsxError XlsxDocument::findFirstWorksheet(const QList<XlsxRelationship> &relationships)
 {
     XlsxXml::Text xml;
-    QStringList sheetIds;
+    QList<SheetEntry> sheets;
     XlsxError error = readXml(workbookPath, &xml);
     if (error == XlsxError::None)
-        error = parseSheetIds(xml, &sheetIds);
+        error = parseSheets(xml, &sheets);
     if (error != XlsxError::None) {
         failureDetail = workbookPath;
         return error;
     }
-    for (const QString &id : std::as_const(sheetIds)) {
+    const auto pathOf = [&](const SheetEntry &entry) {
         for (const XlsxRelationship &relationship : relationships) {
-            if (relationship.id == id && XlsxXml::isRelationshipType(relationship.type, u"worksheet"))
-                sheetPath = package->find(relationship.target);
+            if (relationship.id == entry.id && XlsxXml::isRelationshipType(relationship.type, u"worksheet"))
+                return package->find(relationship.target);
         }
-        if (!sheetPath.isEmpty())
-            return XlsxError::None;
+        return QString();
+    };
+    // A workbook whose every sheet is hidden is malformed; its first worksheet is still what it holds.
+    for (const bool skipHidden : {sheetChoice == SheetChoice::FirstVisible, false}) {
+        for (const SheetEntry &entry : std::as_const(sheets)) {
+            if (skipHidden && entry.hidden)
+                continue;
+            sheetPath = pathOf(entry);
+            if (!sheetPath.isEmpty()) {
+                sheetTitle = entry.name;
+                return XlsxError::None;
+            }
+        }
     }
     return XlsxError::NoWorksheet;
 }

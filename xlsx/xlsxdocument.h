@@ -63,6 +63,17 @@ public:
     XlsxError error() const { return failure; }
     void setLimits(const XlsxLimits &newLimits) { limits = newLimits; }
 
+    // A template is filled on its first worksheet, whatever a teacher hid; a list is read from
+    // the first one a teacher sees. Set before opening.
+    enum class SheetChoice
+    {
+        First,
+        FirstVisible
+    };
+    void setSheetChoice(SheetChoice choice) { sheetChoice = choice; }
+    // The name of the worksheet read, as its tab shows it.
+    QString sheetName() const { return sheetTitle; }
+
     XlsxRange usedRange() const;
     // The cells the template holds, in row, then column order: every cell whose text can be
     // anything but empty is among them, whatever the used range spans.
@@ -78,6 +89,8 @@ public:
     // The first worksheet as it prints, with the values and formats set so far; for drawing the
     // chart elsewhere than in a spreadsheet.
     XlsxError readSheetView(XlsxSheetView *out);
+    // Only its sizes and what it hides, without the cells and their styles.
+    XlsxError readSheetLayout(XlsxSheetView *out);
 
     bool saveAs(const QString &path);
     bool saveToData(QByteArray *out);
@@ -123,6 +136,7 @@ private:
     QString workbookPath;
     QString workbookRelsPath;
     QString sheetPath;
+    QString sheetTitle;
     QString stylesPath;
     QString calcChainPath;
     QString vbaProjectPath;
@@ -135,6 +149,7 @@ private:
     } newStyles;
     QMap<quint64, Pending> pending;
     XlsxLimits limits;
+    SheetChoice sheetChoice = SheetChoice::First;
     XlsxError failure = XlsxError::NotOpen;
     QString failureDetail;
 };

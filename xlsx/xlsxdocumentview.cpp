@@ -9,6 +9,18 @@ using namespace Qt::StringLiterals;
 
 namespace Velmora {
 
+XlsxError XlsxDocument::readSheetLayout(XlsxSheetView *out)
+{
+    if (!sheet)
+        return XlsxError::NotOpen;
+    QByteArray bytes;
+    XlsxXml::Text xml;
+    XlsxError error = package->read(sheetPath, &bytes);
+    if (error == XlsxError::None)
+        error = XlsxXml::decode(bytes, &xml);
+    return error == XlsxError::None ? out->parseLayout(xml) : error;
+}
+
 XlsxError XlsxDocument::readSheetView(XlsxSheetView *out)
 {
     if (!sheet)

@@ -1,5 +1,7 @@
 #include "namelistedit.h"
 
+#include "namelists.h"
+
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,6 +22,22 @@ QStringList linesOf(const QTextDocument *document, int firstBlock = 0, int lastB
     return lines;
 }
 
+// How many blocks a name makes when it is inserted: QTextCursor::insertText starts a new one at
+// CR LF, CR, LF, the paragraph separator and the frame marks.
+int blocksOf(const QString &name)
+{
+    int blocks = 1;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c == u'\r' && i + 1 < name.size() && name.at(i + 1) == u'\n')
+            continue;
+        if (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar(0xFDD0) ||
+            c == QChar(0xFDD1))
+            ++blocks;
+    }
+    return blocks;
+}
+
 } // namespace
 
 NameListEdit::NameListEdit(QWidget *parent) : QTextEdit(parent)
@@ -34,17 +52,26 @@ void NameListEdit::setNames(const QStringList &names)
     // Loading is not an edit the teacher could undo.
     doc->setUndoRedoEnabled(false);
     clear();
+    // One insertion for the whole list: a block at a time lays the document out again each time.
+    // The paragraph separator between names never pairs with a CR that ends a name, as LF would.
     QTextCursor cursor(doc);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (i > 0)
-            cursor.insertBlock();
-        const int first = cursor.blockNumber();
-        cursor.insertText(names.at(i));
-        const QStringList lines = linesOf(doc, first, cursor.blockNumber());
+    cursor.insertText(names.join(QChar::ParagraphSeparator));
+    QTextBlock block = doc->begin();
+    for (const QString &name : names) {
+        const int count = blocksOf(name);
+        if (count == 1 && !name.contains(QChar::LineSeparator)) {
+            block = block.next();
+            continue;
+        }
+        QStringList lines;
+        for (int i = 0; i < count && block.isValid(); ++i, block = block.next())
+            lines += block.text().split(QChar::LineSeparator);
         if (lines.size() > 1)
-            spanning.append({names.at(i), lines});
+            spanning.append({name, lines});
     }
     doc->setUndoRedoEnabled(true);
+    // The list opens at its first name.
+    moveCursor(QTextCursor::Start);
 }
 
 QStringList NameListEdit::names() const
@@ -67,10 +94,11 @@ QStringList NameListEdit::names() const
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (startOf.at(i) >= 0) {
             const Spanning &span = spanning.at(startOf.at(i));
-            names.append(span.name);
+            if (const QString name = withoutInvisibles(span.name); !name.isEmpty())
+                names.append(name);
             i += span.lines.size() - 1;
-        } else if (!lines.at(i).isEmpty()) {
-            names.append(lines.at(i));
+        } else if (const QString name = withoutInvisibles(lines.at(i)); !name.isEmpty()) {
+            names.append(name);
         }
     }
     return names;

@@ -18,7 +18,7 @@ public:
     explicit NameListEdit(QWidget *parent = nullptr);
 
     void setNames(const QStringList &names);
-    // The lines of the box, empty lines dropped, each otherwise exactly as it stands.
+    // The lines of the box without the characters nobody sees (spaces stay), empty lines dropped.
     QStringList names() const;
 
 private:

@@ -34,6 +34,11 @@ RosterImportDialog::RosterImportDialog(const SheetTable &table, const QString &f
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(u"文件：%1"_s.arg(fileName), this));
+    if (!table.sheetName.isEmpty()) {
+        sheetLabel = new QLabel(u"工作表：%1"_s.arg(table.sheetName), this);
+        sheetLabel->setObjectName(u"importSheet"_s);
+        layout->addWidget(sheetLabel);
+    }
     if (guessed.headerRow < 0)
         layout->addWidget(new QLabel(u"前 10 行中没有找到“姓名”列，请在下面选择各列。"_s, this));
 
@@ -43,6 +48,7 @@ RosterImportDialog::RosterImportDialog(const SheetTable &table, const QString &f
     layout->addWidget(preview, 1);
     fillPreview();
 
+    const int columns = table.columnCount();
     auto *roles = new QGroupBox(u"各列的用途"_s, this);
     auto *form = new QFormLayout(roles);
     const QStringList roleTitles = {u"姓名："_s, u"性别："_s, u"组长："_s, u"外宿生："_s};
@@ -51,7 +57,7 @@ RosterImportDialog::RosterImportDialog(const SheetTable &table, const QString &f
         auto *box = new QComboBox(roles);
         box->setObjectName(roleNames.at(role));
         box->addItem(u"（不导入）"_s, -1);
-        for (int column = 0; column < table.columnCount(); ++column)
+        for (int column = 0; column < columns; ++column)
             box->addItem(columnLabel(table, guessed, column), column);
         box->setCurrentIndex(box->findData(guessed.column(Role(role))));
         connect(box, &QComboBox::currentIndexChanged, this, &RosterImportDialog::updateSummary);
@@ -89,6 +95,7 @@ Mapping RosterImportDialog::mapping() const
     Mapping chosen = guessed;
     for (int role = 0; role < RoleCount; ++role)
         chosen.columns[role] = roleBoxes.at(role)->currentData().toInt();
+    findBlocks(table, chosen);
     return chosen;
 }
 
@@ -96,19 +103,25 @@ void RosterImportDialog::fillPreview()
 {
     const int first = guessed.headerRow + 1;
     const int rows = std::min(PreviewRows, int(table.rows.size()) - first);
-    preview->setColumnCount(table.columnCount());
+    const int columns = table.columnCount();
+    preview->setColumnCount(columns);
     preview->setRowCount(std::max(rows, 0));
     QStringList headers;
-    for (int column = 0; column < table.columnCount(); ++column)
+    for (int column = 0; column < columns; ++column)
         headers.append(columnLabel(table, guessed, column));
     preview->setHorizontalHeaderLabels(headers);
     QStringList numbers;
     for (int row = 0; row < rows; ++row) {
         numbers.append(QString::number(table.rowNumbers.at(first + row)));
-        for (int column = 0; column < table.columnCount(); ++column)
-            preview->setItem(row, column, new QTableWidgetItem(table.cell(first + row, column)));
+        for (int column = 0; column < columns; ++column) {
+            // A hidden column's cells are not even put in: hidden is what the teacher asked for.
+            if (!table.isColumnHidden(column))
+                preview->setItem(row, column, new QTableWidgetItem(table.cell(first + row, column)));
+        }
     }
     preview->setVerticalHeaderLabels(numbers);
+    for (int column = 0; column < columns; ++column)
+        preview->setColumnHidden(column, table.isColumnHidden(column));
     preview->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 }
 
@@ -149,6 +162,15 @@ void RosterImportDialog::finish(Mode mode)
         return;
     }
     const Reading reading = readPupils(table, chosen, mode == Mode::Add ? keptNames : QStringList());
+    if (reading.pupils.isEmpty() && mode == Mode::Add && !readPupils(table, chosen).pupils.isEmpty()) {
+        // Adding a list that is already there is most likely a corrected copy of it.
+        const int choice = Dialogs::instance().choose(
+            this, u"确认"_s, u"表格中的人员都已在名单中，无法再添加。是否改为用表格替换名单？"_s,
+            {u"替换名单"_s, u"取消"_s});
+        if (choice == 0)
+            finish(Mode::Replace);
+        return;
+    }
     if (reading.pupils.isEmpty()) {
         const QString text = reading.problems.isEmpty()
                                  ? u"表格中没有可以导入的人员"_s

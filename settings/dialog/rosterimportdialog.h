@@ -28,6 +28,7 @@ public:
     // The rows to take, valid after Accepted.
     QList<RosterImport::Pupil> pupils() const { return accepted; }
 
+    QLabel *sheetLabel = nullptr; // only for a workbook
     QTableWidget *preview = nullptr;
     std::array<QComboBox *, RosterImport::RoleCount> roleBoxes = {};
     QLabel *summary = nullptr;

@@ -4,6 +4,7 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontab.h"
+#include "importfolder.h"
 #include "namelistedit.h"
 #include "rosterimportdialog.h"
 
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -322,11 +322,11 @@ void SettingsDialog::browseCustomStyle()
 void SettingsDialog::importRoster()
 {
     const QString path = Dialogs::instance().openFileName(
-        this, u"从表格导入名单"_s, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-        u"表格文件 (*.xlsx *.csv)"_s);
+        this, u"从表格导入名单"_s, ImportFolder::last(state.configPath), u"表格文件 (*.xlsx *.csv)"_s);
     if (path.isEmpty())
         return;
-    const SheetReadResult read = SheetReader::readFile(path);
+    ImportFolder::remember(state.configPath, path);
+    const SheetReadResult read = RosterImport::readClassList(path);
     if (!read.ok()) {
         Dialogs::instance().warning(this, u"错误"_s, read.error);
         return;
@@ -343,6 +343,7 @@ void SettingsDialog::importRoster()
     setRosterNames(lists.maleNames, lists.femaleNames);
     leadersEdit->setNames(lists.leaderNames);
     boardersEdit->setNames(lists.boarderNames);
+    Q_EMIT logMessage(u"名单已导入，按“保存”后生效"_s);
 }
 
 } // namespace Velmora

@@ -65,6 +65,8 @@ public:
 
 Q_SIGNALS:
     void saveRequested();
+    // A line for the main window's log that ends a command done inside the dialog.
+    void logMessage(const QString &text);
 
 private Q_SLOTS:
     void browseCustomStyle();

@@ -409,6 +409,8 @@ void SettingsWindowTest::import_gbkClassListInThreeClicksThenSaved()
         });
         dialog->importButton->click();
         QCOMPARE(dialog->girlsEdit->toPlainText(), girls.join(u'\n'));
+        // The teacher is reminded that nothing is kept yet.
+        QVERIFY(window.logView->toPlainText().endsWith(u" - 名单已导入，按“保存”后生效"_s));
         dialog->saveButton->click();
     });
 

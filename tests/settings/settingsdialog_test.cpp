@@ -1,6 +1,8 @@
 #include "appdirectory.h"
 #include "configstore.h"
 #include "fixedpositiontab.h"
+#include "importfolder.h"
+#include "namelists.h"
 #include "rosterimportdialog.h"
 #include "scripteddialogs.h"
 #include "settingsdialog.h"
@@ -10,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -91,6 +95,8 @@ private Q_SLOTS:
     void clear();
     void import_data();
     void import();
+    void preview_hiddenColumnLeftOutSheetNamed();
+    void nameLists_openAtFirstName();
 
 private:
     Test::ScriptedDialogs dialogs;
@@ -141,6 +147,11 @@ void SettingsDialogTest::names_data()
         << QStringList{u"张伟"_s} << ls + u"王强"_s << QStringList{u"张伟"_s, u"王强"_s};
     QTest::newRow("spanningNameEdited_teacherLinesWin")
         << QStringList{u"李"_s + ps + u"四"_s} << u"五"_s << QStringList{u"李"_s, u"四五"_s};
+    QTest::newRow("invisibleCharacters_removedSpacesKept")
+        << QStringList{u"张\u200B伟"_s, u"\u202E李 四\u200F"_s, u"\uFEFF"_s, u"王\t强\u001B"_s}
+        << u"\n\u200B\n陈\u0000新"_s << QStringList{u"张伟"_s, u"李 四"_s, u"王强"_s, u"陈新"_s};
+    QTest::newRow("trailingCr_ownBlockKept")
+        << QStringList{u"李\r"_s, u"张伟"_s} << QString() << QStringList{u"李\r"_s, u"张伟"_s};
     QTest::newRow("emptyLines_dropped")
         << QStringList{u"张伟"_s} << u"\n\n王强\n"_s << QStringList{u"张伟"_s, u"王强"_s};
 }
@@ -159,7 +170,8 @@ void SettingsDialogTest::names()
     cursor.insertText(typed);
     dialog.saveToState();
     QCOMPARE(state.roster.maleNames, saved);
-    QCOMPARE(state.roster.leaderNames, QSet<QString>{loaded.first()});
+    // The leaders' box cleans its names as the boys' box does.
+    QCOMPARE(state.roster.leaderNames, QSet<QString>{withoutInvisibles(loaded.first())});
 }
 
 void SettingsDialogTest::groupRow_seatsAndBoysDriveGirls()
@@ -479,6 +491,13 @@ void SettingsDialogTest::import_data()
         << u"姓名,性别\n刘洋,男\n孙丽,?\n"_s.toUtf8() << u"replaceButton"_s << false << unchanged
         << QStringList{u"question: 确认 / 以下 1 行无法导入：\n第 3 行：“孙丽”的性别“?”不是男或女\n\n"
                        "是否跳过这些行，只导入其余 1 人？选择“否”可以先修改表格。"_s};
+    QTest::newRow("add_allOnRoster_replaceSuggestedAndTaken")
+        << u"姓名,性别,组长\n张伟,男,是\n李娜,女,\n"_s.toUtf8() << u"addButton"_s << true
+        << u"张伟 | 李娜 | 张伟 | "_s
+        << QStringList{u"choice: 确认 / 表格中的人员都已在名单中，无法再添加。是否改为用表格替换名单？"_s};
+    QTest::newRow("add_allOnRosterSuggestionDeclined_nothing")
+        << u"姓名,性别\n张伟,男\n"_s.toUtf8() << u"addButton"_s << false << unchanged
+        << QStringList{u"choice: 确认 / 表格中的人员都已在名单中，无法再添加。是否改为用表格替换名单？"_s};
     QTest::newRow("replace_noNameColumn_warns")
         << u"学号,性别\n1,男\n"_s.toUtf8() << u"replaceButton"_s << false << unchanged
         << QStringList{u"warning: 错误 / 请选择姓名所在的列"_s};
@@ -498,6 +517,7 @@ void SettingsDialogTest::import()
     QFETCH(bool, skip);
     QFETCH(QString, lists);
     QFETCH(QStringList, transcript);
+    const QString unchangedLists = u"张伟 王强 | 李娜 赵敏 |  | "_s;
 
     QTemporaryDir dir;
     const QString path = dir.filePath(u"名单.xlsx"_s);
@@ -510,10 +530,13 @@ void SettingsDialogTest::import()
     }
     if (!transcript.filter(u"question:"_s).isEmpty())
         dialogs.queueAnswer(skip);
+    if (!transcript.filter(u"choice:"_s).isEmpty())
+        dialogs.queueChoice(skip ? 0 : 1);
 
     ClassState state = classState();
     const Roster before = state.roster;
     SettingsDialog dialog(state);
+    QSignalSpy logged(&dialog, &SettingsDialog::logMessage);
     bool previewShown = false;
     std::function<void()> drive = [&] {
         auto *preview = dialog.findChild<RosterImportDialog *>();
@@ -540,10 +563,42 @@ void SettingsDialogTest::import()
     QStringList shown = dialogs.transcript();
     QCOMPARE(shown.takeFirst(), u"openFile: 从表格导入名单 / "_s + dialogs.calls.first().text);
     QCOMPARE(dialogs.calls.first().filter, u"表格文件 (*.xlsx *.csv)"_s);
+    QCOMPARE(dialogs.calls.first().text, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    // The next import starts where this file was chosen, readable or not.
+    QCOMPARE(ImportFolder::last(state.configPath), file.isEmpty() ? dialogs.calls.first().text : dir.path());
+    const QList<QVariant> imported = {u"名单已导入，按“保存”后生效"_s};
+    QCOMPARE(logged, lists == unchangedLists ? QList<QList<QVariant>>() : QList<QList<QVariant>>{imported});
     QCOMPARE(shown.replaceInStrings(QDir::toNativeSeparators(path), u"<file>"_s), transcript);
     // Nothing reaches the state before "保存".
     QCOMPARE(state.roster.maleNames, before.maleNames);
     QCOMPARE(state.roster.femaleNames, before.femaleNames);
+}
+
+// A column the workbook hides, such as phone numbers, stays out of the preview, which names the sheet.
+void SettingsDialogTest::preview_hiddenColumnLeftOutSheetNamed()
+{
+    SheetTable table;
+    table.rows = {{u"姓名"_s, u"性别"_s, u"电话"_s}, {u"张伟"_s, u"男"_s, u"13800000000"_s}};
+    table.rowNumbers = {1, 2};
+    table.sheetName = u"名单"_s;
+    table.hiddenColumns = {2};
+    RosterImportDialog dialog(table, u"名单.xlsx"_s, {});
+    QCOMPARE(dialog.sheetLabel->text(), u"工作表：名单"_s);
+    QCOMPARE(tableRows(dialog.preview), QStringList{u"张伟/男/-"_s});
+    QVERIFY(dialog.preview->isColumnHidden(2) && !dialog.preview->isColumnHidden(1));
+}
+
+void SettingsDialogTest::nameLists_openAtFirstName()
+{
+    ClassState state = classState();
+    for (int i = 0; i < 300; ++i)
+        state.roster.femaleNames.append(u"学生%1"_s.arg(i));
+    SettingsDialog dialog(state);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(dialog.girlsEdit->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(dialog.girlsEdit->verticalScrollBar()->value(), 0);
+    QCOMPARE(dialog.girlsEdit->textCursor().position(), 0);
 }
 
 QTEST_MAIN(SettingsDialogTest)

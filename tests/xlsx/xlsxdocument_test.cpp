@@ -417,6 +417,11 @@ void XlsxDocumentTest::findsFirstWorksheet_data()
     QTest::newRow("percentEncodedTarget_resolved")
         << head + "<sheet name=\"a\" sheetId=\"1\" r:id=\"w2\"/></sheets></workbook>"
         << withTarget("worksheets/sheet%31.xml") << u"first"_s;
+    // A teacher's hidden sheet is still the template's first; only a class list skips it.
+    QTest::newRow("hiddenFirst_filledAnyway")
+        << head + "<sheet name=\"a\" sheetId=\"1\" state=\"hidden\" r:id=\"w2\"/><sheet name=\"b\" "
+                  "sheetId=\"2\" r:id=\"w1\"/></sheets></workbook>"
+        << withTarget("worksheets/sheet1.xml") << u"first"_s;
 }
 
 void XlsxDocumentTest::findsFirstWorksheet()
