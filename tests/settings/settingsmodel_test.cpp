@@ -1,4 +1,5 @@
 #include "fixedpositions.h"
+#include "groupfit.h"
 #include "namelists.h"
 #include "requirements.h"
 #include "settingssave.h"
@@ -7,6 +8,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -23,6 +28,30 @@ Roster rosterOf(const QStringList &boys, const QStringList &girls)
 }
 
 const Roster classRoster = rosterOf({u"张伟"_s, u"王强"_s}, {u"李娜"_s, u"赵敏"_s});
+
+// Ten records, those in `enabled` with the given numbers, the others disabled with 6 seats.
+QList<GroupConfig> groupsOf(const QList<int> &enabled, int total, int males, int females)
+{
+    QList<GroupConfig> configs(GroupCount, GroupConfig{false, 6, 2, 4});
+    for (int index : enabled)
+        configs[index] = {true, total, males, females};
+    return configs;
+}
+
+QList<int> firstGroups(int count)
+{
+    QList<int> indices(count);
+    std::iota(indices.begin(), indices.end(), 0);
+    return indices;
+}
+
+int spreadOf(const QList<int> &values)
+{
+    if (values.isEmpty())
+        return 0;
+    const auto [low, high] = std::minmax_element(values.cbegin(), values.cend());
+    return *high - *low;
+}
 
 } // namespace
 
@@ -42,6 +71,11 @@ private Q_SLOTS:
     void followRoster_sameNameKeepsOwnSeat();
     void occupantOf_skipsThePersonBeingMoved();
     void saveSettings_writesFollowedSeatsThenRenumbers();
+    void groupFit_data();
+    void groupFit();
+    void spread_data();
+    void spread();
+    void spread_seededClasses_evenAndFixedSeatsKept();
 };
 
 void SettingsModelTest::parse_data()
@@ -246,6 +280,7 @@ void SettingsModelTest::saveSettings_writesFollowedSeatsThenRenumbers()
     state.groupConfigs = defaultGroupConfigs();
     state.fixedPositions = {{2, {1, 1}}, {3, {2, 2}}};
     state.mustTogether = {{1, 4}};
+    state.mustSeparate = {{1, 2, 3}};
     const Roster previous = state.roster;
     state.roster.maleNames = {u"陈新"_s, u"张伟"_s, u"王强"_s};
     state.roster.femaleNames = {u"赵敏"_s};
@@ -258,14 +293,174 @@ void SettingsModelTest::saveSettings_writesFollowedSeatsThenRenumbers()
     QSettings file(state.configPath, QSettings::IniFormat);
     QCOMPARE(file.value(u"Male/Names"_s).toStringList(), state.roster.maleNames);
     QCOMPARE(file.value(u"FixedPositions/List"_s).toStringList(), QStringList{u"3,1,1"_s});
-    // Emptying the requirements is the reset's business; until then the file names the same
-    // persons as before: 张伟 and 赵敏, now 2 and 4.
+    // The file and the window keep naming the same persons as before: 张伟 and 赵敏, now 2 and 4;
+    // the three of whom 李娜 left are gone as a whole.
     QCOMPARE(file.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"2,4"_s});
+    QCOMPARE(state.mustTogether, (QList<Constraint>{{2, 4}}));
+    QVERIFY(state.mustSeparate.isEmpty());
+    QCOMPARE(saved.droppedRequirements, u"已删除 1 条要求：其中有人已不在名单中"_s);
 
     // A directory in the file's place: nothing can be written.
     QVERIFY(QDir(dir.path()).mkdir(u"blocked"_s));
     state.configPath = dir.filePath(u"blocked"_s);
     QVERIFY(!saveSettings(state, state.roster, QString()).written);
+}
+
+void SettingsModelTest::groupFit_data()
+{
+    QTest::addColumn<int>("groups"); // groups 1..n enabled
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("males"); // -1: no number
+    QTest::addColumn<int>("females");
+    QTest::addColumn<int>("boys");
+    QTest::addColumn<int>("girls");
+    QTest::addColumn<int>("boySeats");
+    QTest::addColumn<int>("girlSeats");
+    QTest::addColumn<bool>("fits");
+
+    QTest::newRow("sampleGroups_boysShort") << 9 << 6 << 2 << 4 << 24 << 24 << 18 << 36 << false;
+    QTest::newRow("importedClass_boysShort") << 9 << 6 << 2 << 4 << 25 << 23 << 18 << 36 << false;
+    QTest::newRow("girlsShort") << 9 << 6 << 4 << 2 << 10 << 20 << 36 << 18 << false;
+    QTest::newRow("evenNumbers_fit") << 9 << 6 << 3 << 3 << 24 << 24 << 27 << 27 << true;
+    QTest::newRow("noNumbers_everySeatForBoth") << 9 << 6 << -1 << -1 << 25 << 23 << 54 << 54 << true;
+    QTest::newRow("seatsShort_noNumbers") << 4 << 6 << -1 << -1 << 20 << 10 << 24 << 24 << false;
+    QTest::newRow("moreSeatsThanPupils_fit") << 9 << 6 << 2 << 4 << 3 << 2 << 18 << 36 << true;
+    QTest::newRow("numberAboveSeats_capped") << 2 << 3 << 5 << 5 << 6 << 0 << 6 << 6 << true;
+    QTest::newRow("noGroupEnabled_nothingToAsk") << 0 << 6 << 2 << 4 << 10 << 10 << 0 << 0 << true;
+}
+
+void SettingsModelTest::groupFit()
+{
+    QFETCH(int, groups);
+    QFETCH(int, total);
+    QFETCH(int, males);
+    QFETCH(int, females);
+    QFETCH(int, boys);
+    QFETCH(int, girls);
+    QFETCH(int, boySeats);
+    QFETCH(int, girlSeats);
+    QFETCH(bool, fits);
+
+    const QList<GroupConfig> configs = groupsOf(firstGroups(groups), total, males, females);
+    const GroupFit::Fit fit = GroupFit::measure(configs, boys, girls);
+    QCOMPARE(fit.fits(), fits);
+    QCOMPARE(fit.hint(),
+             u"提示: 男生 %1 人，各组男生座位共 %2 个；女生 %3 人，各组女生座位共 %4 个"_s.arg(boys)
+                 .arg(boySeats)
+                 .arg(girls)
+                 .arg(girlSeats));
+    // The question is keyed to the class and the enabled groups only.
+    QList<GroupConfig> otherDisabled = configs;
+    otherDisabled[9].total = 9;
+    QCOMPARE(GroupFit::key(otherDisabled, boys, girls), GroupFit::key(configs, boys, girls));
+    QVERIFY(GroupFit::key(configs, boys + 1, girls - 1) != GroupFit::key(configs, boys, girls));
+}
+
+void SettingsModelTest::spread_data()
+{
+    QTest::addColumn<QList<int>>("enabled");
+    QTest::addColumn<int>("boys");
+    QTest::addColumn<int>("girls");
+    QTest::addColumn<FixedPositionMap>("fixed"); // boys are 1..boys
+    QTest::addColumn<QList<int>>("totals");      // of the enabled groups
+    QTest::addColumn<QList<int>>("males");
+
+    QTest::newRow("sampleClass_remaindersOnePerGroup")
+        << firstGroups(9) << 24 << 24 << FixedPositionMap() << QList<int>{6, 6, 6, 5, 5, 5, 5, 5, 5}
+        << QList<int>{3, 3, 3, 3, 3, 3, 2, 2, 2};
+    QTest::newRow("importedClass_25boys23girls")
+        << firstGroups(9) << 25 << 23 << FixedPositionMap() << QList<int>{6, 6, 6, 5, 5, 5, 5, 5, 5}
+        << QList<int>{3, 3, 3, 3, 3, 3, 3, 2, 2};
+    QTest::newRow("exactMultiple_allEqual")
+        << firstGroups(8) << 24 << 24 << FixedPositionMap() << QList<int>(8, 6) << QList<int>(8, 3);
+    QTest::newRow("fixedSixthSeat_takesTheLargerShare")
+        << firstGroups(9) << 24 << 24 << FixedPositionMap{{30, {9, 6}}}
+        << QList<int>{6, 6, 5, 5, 5, 5, 5, 5, 6} << QList<int>{3, 3, 3, 3, 3, 2, 2, 2, 3};
+    QTest::newRow("fixedSeatBeyondShare_keepsItsSeats")
+        << firstGroups(3) << 6 << 0 << FixedPositionMap{{1, {2, 5}}} << QList<int>{2, 5, 2}
+        << QList<int>{2, 2, 2};
+    QTest::newRow("fixedGirl_drawsTheExtraGirl")
+        << firstGroups(2) << 1 << 1 << FixedPositionMap{{2, {1, 1}}} << QList<int>{1, 1} << QList<int>{0, 1};
+    QTest::newRow("fixedInDisabledGroup_ignored")
+        << QList<int>{1, 3} << 5 << 5 << FixedPositionMap{{1, {1, 6}}} << QList<int>{5, 5}
+        << QList<int>{3, 2};
+}
+
+void SettingsModelTest::spread()
+{
+    QFETCH(QList<int>, enabled);
+    QFETCH(int, boys);
+    QFETCH(int, girls);
+    QFETCH(FixedPositionMap, fixed);
+    QFETCH(QList<int>, totals);
+    QFETCH(QList<int>, males);
+
+    const QList<GroupConfig> configs = groupsOf(enabled, 6, 2, 4);
+    const Roster roster = rosterOf(QStringList(boys, u"男"_s), QStringList(girls, u"女"_s));
+    const QList<GroupConfig> result = GroupFit::spread(configs, boys, girls, fixed, roster);
+    QList<int> shownTotals, shownMales;
+    for (int i = 0; i < GroupCount; ++i) {
+        const GroupConfig &group = result.at(i);
+        if (!enabled.contains(i)) {
+            QCOMPARE(group.total, 6); // disabled groups keep their records
+            QCOMPARE(group.males, 2);
+            continue;
+        }
+        QCOMPARE(group.females, group.total - group.males);
+        shownTotals.append(group.total);
+        shownMales.append(group.males);
+    }
+    QCOMPARE(shownTotals, totals);
+    QCOMPARE(shownMales, males);
+}
+
+// Any class over any groups: the numbers add up to the class, differ by at most one unless a fixed
+// seat forces more, every fixed seat stays inside its group, and the groups then fit.
+void SettingsModelTest::spread_seededClasses_evenAndFixedSeatsKept()
+{
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        std::mt19937 random(seed);
+        const auto draw = [&](int low, int high) {
+            return std::uniform_int_distribution<int>(low, high)(random);
+        };
+        QList<int> enabled;
+        for (int i = 0; i < GroupCount; ++i) {
+            if (draw(0, 2) > 0)
+                enabled.append(i);
+        }
+        if (enabled.isEmpty())
+            enabled.append(draw(0, GroupCount - 1));
+        const int boys = draw(0, 40);
+        const int girls = draw(boys == 0 ? 1 : 0, 40);
+        FixedPositionMap fixed;
+        for (int k = draw(0, 4); k > 0; --k)
+            fixed.insert(draw(1, boys + girls), {draw(1, GroupCount), draw(1, 8)});
+        const QList<GroupConfig> configs = groupsOf(enabled, draw(0, 10), draw(0, 5), draw(0, 5));
+        const Roster roster = rosterOf(QStringList(boys, u"男"_s), QStringList(girls, u"女"_s));
+
+        const QList<GroupConfig> result = GroupFit::spread(configs, boys, girls, fixed, roster);
+        QVERIFY2(GroupFit::measure(result, boys, girls).fits(), qPrintable(QString::number(seed)));
+        QList<int> totals, males, females;
+        for (int index : enabled) {
+            const GroupConfig &group = result.at(index);
+            totals.append(group.total);
+            males.append(group.males);
+            females.append(group.females);
+            for (auto it = fixed.cbegin(); it != fixed.cend(); ++it) {
+                if (it.value().first == index + 1)
+                    QVERIFY2(it.value().second <= group.total, qPrintable(QString::number(seed)));
+            }
+        }
+        QCOMPARE(std::accumulate(males.cbegin(), males.cend(), 0), boys);
+        QVERIFY(spreadOf(males) <= 1);
+        const int seated = std::accumulate(totals.cbegin(), totals.cend(), 0);
+        if (seated == boys + girls) {
+            QVERIFY2(spreadOf(totals) <= 1 && spreadOf(females) <= 1, qPrintable(QString::number(seed)));
+        } else {
+            QVERIFY(seated > boys + girls); // only a fixed seat adds seats
+            QVERIFY(!fixed.isEmpty());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(SettingsModelTest)
