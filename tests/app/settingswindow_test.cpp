@@ -102,6 +102,8 @@ private Q_SLOTS:
     }
 
     void save_withoutChangesRewritesAndResets();
+    void save_keepsRequirements_data();
+    void save_keepsRequirements();
     void save_customStyleWithoutPathStoresEmpty();
     void save_rosterEditMovesFixedPositions();
     void save_rosterWriteFailureWarns();
@@ -134,14 +136,14 @@ void SettingsWindowTest::save_withoutChangesRewritesAndResets()
     const QStringList log = window.logView->toPlainText().split(u'\n');
     QCOMPARE(log.size(), 1);
     QVERIFY2(resetLine.match(log.first()).hasMatch(), qPrintable(log.first()));
-    QCOMPARE(window.constraintTable->rowCount(), 0);
+    // The requirements stay, as the file holds them (save_keepsRequirements has the renumbering).
+    QCOMPARE(window.constraintTable->rowCount(), 2);
     QCOMPARE(window.resultsTable->rowCount(), 0);
-    QVERIFY(window.state.mustTogether.isEmpty());
-    QVERIFY(window.state.mustSeparate.isEmpty());
+    QCOMPARE(window.state.mustTogether, (QList<Constraint>{{1, 4}}));
+    QCOMPARE(window.state.mustSeparate, (QList<Constraint>{{2, 3}}));
     QVERIFY(window.state.currentGrouping.isEmpty());
 
-    // Same roster, groups, style and fixed positions; the requirements reach the file before the
-    // reset empties them, and the next save writes them empty.
+    // Same roster, groups, style and fixed positions; the requirements, read as lists, below.
     QMap<QString, QVariant> after = fileValues(configPath, false);
     QMap<QString, QVariant> expected = before;
     expected.remove(u"Constraints/MustTogether"_s);
@@ -155,7 +157,77 @@ void SettingsWindowTest::save_withoutChangesRewritesAndResets()
     QCOMPARE(settings.value(u"GroupConfig_0/total"_s).toInt(), 5);
     QCOMPARE(settings.value(u"GroupConfig_0/females"_s).toInt(), 2);
     QCOMPARE(settings.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"1,4"_s});
+    QCOMPARE(settings.value(u"Constraints/MustSeparate"_s).toStringList(), QStringList{u"2,3"_s});
     QCOMPARE(window.state.fixedPositions.size(), 3);
+}
+
+void SettingsWindowTest::save_keepsRequirements_data()
+{
+    QTest::addColumn<QString>("boys");
+    QTest::addColumn<QString>("girls");
+    QTest::addColumn<QStringList>("together"); // as config.ini then holds them
+    QTest::addColumn<QStringList>("separate");
+    QTest::addColumn<QString>("line");
+
+    // Before: 张伟 1, 王强 2, 刘洋 3 | 李娜 4, 赵敏 5; together {张伟 李娜}, separate {王强 刘洋}.
+    QTest::newRow("noEdit_keptAsTheyWere") << u"张伟\n王强\n刘洋"_s << u"李娜\n赵敏"_s
+                                           << QStringList{u"1,4"_s} << QStringList{u"2,3"_s} << QString();
+    QTest::newRow("boyAtTheTop_renumbered") << u"陈新\n张伟\n王强\n刘洋"_s << u"李娜\n赵敏"_s
+                                            << QStringList{u"2,5"_s} << QStringList{u"3,4"_s} << QString();
+    QTest::newRow("girlLeft_droppedWithOneLine")
+        << u"张伟\n王强\n刘洋"_s << u"赵敏"_s << QStringList() << QStringList{u"2,3"_s}
+        << u"已删除 1 条要求：其中有人已不在名单中"_s;
+    QTest::newRow("everyoneRenamed_allDropped")
+        << u"甲\n乙\n丙"_s << u"丁\n戊"_s << QStringList() << QStringList()
+        << u"已删除 2 条要求：其中有人已不在名单中"_s;
+}
+
+// The reset after "保存" clears the grouping, but what the teacher asked for stays, renumbered with
+// the roster, in the panel, in the file and in the next generate.
+void SettingsWindowTest::save_keepsRequirements()
+{
+    QFETCH(QString, boys);
+    QFETCH(QString, girls);
+    QFETCH(QStringList, together);
+    QFETCH(QStringList, separate);
+    QFETCH(QString, line);
+    writeClass(configPath);
+    {
+        QSettings settings(configPath, QSettings::IniFormat);
+        settings.remove(u"FixedPositions"_s);
+    }
+    MainWindow window;
+    runDialog(window, [&](SettingsDialog *dialog) {
+        dialog->boysEdit->setPlainText(boys);
+        dialog->girlsEdit->setPlainText(girls);
+        dialog->saveButton->click();
+    });
+
+    const QStringList log = window.logView->toPlainText().split(u'\n');
+    QVERIFY2(resetLine.match(log.first()).hasMatch(), qPrintable(log.first()));
+    QCOMPARE(log.size(), line.isEmpty() ? 1 : 2);
+    QCOMPARE(log.last() == line, !line.isEmpty());
+    QCOMPARE(window.constraintTable->rowCount(), together.size() + separate.size());
+    QSettings settings(configPath, QSettings::IniFormat);
+    QCOMPARE(settings.value(u"Constraints/MustTogether"_s).toStringList(), together);
+    QCOMPARE(settings.value(u"Constraints/MustSeparate"_s).toStringList(), separate);
+    QCOMPARE(window.state.mustTogether.size(), together.size());
+    QCOMPARE(window.state.mustSeparate.size(), separate.size());
+
+    window.seedSource = seedSequence(11);
+    window.generateButton->click();
+    QTRY_VERIFY(!window.state.currentGrouping.isEmpty());
+    const auto groupOf = [&](int person) {
+        for (qsizetype g = 0; g < window.state.currentGrouping.size(); ++g) {
+            if (window.state.currentGrouping.at(g).contains(person))
+                return int(g);
+        }
+        return -1;
+    };
+    for (const Constraint &pair : std::as_const(window.state.mustTogether))
+        QCOMPARE(groupOf(pair.at(0)), groupOf(pair.at(1)));
+    for (const Constraint &pair : std::as_const(window.state.mustSeparate))
+        QVERIFY(groupOf(pair.at(0)) != groupOf(pair.at(1)));
 }
 
 void SettingsWindowTest::save_customStyleWithoutPathStoresEmpty()
@@ -203,11 +275,11 @@ void SettingsWindowTest::save_rosterEditMovesFixedPositions()
     QCOMPARE(settings.value(u"Male/Names"_s).toStringList().first(), u"陈新"_s);
     QCOMPARE(settings.value(u"GroupConfig_1/total"_s).toInt(), 4);
 
-    // The reset clears the mapping line; the removal note comes after it, so that it is seen.
+    // The reset clears the mapping line; the removal notes come after it, so that they are seen.
     const QStringList log = window.logView->toPlainText().split(u'\n');
-    QCOMPARE(log.size(), 2);
+    QCOMPARE(log.size(), 3);
     QVERIFY2(resetLine.match(log.first()).hasMatch(), qPrintable(log.first()));
-    QCOMPARE(log.last(), u"已移除固定位置: 李娜 (不在名单中)"_s);
+    QCOMPARE(log.at(1), u"已移除固定位置: 李娜 (不在名单中)"_s);
 }
 
 void SettingsWindowTest::save_rosterWriteFailureWarns()
