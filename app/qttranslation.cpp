@@ -18,8 +18,11 @@ bool installQtTranslation()
                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
     auto *translator = new QTranslator(app);
     for (const QString &folder : folders) {
-        if (translator->load(u"qtbase_zh_CN"_s, folder) && QCoreApplication::installTranslator(translator))
-            return true;
+        // windeployqt merges the modules' catalogs into qt_zh_CN.qm; the zip and Linux have qtbase's own.
+        for (const QString &name : {u"qtbase_zh_CN"_s, u"qt_zh_CN"_s}) {
+            if (translator->load(name, folder) && QCoreApplication::installTranslator(translator))
+                return true;
+        }
     }
     delete translator;
     return false;
