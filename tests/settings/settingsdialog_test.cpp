@@ -76,8 +76,6 @@ private Q_SLOTS:
     void groupRow_seatsAndBoysDriveGirls();
     void groupRow_disableKeepsValues();
     void groupRow_outOfRangeValuesClamped();
-    void spreadButton_data();
-    void spreadButton();
     void styleRow_visibleOnlyForCustom();
     void browse_usesMainWindowAndFilter();
     void saveToState_takesEveryTabOver();
@@ -221,52 +219,6 @@ void SettingsDialogTest::groupRow_outOfRangeValuesClamped()
     QCOMPARE(state.groupConfigs.at(4).total, 10);
     QCOMPARE(state.groupConfigs.at(4).males, 0);
     QCOMPARE(state.groupConfigs.at(4).females, 0);
-}
-
-void SettingsDialogTest::spreadButton_data()
-{
-    QTest::addColumn<QString>("boys");
-    QTest::addColumn<QString>("girls");
-    QTest::addColumn<QList<int>>("seats"); // rows 1..4; rows 1..3 enabled
-    QTest::addColumn<QList<int>>("boysShown");
-
-    QTest::newRow("fiveBoysFourGirls_evenRows")
-        << u"甲\n乙\n丙\n丁\n戊"_s << u"子\n丑\n寅\n卯"_s << QList<int>{3, 3, 3, 6} << QList<int>{2, 2, 1, 2};
-    // The boxes as edited count, not the roster the dialog opened with.
-    QTest::newRow("oneGirl_oneSeatInOneRow")
-        << QString() << u"子"_s << QList<int>{1, 0, 0, 6} << QList<int>{0, 0, 0, 2};
-    QTest::newRow("noName_warnsAndKeeps")
-        << QString() << QString() << QList<int>{6, 6, 6, 6} << QList<int>{2, 2, 2, 2};
-}
-
-// The same spread as the question before a generate, into the boxes, which "保存" then takes over.
-void SettingsDialogTest::spreadButton()
-{
-    QFETCH(QString, boys);
-    QFETCH(QString, girls);
-    QFETCH(QList<int>, seats);
-    QFETCH(QList<int>, boysShown);
-    ClassState state = classState();
-    for (int i = 3; i < GroupCount; ++i)
-        state.groupConfigs[i].enabled = false;
-    SettingsDialog dialog(state);
-    dialog.boysEdit->setPlainText(boys);
-    dialog.girlsEdit->setPlainText(girls);
-
-    dialog.spreadButton->click();
-
-    QCOMPARE(dialogs.transcript(),
-             boys.isEmpty() && girls.isEmpty()
-                 ? QStringList{u"warning: 错误 / 名单为空，请先在设置中添加人员或从表格导入"_s}
-                 : QStringList());
-    for (int i = 0; i < seats.size(); ++i) {
-        const SettingsDialog::GroupRow &row = dialog.groupRows.at(i);
-        QCOMPARE(row.seatsBox->value(), seats.at(i));
-        QCOMPARE(row.boysBox->value(), boysShown.at(i));
-        QCOMPARE(row.girlsBox->value(), std::max(0, seats.at(i) - boysShown.at(i)));
-    }
-    dialog.saveToState();
-    QCOMPARE(state.groupConfigs.at(0).total, seats.at(0));
 }
 
 void SettingsDialogTest::styleRow_visibleOnlyForCustom()
