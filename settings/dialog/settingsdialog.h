@@ -55,6 +55,7 @@ public:
     NameListEdit *leadersEdit = nullptr;
     NameListEdit *boardersEdit = nullptr;
     QList<GroupRow> groupRows;
+    QPushButton *spreadButton = nullptr;
     QComboBox *styleBox = nullptr;
     QLabel *customPathLabel = nullptr;
     QLineEdit *customPathEdit = nullptr;
@@ -72,6 +73,8 @@ private Q_SLOTS:
     void browseCustomStyle();
     void importRoster();
     void updateCustomPathRow();
+    // Fills the enabled rows with the class, as the name lists now hold it, spread evenly.
+    void spreadGroupsOverRoster();
 
 private:
     QWidget *buildNamesTab();
