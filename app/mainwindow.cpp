@@ -551,7 +551,7 @@ const QSize preferredSize(1200, 760);
 
 void MainWindow::restoreWindowLayout()
 {
-    const WindowLayout saved = WindowLayout::read(WindowLayout::pathBeside(state.configPath));
+    const WindowLayout saved = WindowLayout::read(state.configPath);
     QScreen *screen = saved.geometry.isValid() ? QGuiApplication::screenAt(saved.geometry.center()) : nullptr;
     if (!screen)
         screen = QGuiApplication::primaryScreen();
@@ -578,7 +578,7 @@ void MainWindow::saveWindowLayout() const
     layout.panes = paneSplitter->sizes();
     layout.results = resultsSplitter->sizes();
     // Only the window's size is lost when the folder is read-only; config.ini reports its own failure.
-    layout.write(WindowLayout::pathBeside(state.configPath));
+    layout.write(state.configPath);
 }
 
 } // namespace Velmora

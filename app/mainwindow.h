@@ -70,7 +70,7 @@ public:
     QPushButton *checkConstraintsButton = nullptr;
     QPushButton *resetButton = nullptr;
     // Results and log above the requirements, results beside the log: the teacher drags the panes
-    // to what the screen has room for; window.ini remembers them.
+    // to what the screen has room for; state.ini remembers them.
     QSplitter *paneSplitter = nullptr;
     QSplitter *resultsSplitter = nullptr;
 

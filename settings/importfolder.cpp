@@ -1,5 +1,7 @@
 #include "importfolder.h"
 
+#include "localstate.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -11,27 +13,14 @@ namespace Velmora::ImportFolder {
 
 namespace {
 
-// A few lines are all the program writes there; anything larger was put there by something else.
-constexpr qint64 MaxStateBytes = 64 * 1024;
 const QString FolderKey = u"Import/LastFolder"_s;
-
-bool isUsable(const QString &path)
-{
-    const QFileInfo info(path);
-    return !info.exists() || (info.isFile() && info.size() <= MaxStateBytes);
-}
 
 } // namespace
 
-QString stateFilePath(const QString &configPath)
-{
-    return QFileInfo(configPath).dir().filePath(u"state.ini"_s);
-}
-
 QString last(const QString &configPath)
 {
-    const QString path = stateFilePath(configPath);
-    if (isUsable(path) && QFileInfo::exists(path)) {
+    const QString path = LocalState::path(configPath);
+    if (LocalState::isUsable(path) && QFileInfo::exists(path)) {
         QString folder = QSettings(path, QSettings::IniFormat).value(FolderKey).toString();
         if (!folder.isEmpty() && QFileInfo(folder).isDir())
             return folder;
@@ -41,8 +30,8 @@ QString last(const QString &configPath)
 
 void remember(const QString &configPath, const QString &chosenFile)
 {
-    const QString path = stateFilePath(configPath);
-    if (!isUsable(path))
+    const QString path = LocalState::path(configPath);
+    if (!LocalState::isUsable(path))
         return;
     QSettings settings(path, QSettings::IniFormat);
     settings.setValue(FolderKey, QFileInfo(chosenFile).absolutePath());

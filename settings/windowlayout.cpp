@@ -1,9 +1,11 @@
 #include "windowlayout.h"
 
+#include "localstate.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -13,8 +15,6 @@ namespace Velmora {
 
 namespace {
 
-// The file this program writes is about a hundred bytes; anything much larger is not one.
-constexpr qint64 maxFileSize = 4096;
 // Beyond any screen arrangement a school owns; keeps every sum below int overflow.
 constexpr int maxCoordinate = 100000;
 constexpr int maxSplitterParts = 8;
@@ -35,6 +35,12 @@ QList<int> readNumbers(const QString &value, int minimum, int maximum)
     return numbers;
 }
 
+// QSettings reads an unquoted "1,2,3" as a list, a quoted one as text; a hand-edited file may hold either.
+QString textOf(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+}
+
 QString joinNumbers(const QList<int> &numbers)
 {
     QStringList parts;
@@ -45,64 +51,40 @@ QString joinNumbers(const QList<int> &numbers)
 
 } // namespace
 
-QString WindowLayout::pathBeside(const QString &configPath)
-{
-    return QFileInfo(configPath).dir().filePath(u"window.ini"_s);
-}
-
-WindowLayout WindowLayout::read(const QString &path)
+WindowLayout WindowLayout::read(const QString &configPath)
 {
     WindowLayout layout;
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > maxFileSize)
+    const QString path = LocalState::path(configPath);
+    if (!LocalState::isUsable(path) || !QFileInfo::exists(path))
         return layout;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return layout;
-    const QString text = QString::fromUtf8(file.read(maxFileSize));
-
-    bool inSection = false;
-    const QStringList lines = text.split(u'\n');
-    for (QString line : lines) {
-        line = line.trimmed();
-        if (line.startsWith(u'[')) {
-            inSection = line == u"[Window]"_s;
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (!inSection || equals < 0)
-            continue;
-        const QString key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (key == u"geometry"_s) {
-            const QList<int> rect = readNumbers(value, -maxCoordinate, maxCoordinate);
-            if (rect.size() == 4 && rect.at(2) > 0 && rect.at(3) > 0)
-                layout.geometry = QRect(rect.at(0), rect.at(1), rect.at(2), rect.at(3));
-        } else if (key == u"maximized"_s) {
-            layout.maximized = value == u"true"_s;
-        } else if (key == u"panes"_s) {
-            layout.panes = readNumbers(value, 0, maxCoordinate);
-        } else if (key == u"results"_s) {
-            layout.results = readNumbers(value, 0, maxCoordinate);
-        }
-    }
+    QSettings settings(path, QSettings::IniFormat);
+    settings.beginGroup(u"Window"_s);
+    const QList<int> rect = readNumbers(textOf(settings.value(u"geometry"_s)), -maxCoordinate, maxCoordinate);
+    if (rect.size() == 4 && rect.at(2) > 0 && rect.at(3) > 0)
+        layout.geometry = QRect(rect.at(0), rect.at(1), rect.at(2), rect.at(3));
+    layout.maximized = textOf(settings.value(u"maximized"_s)) == u"true"_s;
+    layout.panes = readNumbers(textOf(settings.value(u"panes"_s)), 0, maxCoordinate);
+    layout.results = readNumbers(textOf(settings.value(u"results"_s)), 0, maxCoordinate);
     return layout;
 }
 
-bool WindowLayout::write(const QString &path) const
+bool WindowLayout::write(const QString &configPath) const
 {
-    QString text = u"[Window]\n"_s;
-    if (geometry.isValid())
-        text += u"geometry=%1\n"_s.arg(
-            joinNumbers({geometry.x(), geometry.y(), geometry.width(), geometry.height()}));
-    text += u"maximized=%1\n"_s.arg(maximized ? u"true"_s : u"false"_s);
-    text += u"panes=%1\nresults=%2\n"_s.arg(joinNumbers(panes), joinNumbers(results));
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QString path = LocalState::path(configPath);
+    if (!LocalState::isUsable(path))
         return false;
-    file.write(text.toUtf8());
-    return file.commit();
+    QSettings settings(path, QSettings::IniFormat);
+    settings.beginGroup(u"Window"_s);
+    if (geometry.isValid())
+        settings.setValue(u"geometry"_s,
+                          joinNumbers({geometry.x(), geometry.y(), geometry.width(), geometry.height()}));
+    settings.setValue(u"maximized"_s, maximized ? u"true"_s : u"false"_s);
+    settings.setValue(u"panes"_s, joinNumbers(panes));
+    settings.setValue(u"results"_s, joinNumbers(results));
+    settings.endGroup();
+    // QSettings replaces the file through a temporary one; a file it could not parse is left alone.
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 QRect placeWindow(const QRect &saved, const QRect &available, const QSize &minimum, const QSize &preferred,

@@ -8,8 +8,8 @@
 
 namespace Velmora {
 
-// The main window's size, place and pane sizes, kept in window.ini beside config.ini: a window
-// dragged larger is no change to the class, so config.ini stays as the teacher left it.
+// The main window's size, place and pane sizes, kept with this computer's state (localstate.h): a
+// window dragged larger is no change to the class, so config.ini stays as the teacher left it.
 struct WindowLayout
 {
     QRect geometry; // the normal (not maximised) geometry, frame excluded; null when unknown
@@ -17,12 +17,11 @@ struct WindowLayout
     QList<int> panes;   // the vertical splitter: results and log above, requirements below
     QList<int> results; // the horizontal splitter: results left, log right
 
-    static QString pathBeside(const QString &configPath);
     // Whatever is not a file this program wrote (missing, a folder, huge, binary, out of range)
     // reads as unknown, field by field; a bad line never stops the window from opening.
-    static WindowLayout read(const QString &path);
-    // Atomically: a crash while writing leaves the previous file.
-    bool write(const QString &path) const;
+    static WindowLayout read(const QString &configPath);
+    // Atomically, keeping the file's other sections; a crash while writing leaves the previous file.
+    bool write(const QString &configPath) const;
 };
 
 // Where the window opens on a screen whose free area (taskbar excluded) is `available`: the saved

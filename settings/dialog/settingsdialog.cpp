@@ -4,8 +4,8 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontab.h"
-#include "importfolder.h"
 #include "groupfit.h"
+#include "importfolder.h"
 #include "namelistedit.h"
 #include "rosterimportdialog.h"
 

@@ -49,12 +49,16 @@ private:
 
 void WindowTest::opensWithinTheScreen_data()
 {
-    QTest::addColumn<QByteArray>("windowIni"); // "dir": a folder in its place
+    QTest::addColumn<QByteArray>("stateIni"); // "dir": a folder in its place
     QTest::addColumn<QRect>("expected");
     const QRect unknown(83, 32, 1200, 728); // the default size, centred
     QTest::newRow("noFile_fits") << QByteArray() << unknown;
     QTest::newRow("saved_restored") << QByteArray("[Window]\ngeometry=60,50,1100,600\n")
                                     << QRect(60, 50, 1100, 600);
+    // The import keeps its folder in the same file; the window must not write it away.
+    QTest::newRow("importSection_kept")
+        << QByteArray("[Import]\nLastFolder=/mnt/u\n[Window]\ngeometry=60,50,1100,600\n")
+        << QRect(60, 50, 1100, 600);
     QTest::newRow("binary_fits") << QByteArray("\0\xff[Window]\ngeometry=\x01", 21) << unknown;
     QTest::newRow("utf16_fits") << QByteArray("\xff\xfe[\0W\0i\0n\0", 10) << unknown;
     QTest::newRow("empty_fits") << QByteArray("[Window]") << unknown;
@@ -69,11 +73,11 @@ void WindowTest::opensWithinTheScreen_data()
 
 void WindowTest::opensWithinTheScreen()
 {
-    QFETCH(QByteArray, windowIni);
+    QFETCH(QByteArray, stateIni);
     QFETCH(QRect, expected);
-    QFile file(appDir + u"/window.ini"_s);
-    QVERIFY(windowIni == "dir" ? QDir(appDir).mkdir(u"window.ini"_s) : file.open(QIODevice::WriteOnly));
-    file.write(windowIni);
+    QFile file(appDir + u"/state.ini"_s);
+    QVERIFY(stateIni == "dir" ? QDir(appDir).mkdir(u"state.ini"_s) : file.open(QIODevice::WriteOnly));
+    file.write(stateIni);
     file.close();
     QRect shown;
     {
@@ -93,10 +97,13 @@ void WindowTest::opensWithinTheScreen()
         QTRY_COMPARE(window.size(), shown.size());
     }
     // What was shown comes back at the next start; a folder in the way is left alone.
-    if (windowIni == "dir")
+    if (stateIni == "dir")
         QVERIFY(QFileInfo(file.fileName()).isDir());
     else
         QCOMPARE(MainWindow().geometry(), shown);
+    if (stateIni.contains("[Import]"))
+        QCOMPARE(QSettings(file.fileName(), QSettings::IniFormat).value(u"Import/LastFolder"_s).toString(),
+                 u"/mnt/u"_s);
 }
 
 void WindowTest::qtDialogsSpeakChinese_data()

@@ -1,4 +1,5 @@
 #include "importfolder.h"
+#include "localstate.h"
 #include "rosterimport.h"
 #include "xlsxtestpackage.h"
 
@@ -341,7 +342,7 @@ void RosterImportTest::importFolder()
 
     QTemporaryDir dir;
     const QString configPath = dir.filePath(u"config.ini"_s), existing = dir.filePath(u"旧名单"_s);
-    const QString chosen = dir.filePath(u"新名单"_s), statePath = ImportFolder::stateFilePath(configPath);
+    const QString chosen = dir.filePath(u"新名单"_s), statePath = LocalState::path(configPath);
     QVERIFY(QDir().mkpath(existing) && QDir().mkpath(chosen));
     QCOMPARE(QFileInfo(statePath).dir().path(), dir.path());
     state.replace("<dir>", existing.toUtf8());
