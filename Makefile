@@ -3,10 +3,13 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: run test bench tidy deps build clean package windows test-windows
+.PHONY: run test bench tidy deps run-deps build clean package windows test-windows
 
 deps:
 	@sh scripts/install-deps
+
+run-deps:
+	@sh scripts/install-deps run
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS)
@@ -17,7 +20,10 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Only the program and what stands beside it: no test is built, and a later `make test` in the same
+# folder builds on what is there.
+run: run-deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target velmora velmora_templates
 	@sh scripts/run-staged $(BUILD)/app
 
 bench: deps

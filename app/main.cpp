@@ -1,6 +1,7 @@
 #include "appdirectory.h"
 #include "desktop.h"
 #include "mainwindow.h"
+#include "qttranslation.h"
 #include "singleinstance.h"
 #include "widgetdialogs.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     if (QStyle *style = QStyleFactory::create(u"windowsvista"_s))
         QApplication::setStyle(style);
     QApplication::setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+    Velmora::installQtTranslation();
 
     Velmora::WidgetDialogs dialogs;
     Velmora::Dialogs::install(&dialogs);

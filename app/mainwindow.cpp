@@ -8,6 +8,7 @@
 #include "fixedpositiontable.h"
 #include "generatewithhistory.h"
 #include "groupdetails.h"
+#include "groupfit.h"
 #include "historystore.h"
 #include "historytab.h"
 #include "personneldialog.h"
@@ -21,21 +22,27 @@
 #include "seatadjuster.h"
 #include "settingsdialog.h"
 #include "settingssave.h"
+#include "windowlayout.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -56,7 +63,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     initResources();
     setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
     setWindowTitle(u"Velmora"_s);
-    setMinimumSize(1004, 753);
+    // A 1366x768 screen with a taskbar leaves about 690 px below the title bar.
+    setMinimumSize(1004, 560);
 
     buildLayout();
 
@@ -76,6 +84,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     connectWidgets();
     buildMenuBar();
+    addKeyboardShortcuts();
+    restoreWindowLayout();
     appendLog(u"系统初始化完成"_s);
 }
 
@@ -83,14 +93,22 @@ MainWindow::~MainWindow()
 {
     // Closing always saves; there is no unsaved-changes question.
     saveGroupConfiguration();
+    saveWindowLayout();
 }
 
 void MainWindow::buildLayout()
 {
     auto *central = new QWidget(this);
-    auto *mainLayout = new QVBoxLayout(central);
+    auto *centralLayout = new QVBoxLayout(central);
+    paneSplitter = new QSplitter(Qt::Vertical, central);
+    paneSplitter->setObjectName(u"paneSplitter"_s);
+    centralLayout->addWidget(paneSplitter);
+    auto *upperPane = new QWidget(paneSplitter);
+    auto *mainLayout = new QVBoxLayout(upperPane);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
 
-    auto *topRow = new QHBoxLayout;
+    resultsSplitter = new QSplitter(Qt::Horizontal, upperPane);
+    resultsSplitter->setObjectName(u"resultsSplitter"_s);
     auto *resultsBox = new QGroupBox(u"分组结果"_s, central);
     auto *resultsLayout = new QVBoxLayout(resultsBox);
     auto *adjustableTable = new ResultsTableWidget(resultsBox);
@@ -105,9 +123,11 @@ void MainWindow::buildLayout()
     logView->setObjectName(u"logView"_s);
     logView->setReadOnly(true);
     logLayout->addWidget(logView);
-    topRow->addWidget(resultsBox, 2);
-    topRow->addWidget(logBox, 1);
-    mainLayout->addLayout(topRow);
+    resultsSplitter->addWidget(resultsBox);
+    resultsSplitter->addWidget(logBox);
+    resultsSplitter->setStretchFactor(0, 2);
+    resultsSplitter->setStretchFactor(1, 1);
+    mainLayout->addWidget(resultsSplitter);
 
     auto *buttonRow = new QHBoxLayout;
     generateButton = new QPushButton(u"生成分组"_s, central);
@@ -142,7 +162,12 @@ void MainWindow::buildLayout()
     grid->addWidget(constraintNamesEdit, 1, 1);
     grid->addWidget(removeConstraintButton, 1, 2);
     grid->addWidget(constraintTable, 2, 0, 1, 3);
-    mainLayout->addWidget(constraintBox);
+    paneSplitter->addWidget(constraintBox);
+    paneSplitter->setStretchFactor(0, 3);
+    paneSplitter->setStretchFactor(1, 2);
+    // A pane dragged to nothing would hide the requirement table with no obvious way back.
+    paneSplitter->setChildrenCollapsible(false);
+    resultsSplitter->setChildrenCollapsible(false);
 
     setCentralWidget(central);
 
@@ -282,6 +307,8 @@ void MainWindow::removeConstraint()
 
 void MainWindow::generateGroups()
 {
+    if (!prepareGroupsForRoster())
+        return;
     try {
         // Inside the try block, so that the busy dialog is gone before an error box shows.
         QProgressDialog busy(u"正在生成分组..."_s, u"取消"_s, 0, 0, this);
@@ -359,10 +386,25 @@ void MainWindow::applySettings(SettingsDialog &dialog)
     reportConfigWrite(saved.written);
     appendLog(saved.mappingLine);
     dialog.accept();
-    // The persons may have been renumbered, so nothing that names them by number may stay.
+    // The requirements were renumbered with the roster, exactly as the file now holds them.
+    const QList<Constraint> together = state.mustTogether;
+    const QList<Constraint> separate = state.mustSeparate;
+    // The grouping names persons by their old numbers, so it may not stay.
     resetAll();
     // After the reset, which clears the panel: a fixed seat that vanished must not go unnoticed.
     appendLog(saved.droppedFixedPositions);
+    keepRequirementsAfterSettingsSave(together, separate, saved.droppedRequirements);
+}
+
+void MainWindow::keepRequirementsAfterSettingsSave(const QList<Constraint> &together,
+                                                   const QList<Constraint> &separate,
+                                                   const QString &droppedLine)
+{
+    state.mustTogether = together;
+    state.mustSeparate = separate;
+    refreshConstraintTable();
+    if (!droppedLine.isEmpty())
+        appendLog(droppedLine);
 }
 
 void MainWindow::updateFixedPositionTable(QTableWidget *table)
@@ -452,6 +494,91 @@ void MainWindow::clearFixedPositions()
 void MainWindow::showAboutDialog()
 {
     showAboutBox(this);
+}
+
+// --- Before a generate --------------------------------------------------------------------------
+
+bool MainWindow::prepareGroupsForRoster()
+{
+    const int boys = state.roster.maleCount();
+    const int girls = state.roster.femaleCount();
+    if (boys + girls == 0) {
+        Dialogs::instance().warning(this, u"错误"_s, u"名单为空，请先在设置中添加人员或从表格导入"_s);
+        return false;
+    }
+    const GroupFit::Fit fit = GroupFit::measure(state.groupConfigs, boys, girls);
+    if (fit.fits())
+        return true;
+    appendLog(fit.hint());
+    const QString asked = GroupFit::key(state.groupConfigs, boys, girls);
+    if (asked == keptUnfittingGroups)
+        return true;
+    const int choice =
+        Dialogs::instance().choose(this, u"确认"_s, u"分组设置与名单不符，是否按名单自动设置各组人数？"_s,
+                                   {u"自动设置"_s, u"按现有设置生成"_s});
+    if (choice != 0) {
+        keptUnfittingGroups = asked;
+        return true;
+    }
+    // Like any group edit outside the dialog, it reaches config.ini with the next save.
+    state.groupConfigs =
+        GroupFit::spread(state.groupConfigs, boys, girls, state.fixedPositions, state.roster);
+    appendLog(u"已按名单自动设置各组人数（可在“设置 → 分组设置”中查看）"_s);
+    return true;
+}
+
+// --- Window ---------------------------------------------------------------------------------------
+
+void MainWindow::addKeyboardShortcuts()
+{
+    // Found by their titles, which stay exactly as they were: the shortcut shows beside them.
+    for (QAction *action : fileMenu->actions()) {
+        if (action->text() == u"保存"_s)
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+        else if (action->text() == u"另存为"_s)
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    }
+    connect(constraintNamesEdit, &QLineEdit::returnPressed, this, &MainWindow::addConstraint);
+}
+
+namespace {
+
+// Room for a title bar and borders, which are not known before the window is first shown.
+const QMargins frameAllowance(8, 32, 8, 8);
+const QSize preferredSize(1200, 760);
+
+} // namespace
+
+void MainWindow::restoreWindowLayout()
+{
+    const WindowLayout saved = WindowLayout::read(WindowLayout::pathBeside(state.configPath));
+    QScreen *screen = saved.geometry.isValid() ? QGuiApplication::screenAt(saved.geometry.center()) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        setGeometry(placeWindow(saved.geometry, screen->availableGeometry(), minimumSize(), preferredSize,
+                                frameAllowance));
+    if (saved.maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    if (const QList<int> sizes = usableSplitterSizes(saved.panes, paneSplitter->count()); !sizes.isEmpty())
+        paneSplitter->setSizes(sizes);
+    if (const QList<int> sizes = usableSplitterSizes(saved.results, resultsSplitter->count());
+        !sizes.isEmpty())
+        resultsSplitter->setSizes(sizes);
+}
+
+void MainWindow::saveWindowLayout() const
+{
+    // A window never shown has no size worth keeping.
+    if (!windowHandle())
+        return;
+    WindowLayout layout;
+    layout.maximized = isMaximized();
+    layout.geometry = layout.maximized ? normalGeometry() : geometry();
+    layout.panes = paneSplitter->sizes();
+    layout.results = resultsSplitter->sizes();
+    // Only the window's size is lost when the folder is read-only; config.ini reports its own failure.
+    layout.write(WindowLayout::pathBeside(state.configPath));
 }
 
 } // namespace Velmora

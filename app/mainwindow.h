@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QTextEdit;
 
@@ -68,6 +69,10 @@ public:
     QPushButton *checkPersonnelButton = nullptr;
     QPushButton *checkConstraintsButton = nullptr;
     QPushButton *resetButton = nullptr;
+    // Results and log above the requirements, results beside the log: the teacher drags the panes
+    // to what the screen has room for; window.ini remembers them.
+    QSplitter *paneSplitter = nullptr;
+    QSplitter *resultsSplitter = nullptr;
 
     // The order of these slots is part of the interface: they are invoked by name and index through
     // the meta-object system. Keep it.
@@ -99,6 +104,17 @@ private:
     // Not a slot: the window's slot table stays the one its callers know.
     void exportPdf();
     void recordSavedGrouping();
+    // Before a generate: false when there is nobody to seat; offers the even spread when the
+    // groups cannot seat the class as their numbers ask.
+    bool prepareGroupsForRoster();
+    void keepRequirementsAfterSettingsSave(const QList<Constraint> &together,
+                                           const QList<Constraint> &separate, const QString &droppedLine);
+    void addKeyboardShortcuts();
+    void restoreWindowLayout();
+    void saveWindowLayout() const;
+
+    // The class and groups for which the teacher chose to keep the groups as they are.
+    QString keptUnfittingGroups;
 };
 
 } // namespace Velmora

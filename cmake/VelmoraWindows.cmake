@@ -46,6 +46,15 @@ if(CMAKE_CROSSCOMPILING AND NOT CMAKE_HOST_WIN32)
     set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_BINARY_DIR}/wine-run;--qtest")
 endif()
 
+# Qt's own Chinese texts for its standard dialogs (Yes/No, the file dialog), which the toolchain
+# lacks: from Debian's qt6-translations-l10n, made from the same Qt version. The zip ships it in a
+# translations folder beside velmora.exe, where the program looks first.
+find_file(VELMORA_QT_ZH_CN_QM qtbase_zh_CN.qm PATHS /usr/share/qt6/translations
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(CMAKE_CROSSCOMPILING AND NOT VELMORA_QT_ZH_CN_QM)
+    message(FATAL_ERROR "qtbase_zh_CN.qm not found: install qt6-translations-l10n (scripts/install-deps)")
+endif()
+
 # The portable folder and its zip (cmake --build <dir> --target windows_zip), read from MinGW's
 # import tables; an MSVC build is deployed with windeployqt instead.
 if(NOT MINGW)
@@ -57,6 +66,7 @@ add_custom_target(windows_zip
     COMMAND "${CMAKE_COMMAND}"
         "-DSTAGE_DIR=${VELMORA_STAGE_DIR}" "-DQT_DIR=${VELMORA_WIN_QT_DIR}"
         "-DRUNTIME_DIRS=${runtime_dirs}" "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DSTRIP=${CMAKE_STRIP}"
+        "-DQT_TRANSLATION=${VELMORA_QT_ZH_CN_QM}"
         "-DWORK_DIR=${CMAKE_BINARY_DIR}/windows-zip" "-DZIP=${VELMORA_WINDOWS_ZIP}"
         -P "${CMAKE_CURRENT_LIST_DIR}/VelmoraWindowsPackage.cmake"
     BYPRODUCTS "${VELMORA_WINDOWS_ZIP}"

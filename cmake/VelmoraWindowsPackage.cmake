@@ -1,6 +1,7 @@
 # cmake -P script: lays out the portable Windows folder Velmora/ and zips it.
 # -D STAGE_DIR=<velmora.exe and the templates> -D QT_DIR=<toolchain folder> -D RUNTIME_DIRS=<MinGW DLL dirs>
 # -D OBJDUMP=<x86_64-w64-mingw32-objdump> -D STRIP=<x86_64-w64-mingw32-strip>
+# -D QT_TRANSLATION=<qtbase_zh_CN.qm>
 # -D WORK_DIR=<scratch> -D ZIP=<output .zip>
 #
 # The DLL set comes from the import tables, read recursively: every DLL that the executable or a
@@ -29,6 +30,11 @@ if(NOT template_count EQUAL 2)
     message(FATAL_ERROR "expected the two templates in ${STAGE_DIR}, found: ${templates}")
 endif()
 file(COPY "${STAGE_DIR}/velmora.exe" ${templates} DESTINATION "${root}")
+# Without it every Qt dialog says Yes/No/Open in the middle of Chinese.
+if(NOT EXISTS "${QT_TRANSLATION}")
+    message(FATAL_ERROR "Qt's Chinese translation is missing: '${QT_TRANSLATION}'")
+endif()
+file(COPY "${QT_TRANSLATION}" DESTINATION "${root}/translations")
 
 set(queue "${root}/velmora.exe")
 foreach(plugin IN LISTS plugins)
@@ -83,7 +89,7 @@ endif()
 # Only what a teacher runs: no test program, import library or header.
 file(GLOB_RECURSE everything RELATIVE "${root}" "${root}/*")
 foreach(file IN LISTS everything)
-    if(NOT file MATCHES "(^velmora\\.exe|\\.dll|\\.xlsx)$")
+    if(NOT file MATCHES "(^velmora\\.exe|\\.dll|\\.xlsx|^translations/qtbase_zh_CN\\.qm)$")
         message(FATAL_ERROR "does not belong in the Windows folder: ${file}")
     endif()
 endforeach()
@@ -100,4 +106,4 @@ endif()
 list(SORT shipped)
 list(JOIN shipped " " shipped)
 list(JOIN plugins " " plugins)
-message(STATUS "${ZIP}: velmora.exe, 2 templates, ${plugins}, ${shipped}")
+message(STATUS "${ZIP}: velmora.exe, 2 templates, translations/qtbase_zh_CN.qm, ${plugins}, ${shipped}")

@@ -74,7 +74,8 @@ QList<Constraint> followRoster(const QList<Constraint> &constraints, const Roste
             if (const PersonId newId = follow(person, oldNames, newNames))
                 followed.append(newId);
         }
-        if (followed.size() >= 2)
+        // Without one of its persons a requirement is no longer the one the teacher stated.
+        if (followed.size() == constraint.size() && followed.size() >= 2)
             result.append(followed);
     }
     return result;

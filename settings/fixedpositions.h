@@ -24,8 +24,8 @@ struct Remapped
 // name keep their own seats. Entries whose person is not in `after` are dropped.
 Remapped followRoster(const FixedPositionMap &positions, const Roster &before, const Roster &after);
 
-// The same for requirements: each member moves to its person's new number; members who left are
-// dropped, and so is a requirement left with fewer than two.
+// The same for requirements: each member moves to its person's new number; a requirement that
+// names a person who left is dropped whole.
 QList<Constraint> followRoster(const QList<Constraint> &constraints, const Roster &before,
                                const Roster &after);
 

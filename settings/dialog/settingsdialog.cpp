@@ -4,6 +4,7 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontab.h"
+#include "groupfit.h"
 #include "importfolder.h"
 #include "namelistedit.h"
 #include "rosterimportdialog.h"
@@ -102,6 +103,7 @@ SettingsDialog::SettingsDialog(ClassState &state, QWidget *parent) : QDialog(par
             showRosterInScores();
     });
     connect(scoresTab, &ScoresTab::logMessage, this, &SettingsDialog::logMessage);
+    connect(spreadButton, &QPushButton::clicked, this, &SettingsDialog::spreadGroupsOverRoster);
     connect(saveButton, &QPushButton::clicked, this, &SettingsDialog::saveRequested);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -164,11 +166,14 @@ QWidget *SettingsDialog::buildGroupsTab()
         grid->addWidget(row.girlsBox, n, 4);
         groupRows.append(row);
     }
+    spreadButton = new QPushButton(u"按名单自动设置"_s, tab);
+    spreadButton->setObjectName(u"spreadButton"_s);
+    grid->addWidget(spreadButton, GroupCount + 1, 0, 1, 2);
     balanceBox = new QCheckBox(u"按成绩均衡分组"_s, tab);
     balanceBox->setObjectName(u"balanceByScoresBox"_s);
-    grid->addWidget(balanceBox, GroupCount + 1, 0, 1, headers.size());
+    grid->addWidget(balanceBox, GroupCount + 2, 0, 1, headers.size());
     // Spare height goes below the rows instead of pulling the header away from them.
-    grid->setRowStretch(GroupCount + 2, 1);
+    grid->setRowStretch(GroupCount + 3, 1);
     return tab;
 }
 
@@ -378,6 +383,33 @@ void SettingsDialog::importRoster()
     scoresTab->setScores(lists.scores);
     showRosterInScores();
     Q_EMIT logMessage(u"名单已导入，按“保存”后生效"_s);
+}
+
+void SettingsDialog::spreadGroupsOverRoster()
+{
+    const int boys = int(boyNames().size());
+    const int girls = int(girlNames().size());
+    if (boys + girls == 0) {
+        Dialogs::instance().warning(this, u"错误"_s, u"名单为空，请先在设置中添加人员或从表格导入"_s);
+        return;
+    }
+    QList<GroupConfig> configs = state.groupConfigs;
+    for (int i = 0; i < GroupCount; ++i) {
+        const GroupRow &row = groupRows.at(i);
+        configs[i] = {row.enabledBox->currentData().toBool(), row.seatsBox->value(), row.boysBox->value(),
+                      row.girlsBox->value()};
+    }
+    // The fixed positions still name the persons by the numbers of the roster before this dialog.
+    configs = GroupFit::spread(configs, boys, girls, state.fixedPositions, state.roster);
+    for (int i = 0; i < GroupCount; ++i) {
+        const GroupRow &row = groupRows.at(i);
+        if (!configs.at(i).enabled)
+            continue;
+        row.seatsBox->setValue(configs.at(i).total);
+        row.boysBox->setValue(configs.at(i).males);
+        // Set as well when neither box changed, which fires no signal.
+        row.girlsBox->setValue(row.seatsBox->value() - row.boysBox->value());
+    }
 }
 
 } // namespace Velmora

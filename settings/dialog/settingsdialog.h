@@ -58,6 +58,7 @@ public:
     NameListEdit *boardersEdit = nullptr;
     QList<GroupRow> groupRows;
     QCheckBox *balanceBox = nullptr;
+    QPushButton *spreadButton = nullptr;
     QComboBox *styleBox = nullptr;
     QLabel *customPathLabel = nullptr;
     QLineEdit *customPathEdit = nullptr;
@@ -77,6 +78,8 @@ private Q_SLOTS:
     void importRoster();
     void showRosterInScores();
     void updateCustomPathRow();
+    // Fills the enabled rows with the class, as the name lists now hold it, spread evenly.
+    void spreadGroupsOverRoster();
 
 private:
     QWidget *buildNamesTab();

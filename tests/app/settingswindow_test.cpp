@@ -134,14 +134,14 @@ void SettingsWindowTest::save_withoutChangesRewritesAndResets()
     const QStringList log = window.logView->toPlainText().split(u'\n');
     QCOMPARE(log.size(), 1);
     QVERIFY2(resetLine.match(log.first()).hasMatch(), qPrintable(log.first()));
-    QCOMPARE(window.constraintTable->rowCount(), 0);
+    // The requirements stay, as the file holds them (save_keepsRequirements has the renumbering).
+    QCOMPARE(window.constraintTable->rowCount(), 2);
     QCOMPARE(window.resultsTable->rowCount(), 0);
-    QVERIFY(window.state.mustTogether.isEmpty());
-    QVERIFY(window.state.mustSeparate.isEmpty());
+    QCOMPARE(window.state.mustTogether, (QList<Constraint>{{1, 4}}));
+    QCOMPARE(window.state.mustSeparate, (QList<Constraint>{{2, 3}}));
     QVERIFY(window.state.currentGrouping.isEmpty());
 
-    // Same roster, groups, style and fixed positions; the requirements reach the file before the
-    // reset empties them, and the next save writes them empty.
+    // Same roster, groups, style and fixed positions; the requirements, read as lists, below.
     QMap<QString, QVariant> after = fileValues(configPath, false);
     QMap<QString, QVariant> expected = before;
     expected.remove(u"Constraints/MustTogether"_s);
@@ -155,7 +155,16 @@ void SettingsWindowTest::save_withoutChangesRewritesAndResets()
     QCOMPARE(settings.value(u"GroupConfig_0/total"_s).toInt(), 5);
     QCOMPARE(settings.value(u"GroupConfig_0/females"_s).toInt(), 2);
     QCOMPARE(settings.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"1,4"_s});
+    QCOMPARE(settings.value(u"Constraints/MustSeparate"_s).toStringList(), QStringList{u"2,3"_s});
     QCOMPARE(window.state.fixedPositions.size(), 3);
+    // And the next generate keeps them: 张伟 with 李娜, 王强 apart from 刘洋.
+    window.generateButton->click();
+    QTRY_COMPARE(window.state.currentGrouping.size(), 9);
+    const auto groupOf = [&](int person) {
+        return std::find_if(window.state.currentGrouping.cbegin(), window.state.currentGrouping.cend(),
+                            [&](const QList<int> &group) { return group.contains(person); });
+    };
+    QVERIFY(groupOf(1) == groupOf(4) && groupOf(2) != groupOf(3));
 }
 
 void SettingsWindowTest::save_customStyleWithoutPathStoresEmpty()
@@ -203,11 +212,15 @@ void SettingsWindowTest::save_rosterEditMovesFixedPositions()
     QCOMPARE(settings.value(u"Male/Names"_s).toStringList().first(), u"陈新"_s);
     QCOMPARE(settings.value(u"GroupConfig_1/total"_s).toInt(), 4);
 
-    // The reset clears the mapping line; the removal note comes after it, so that it is seen.
+    // The reset clears the mapping line; the removal notes come after it, so that they are seen.
     const QStringList log = window.logView->toPlainText().split(u'\n');
-    QCOMPARE(log.size(), 2);
+    QCOMPARE(log.size(), 3);
     QVERIFY2(resetLine.match(log.first()).hasMatch(), qPrintable(log.first()));
-    QCOMPARE(log.last(), u"已移除固定位置: 李娜 (不在名单中)"_s);
+    QCOMPARE(log.at(1), u"已移除固定位置: 李娜 (不在名单中)"_s);
+    // 张伟 with 李娜 went with her; 王强 apart from 刘洋 follows them to their new numbers.
+    QCOMPARE(log.at(2), u"已删除 1 条要求：其中有人已不在名单中"_s);
+    QCOMPARE(window.constraintTable->rowCount(), 1);
+    QCOMPARE(settings.value(u"Constraints/MustSeparate"_s).toStringList(), QStringList{u"3,4"_s});
 }
 
 void SettingsWindowTest::save_rosterWriteFailureWarns()

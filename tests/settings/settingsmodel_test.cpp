@@ -1,4 +1,5 @@
 #include "fixedpositions.h"
+#include "groupfit.h"
 #include "namelists.h"
 #include "pupilscores.h"
 #include "requirements.h"
@@ -9,6 +10,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -25,6 +30,21 @@ Roster rosterOf(const QStringList &boys, const QStringList &girls)
 }
 
 const Roster classRoster = rosterOf({u"张伟"_s, u"王强"_s}, {u"李娜"_s, u"赵敏"_s});
+
+// Ten records: the first `enabled` with the given numbers, the others disabled with 6 seats.
+QList<GroupConfig> groupsOf(int enabled, int total, int males, int females)
+{
+    QList<GroupConfig> configs(GroupCount, GroupConfig{false, 6, 2, 4});
+    for (int index = 0; index < enabled; ++index)
+        configs[index] = {true, total, males, females};
+    return configs;
+}
+
+int spreadOf(const QList<int> &values)
+{
+    const auto [low, high] = std::minmax_element(values.cbegin(), values.cend());
+    return *high - *low;
+}
 
 } // namespace
 
@@ -44,6 +64,9 @@ private Q_SLOTS:
     void followRoster_sameNameKeepsOwnSeat();
     void occupantOf_skipsThePersonBeingMoved();
     void saveSettings_writesFollowedSeatsThenRenumbers();
+    void groupFit_data();
+    void groupFit();
+    void spread_seededClasses_evenAndFixedSeatsKept();
     void scoreValue_data();
     void scoreValue();
     void scorePaste_data();
@@ -252,6 +275,7 @@ void SettingsModelTest::saveSettings_writesFollowedSeatsThenRenumbers()
     state.groupConfigs = defaultGroupConfigs();
     state.fixedPositions = {{2, {1, 1}}, {3, {2, 2}}};
     state.mustTogether = {{1, 4}};
+    state.mustSeparate = {{1, 2, 3}};
     const Roster previous = state.roster;
     state.roster.maleNames = {u"陈新"_s, u"张伟"_s, u"王强"_s};
     state.roster.femaleNames = {u"赵敏"_s};
@@ -264,14 +288,89 @@ void SettingsModelTest::saveSettings_writesFollowedSeatsThenRenumbers()
     QSettings file(state.configPath, QSettings::IniFormat);
     QCOMPARE(file.value(u"Male/Names"_s).toStringList(), state.roster.maleNames);
     QCOMPARE(file.value(u"FixedPositions/List"_s).toStringList(), QStringList{u"3,1,1"_s});
-    // Emptying the requirements is the reset's business; until then the file names the same
-    // persons as before: 张伟 and 赵敏, now 2 and 4.
+    // The file and the window keep naming the same persons as before: 张伟 and 赵敏, now 2 and 4;
+    // the three of whom 李娜 left are gone as a whole.
     QCOMPARE(file.value(u"Constraints/MustTogether"_s).toStringList(), QStringList{u"2,4"_s});
+    QCOMPARE(state.mustTogether, (QList<Constraint>{{2, 4}}));
+    QVERIFY(state.mustSeparate.isEmpty());
+    QCOMPARE(saved.droppedRequirements, u"已删除 1 条要求：其中有人已不在名单中"_s);
 
     // A directory in the file's place: nothing can be written.
     QVERIFY(QDir(dir.path()).mkdir(u"blocked"_s));
     state.configPath = dir.filePath(u"blocked"_s);
     QVERIFY(!saveSettings(state, state.roster, QString()).written);
+}
+
+void SettingsModelTest::groupFit_data()
+{
+    QTest::addColumn<int>("groups");         // groups 1..n enabled, each with these numbers
+    QTest::addColumn<QList<int>>("numbers"); // seats, boys' and girls' numbers (-1: none)
+    QTest::addColumn<QList<int>>("counts");  // boys, girls, then boys' and girls' seats of the hint
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("sampleGroups_boysShort")
+        << 9 << QList<int>{6, 2, 4} << QList<int>{24, 24, 18, 36} << false;
+    QTest::newRow("girlsShort") << 9 << QList<int>{6, 4, 2} << QList<int>{10, 20, 36, 18} << false;
+    QTest::newRow("evenNumbers_fit") << 9 << QList<int>{6, 3, 3} << QList<int>{24, 24, 27, 27} << true;
+    QTest::newRow("noNumbers_seatsForBoth")
+        << 9 << QList<int>{6, -1, -1} << QList<int>{25, 23, 54, 54} << true;
+    QTest::newRow("seatsShort") << 4 << QList<int>{6, -1, -1} << QList<int>{20, 10, 24, 24} << false;
+    QTest::newRow("moreSeats_fit") << 9 << QList<int>{6, 2, 4} << QList<int>{3, 2, 18, 36} << true;
+    QTest::newRow("numberAboveSeats_capped") << 2 << QList<int>{3, 5, 5} << QList<int>{6, 0, 6, 6} << true;
+    QTest::newRow("noGroup_nothingToAsk") << 0 << QList<int>{6, 2, 4} << QList<int>{9, 9, 0, 0} << true;
+}
+
+void SettingsModelTest::groupFit()
+{
+    QFETCH(int, groups);
+    QFETCH(QList<int>, numbers);
+    QFETCH(QList<int>, counts);
+    QFETCH(bool, fits);
+    const GroupFit::Fit fit = GroupFit::measure(groupsOf(groups, numbers.at(0), numbers.at(1), numbers.at(2)),
+                                                counts.at(0), counts.at(1));
+    QCOMPARE(fit.fits(), fits);
+    QCOMPARE(fit.hint(),
+             u"提示: 男生 %1 人，各组男生座位共 %2 个；女生 %3 人，各组女生座位共 %4 个"_s.arg(counts.at(0))
+                 .arg(counts.at(2))
+                 .arg(counts.at(1))
+                 .arg(counts.at(3)));
+}
+
+// Any class over any groups: the numbers add up to the class, differ by at most one unless a fixed
+// seat forces more seats, every fixed seat stays inside its group, and the groups then fit.
+void SettingsModelTest::spread_seededClasses_evenAndFixedSeatsKept()
+{
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        std::mt19937 random(seed);
+        const auto draw = [&](int low, int high) {
+            return std::uniform_int_distribution<int>(low, high)(random);
+        };
+        const int groups = draw(1, GroupCount);
+        const int boys = draw(0, 40);
+        const int girls = draw(boys == 0 ? 1 : 0, 40);
+        FixedPositionMap fixed;
+        for (int k = draw(0, 4); k > 0; --k)
+            fixed.insert(draw(1, boys + girls), {draw(1, GroupCount), draw(1, 8)});
+        const Roster roster = rosterOf(QStringList(boys, u"男"_s), QStringList(girls, u"女"_s));
+        const QList<GroupConfig> result =
+            GroupFit::spread(groupsOf(groups, draw(0, 10), 2, 4), boys, girls, fixed, roster);
+
+        const QString at = QString::number(seed);
+        QVERIFY2(GroupFit::measure(result, boys, girls).fits(), qPrintable(at));
+        QList<int> totals, males, females;
+        for (int i = 0; i < groups; ++i) {
+            totals.append(result.at(i).total);
+            males.append(result.at(i).males);
+            females.append(result.at(i).females);
+        }
+        for (auto it = fixed.cbegin(); it != fixed.cend(); ++it)
+            QVERIFY2(it.value().first > groups || it.value().second <= totals.at(it.value().first - 1),
+                     qPrintable(at));
+        QCOMPARE(std::accumulate(males.cbegin(), males.cend(), 0), boys);
+        const bool seatsAdded = std::accumulate(totals.cbegin(), totals.cend(), 0) > boys + girls;
+        QVERIFY2(spreadOf(males) <= 1 && (seatsAdded || (spreadOf(totals) <= 1 && spreadOf(females) <= 1)),
+                 qPrintable(at));
+        QVERIFY(!seatsAdded || !fixed.isEmpty());
+    }
 }
 
 // What a teacher or a spreadsheet writes into a score cell, and what is kept of it.
