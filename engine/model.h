@@ -48,6 +48,9 @@ struct Roster
     QMap<int, QString> idToName;
     QSet<QString> leaderNames;
     QSet<QString> boarderNames;
+    // Exam scores in hundredths of a point, kept exactly as integers and, like the marks above,
+    // by name; a pupil without an entry has no score.
+    QMap<QString, int> scores;
 
     // Both maps are rebuilt whole from the two name lists. A name that occurs twice keeps the
     // number of its last occurrence in nameToId, while idToName keeps every number.
@@ -77,6 +80,8 @@ struct ClassState
     QString configPath;
     QString currentStyle;
     QString templatePath;
+    // "按成绩均衡分组" on the groups tab: whether generate balances the groups by the scores.
+    bool balanceByScores = false;
 
     QList<int> enabledGroups() const { return enabledGroupIndices(groupConfigs); }
 };

@@ -253,8 +253,8 @@ QString unescapedKey(QByteArrayView raw)
 bool isOwned(const QString &key)
 {
     static const QStringList sections = [] {
-        QStringList names = {u"Male"_s,  u"Female"_s,         u"Leaders"_s,    u"Boarders"_s,
-                             u"Style"_s, u"FixedPositions"_s, u"Constraints"_s};
+        QStringList names = {u"Male"_s,  u"Female"_s,         u"Leaders"_s,     u"Boarders"_s,
+                             u"Style"_s, u"FixedPositions"_s, u"Constraints"_s, u"Scores"_s};
         for (int i = 0; i < 10; ++i)
             names.append(u"GroupConfig_"_s + QString::number(i));
         return names;

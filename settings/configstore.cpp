@@ -2,6 +2,7 @@
 
 #include "appdirectory.h"
 #include "configfile.h"
+#include "pupilscores.h"
 
 #include <QRegularExpression>
 #include <QSettings>
@@ -130,6 +131,37 @@ void boundRequirements(ClassState &state, QStringList &warnings)
         u"要求条数过多（最多 %1 条），已忽略 %2 条"_s.arg(maxRequirements).arg(held - maxRequirements));
 }
 
+// Items that do not read as "name:score" are left out with one line; a list longer than any class
+// is cut, as a hand edit or a broken tool may have made it.
+QMap<QString, int> readScores(const QSettings &settings, QStringList &warnings)
+{
+    QMap<QString, int> scores;
+    const QStringList items = settings.value(u"Scores/List"_s).toStringList();
+    int unreadable = 0;
+    for (qsizetype i = 0; i < items.size() && i < maxScores; ++i) {
+        QString name;
+        int hundredths = 0;
+        if (PupilScores::decodeItem(items.at(i), &name, &hundredths))
+            scores.insert(name, hundredths);
+        else
+            ++unreadable;
+    }
+    if (unreadable > 0)
+        warnings.append(u"警告: %1 个成绩无法读取，已忽略"_s.arg(unreadable));
+    if (items.size() > maxScores)
+        warnings.append(
+            u"成绩条数过多（最多 %1 条），已忽略 %2 条"_s.arg(maxScores).arg(items.size() - maxScores));
+    return scores;
+}
+
+QStringList encodeScores(const QMap<QString, int> &scores)
+{
+    QStringList items;
+    for (auto it = scores.cbegin(); it != scores.cend(); ++it)
+        items.append(PupilScores::encodeItem(it.key(), it.value()));
+    return items;
+}
+
 void writeGroupConfiguration(QSettings &settings, const ClassState &state)
 {
     for (int i = 0; i < state.groupConfigs.size() && i < GroupCount; ++i) {
@@ -148,6 +180,11 @@ void writeGroupConfiguration(QSettings &settings, const ClassState &state)
     settings.setValue(u"FixedPositions/List"_s, fixedItems);
     settings.setValue(u"Constraints/MustTogether"_s, encodeConstraints(state.mustTogether));
     settings.setValue(u"Constraints/MustSeparate"_s, encodeConstraints(state.mustSeparate));
+    // A class that never used scores keeps a file without the section, as before.
+    if (state.balanceByScores)
+        settings.setValue(u"Scores/Balance"_s, true);
+    else
+        settings.remove(u"Scores/Balance"_s);
 }
 
 void writeRosterAndStyle(QSettings &settings, const ClassState &state, const QString &customPath)
@@ -160,6 +197,10 @@ void writeRosterAndStyle(QSettings &settings, const ClassState &state, const QSt
     settings.setValue(u"Boarders/Names"_s,
                       QStringList(roster.boarderNames.cbegin(), roster.boarderNames.cend()));
     settings.setValue(u"Style/Current"_s, state.currentStyle);
+    if (roster.scores.isEmpty())
+        settings.remove(u"Scores/List"_s);
+    else
+        settings.setValue(u"Scores/List"_s, encodeScores(roster.scores));
     if (state.currentStyle == u"自定义"_s)
         settings.setValue(u"Style/CustomPath"_s, customPath);
 }
@@ -200,6 +241,7 @@ QStringList loadConfiguration(ClassState &state)
     // The start reads what is on the disk, whatever an earlier run in this process remembered.
     ConfigFile::forget(state.configPath);
     Roster &roster = state.roster;
+    QStringList warnings;
     ConfigFile::read(state.configPath, [&](QSettings &settings) {
         roster.maleNames = settings.value(u"Male/Names"_s).toStringList();
         roster.femaleNames = settings.value(u"Female/Names"_s).toStringList();
@@ -208,6 +250,7 @@ QStringList loadConfiguration(ClassState &state)
         roster.leaderNames = QSet<QString>(leaders.cbegin(), leaders.cend());
         roster.boarderNames = QSet<QString>(boarders.cbegin(), boarders.cend());
         state.currentStyle = settings.value(u"Style/Current"_s, u"样式1"_s).toString();
+        roster.scores = readScores(settings, warnings);
     });
     roster.rebuildNameMaps();
 
@@ -218,7 +261,7 @@ QStringList loadConfiguration(ClassState &state)
         u"加载了 %1 名男生和 %2 名女生"_s.arg(roster.maleCount()).arg(roster.femaleCount()),
         u"加载了 %1 名组长和 %2 名外宿生"_s.arg(roster.leaderNames.size()).arg(roster.boarderNames.size()),
         u"当前样式: %1"_s.arg(state.currentStyle)};
-    return lines;
+    return lines + warnings;
 }
 
 QStringList loadGroupConfiguration(ClassState &state)
@@ -236,6 +279,7 @@ QStringList loadGroupConfiguration(ClassState &state)
         readFixedPositions(settings, state, warnings);
         state.mustTogether = readConstraints(settings, u"Constraints/MustTogether"_s);
         state.mustSeparate = readConstraints(settings, u"Constraints/MustSeparate"_s);
+        state.balanceByScores = settings.value(u"Scores/Balance"_s, false).toBool();
     });
     state.enabledGroupCount = int(state.enabledGroups().size());
     boundRequirements(state, warnings);

@@ -17,11 +17,12 @@ namespace ConfigStore {
 // The application directory + "/config.ini".
 QString configFilePath();
 
-// Sets configPath, reads the roster and the style, rebuilds the name maps. Returns the three
-// start-up log lines.
+// Sets configPath, reads the roster with its scores and the style, rebuilds the name maps. Returns
+// the three start-up log lines, and a warning for scores that could not be read.
 QStringList loadConfiguration(ClassState &state);
 
-// Reads the ten group records, the fixed positions and both requirement lists from configPath.
+// Reads the ten group records, the fixed positions, both requirement lists and whether to balance
+// by scores from configPath.
 // A seat count outside 0..maxSeats and a gender target outside 0..seats are clamped, a fixed
 // position outside the groups or their seats is dropped, and requirements past maxRequirements are
 // left out; returns one warning line for each.
@@ -31,6 +32,8 @@ QStringList loadGroupConfiguration(ClassState &state);
 constexpr int maxSeats = 100;
 // Beyond it every generate crawls; the requirement panel refuses more, and loading keeps the first.
 constexpr int maxRequirements = 500;
+// Far more than any roster; loading keeps the first.
+constexpr int maxScores = 10000;
 
 // Write the group records, fixed positions and requirements / the roster and style. Both sync and
 // return false when the file could not be written, so that the caller can tell the user.

@@ -1,6 +1,7 @@
 #include "rosterimport.h"
 
 #include "namelists.h"
+#include "pupilscores.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -136,6 +137,8 @@ Mapping guessMapping(const SheetTable &table)
             mapping.columns[BoarderRole] = column;
         else if (isLodgingColumn(key) && lodgingColumn < 0)
             lodgingColumn = column;
+        else if (PupilScores::isScoreHeader(key) && !mapping.isMapped(ScoreRole))
+            mapping.columns[ScoreRole] = column;
     }
     if (!mapping.isMapped(LeaderRole))
         mapping.columns[LeaderRole] = dutyColumn;
@@ -244,6 +247,15 @@ Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStrin
                 pupil.boarder =
                     columns.at(BoarderRole) >= 0 && isBoarderValue(cellOf(row, BoarderRole), lodging);
                 pupil.rowNumber = number;
+                if (columns.at(ScoreRole) >= 0) {
+                    // A pupil whose score cannot be read still belongs on the roster.
+                    const QString written = cellOf(row, ScoreRole);
+                    const PupilScores::Parsed score = PupilScores::parse(written);
+                    if (score.status == PupilScores::Status::Valid)
+                        pupil.score = score.hundredths;
+                    else if (score.status != PupilScores::Status::Empty)
+                        reading.notes.append({number, PupilScores::problemText(number, score, written)});
+                }
                 reading.pupils.append(pupil);
             }
             if (!name.isEmpty() && !firstRowOf.contains(name))
@@ -253,14 +265,28 @@ Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStrin
     return reading;
 }
 
-QString problemsText(const QList<Problem> &problems)
+namespace {
+
+QString listedLines(const QList<Problem> &problems)
 {
     QStringList lines;
     for (qsizetype i = 0; i < problems.size() && i < ListedProblems; ++i)
         lines.append(problems.at(i).text);
     if (problems.size() > ListedProblems)
         lines.append(u"……另有 %1 行"_s.arg(problems.size() - ListedProblems));
-    return u"以下 %1 行无法导入：\n"_s.arg(problems.size()) + lines.join(u'\n');
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+QString problemsText(const QList<Problem> &problems)
+{
+    return u"以下 %1 行无法导入：\n"_s.arg(problems.size()) + listedLines(problems);
+}
+
+QString notesText(const QList<Problem> &notes)
+{
+    return u"以下 %1 人已导入，但成绩没有导入：\n"_s.arg(notes.size()) + listedLines(notes);
 }
 
 RosterLists apply(const RosterLists &current, const QList<Pupil> &pupils, Mode mode, const Mapping &mapping)
@@ -300,6 +326,18 @@ RosterLists apply(const RosterLists &current, const QList<Pupil> &pupils, Mode m
     };
     lists.leaderNames = marks(current.leaderNames, LeaderRole, &Pupil::leader);
     lists.boarderNames = marks(current.boarderNames, BoarderRole, &Pupil::boarder);
+
+    // Adding started from the current lists, scores included.
+    if (mode == Mode::Replace && !mapping.isMapped(ScoreRole)) {
+        for (auto it = current.scores.cbegin(); it != current.scores.cend(); ++it) {
+            if (onRoster.contains(it.key()))
+                lists.scores.insert(it.key(), it.value());
+        }
+    }
+    for (const Pupil &pupil : pupils) {
+        if (pupil.score >= 0)
+            lists.scores.insert(pupil.name, pupil.score);
+    }
     return lists;
 }
 

@@ -3,6 +3,7 @@
 #include "sheettable.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -25,13 +26,14 @@ enum Role
     GenderRole,
     LeaderRole,
     BoarderRole,
+    ScoreRole,
     RoleCount
 };
 
 struct Mapping
 {
     int headerRow = -1; // index into the table's rows; -1 when no header was found
-    std::array<int, RoleCount> columns = {-1, -1, -1, -1};
+    std::array<int, RoleCount> columns = {-1, -1, -1, -1, -1};
     // A list printed in blocks side by side repeats its header: each block is the first one moved
     // right by its offset. The first offset is 0.
     QList<int> blockOffsets = {0};
@@ -42,7 +44,7 @@ struct Mapping
 
 // Looks for the header in the first ten rows: the first row with a 姓名 column, and in it the
 // columns of the other roles. A 住校 or 走读 column says nothing about lodging outside the school
-// and is left unmapped.
+// and is left unmapped. The first column headed like a score (成绩, 总分, 平均分, ...) gives the scores.
 Mapping guessMapping(const SheetTable &table);
 // Sets the blocks from the header: every further column headed like the name column starts one.
 void findBlocks(const SheetTable &table, Mapping &mapping);
@@ -56,6 +58,7 @@ struct Pupil
     bool male = false;
     bool leader = false;
     bool boarder = false;
+    int score = -1; // hundredths of a point; -1 when the row has none
     int rowNumber = 0;
 };
 
@@ -69,6 +72,7 @@ struct Reading
 {
     QList<Pupil> pupils;     // the rows that can be taken, in file order
     QList<Problem> problems; // one per refused row, in file order
+    QList<Problem> notes;    // rows taken without the score they hold, in file order
 };
 
 // Reads the rows below the header, block by block. `keptNames` are the names that stay on the roster (the
@@ -77,6 +81,8 @@ Reading readPupils(const SheetTable &table, const Mapping &mapping, const QStrin
 
 // The body of the message that lists the refused rows.
 QString problemsText(const QList<Problem> &problems);
+// The message that lists the scores left out of rows that were taken.
+QString notesText(const QList<Problem> &notes);
 
 struct RosterLists
 {
@@ -84,6 +90,7 @@ struct RosterLists
     QStringList femaleNames;
     QStringList leaderNames;
     QStringList boarderNames;
+    QMap<QString, int> scores = {}; // hundredths, by name
 };
 
 enum class Mode
@@ -92,7 +99,7 @@ enum class Mode
     Add
 };
 
-// The lists after the import. A role without a column keeps the marks of the names that stay.
+// The lists after the import. A role without a column keeps the marks and scores of the names that stay.
 RosterLists apply(const RosterLists &current, const QList<Pupil> &pupils, Mode mode, const Mapping &mapping);
 
 // What the preview calls a column: its header, or its place when it has none.

@@ -51,8 +51,9 @@ RosterImportDialog::RosterImportDialog(const SheetTable &table, const QString &f
     const int columns = table.columnCount();
     auto *roles = new QGroupBox(u"各列的用途"_s, this);
     auto *form = new QFormLayout(roles);
-    const QStringList roleTitles = {u"姓名："_s, u"性别："_s, u"组长："_s, u"外宿生："_s};
-    const QStringList roleNames = {u"nameColumn"_s, u"genderColumn"_s, u"leaderColumn"_s, u"boarderColumn"_s};
+    const QStringList roleTitles = {u"姓名："_s, u"性别："_s, u"组长："_s, u"外宿生："_s, u"成绩："_s};
+    const QStringList roleNames = {u"nameColumn"_s, u"genderColumn"_s, u"leaderColumn"_s, u"boarderColumn"_s,
+                                   u"scoreColumn"_s};
     for (int role = 0; role < RoleCount; ++role) {
         auto *box = new QComboBox(roles);
         box->setObjectName(roleNames.at(role));
@@ -133,11 +134,12 @@ void RosterImportDialog::updateSummary()
         return;
     }
     const Reading reading = readPupils(table, chosen);
-    int boys = 0, leaders = 0, boarders = 0;
+    int boys = 0, leaders = 0, boarders = 0, scored = 0;
     for (const Pupil &pupil : reading.pupils) {
         boys += pupil.male;
         leaders += pupil.leader;
         boarders += pupil.boarder;
+        scored += pupil.score >= 0;
     }
     QString text =
         u"将导入 %1 人：男生 %2 人，女生 %3 人，组长 %4 人，外宿生 %5 人。"_s.arg(reading.pupils.size())
@@ -145,6 +147,8 @@ void RosterImportDialog::updateSummary()
             .arg(reading.pupils.size() - boys)
             .arg(leaders)
             .arg(boarders);
+    if (chosen.isMapped(ScoreRole))
+        text += u"其中 %1 人有成绩。"_s.arg(scored);
     if (!reading.problems.isEmpty())
         text += u"另有 %1 行无法导入。"_s.arg(reading.problems.size());
     summary->setText(text);
@@ -185,6 +189,9 @@ void RosterImportDialog::finish(Mode mode)
         if (!Dialogs::instance().question(this, u"确认"_s, text))
             return;
     }
+    // Only the score is left out of these rows, so telling is enough.
+    if (!reading.notes.isEmpty())
+        Dialogs::instance().information(this, u"提示"_s, notesText(reading.notes));
     chosenMode = mode;
     accepted = reading.pupils;
     accept();

@@ -8,7 +8,9 @@
 #include "importfolder.h"
 #include "namelistedit.h"
 #include "rosterimportdialog.h"
+#include "scorestab.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -67,6 +69,9 @@ SettingsDialog::SettingsDialog(ClassState &state, QWidget *parent) : QDialog(par
     fixedPositionTab = new FixedPositionTab(state, tabs);
     fixedPositionTab->setObjectName(u"fixedPositionTab"_s);
     tabs->addTab(fixedPositionTab, u"固定位置"_s);
+    scoresTab = new ScoresTab(tabs);
+    scoresTab->setObjectName(u"scoresTab"_s);
+    tabs->addTab(scoresTab, u"成绩"_s);
     layout->addWidget(tabs);
 
     auto *buttonRow = new QHBoxLayout;
@@ -82,6 +87,8 @@ SettingsDialog::SettingsDialog(ClassState &state, QWidget *parent) : QDialog(par
     loadPeopleTab();
     loadGroupsTab();
     loadStyleTab();
+    // Its rows are filled when it is shown, from the name boxes as they are then.
+    scoresTab->setScores(state.roster.scores);
 
     // Wired only after loading, so that the stored girls' counts show as stored and the boys'
     // maximum stays 10 until the seats are changed.
@@ -90,6 +97,12 @@ SettingsDialog::SettingsDialog(ClassState &state, QWidget *parent) : QDialog(par
     connect(styleBox, &QComboBox::currentIndexChanged, this, &SettingsDialog::updateCustomPathRow);
     connect(browseButton, &QPushButton::clicked, this, &SettingsDialog::browseCustomStyle);
     connect(importButton, &QPushButton::clicked, this, &SettingsDialog::importRoster);
+    // The scores follow the name boxes as they are now, unsaved edits included.
+    connect(tabs, &QTabWidget::currentChanged, this, [this] {
+        if (tabs->currentWidget() == scoresTab)
+            showRosterInScores();
+    });
+    connect(scoresTab, &ScoresTab::logMessage, this, &SettingsDialog::logMessage);
     connect(spreadButton, &QPushButton::clicked, this, &SettingsDialog::spreadGroupsOverRoster);
     connect(saveButton, &QPushButton::clicked, this, &SettingsDialog::saveRequested);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -156,8 +169,11 @@ QWidget *SettingsDialog::buildGroupsTab()
     spreadButton = new QPushButton(u"按名单自动设置"_s, tab);
     spreadButton->setObjectName(u"spreadButton"_s);
     grid->addWidget(spreadButton, GroupCount + 1, 0, 1, 2);
+    balanceBox = new QCheckBox(u"按成绩均衡分组"_s, tab);
+    balanceBox->setObjectName(u"balanceByScoresBox"_s);
+    grid->addWidget(balanceBox, GroupCount + 2, 0, 1, headers.size());
     // Spare height goes below the rows instead of pulling the header away from them.
-    grid->setRowStretch(GroupCount + 2, 1);
+    grid->setRowStretch(GroupCount + 3, 1);
     return tab;
 }
 
@@ -264,6 +280,7 @@ void SettingsDialog::loadGroupsTab()
         row.boysBox->setEnabled(config.enabled);
         row.girlsBox->setEnabled(false);
     }
+    balanceBox->setChecked(state.balanceByScores);
 }
 
 void SettingsDialog::saveGroupsTab()
@@ -277,6 +294,7 @@ void SettingsDialog::saveGroupsTab()
         config.females = row.girlsBox->value();
     }
     state.enabledGroupCount = int(state.enabledGroups().size());
+    state.balanceByScores = balanceBox->isChecked();
 }
 
 void SettingsDialog::loadStyleTab()
@@ -293,12 +311,25 @@ void SettingsDialog::saveStyleTab()
     state.currentStyle = styleBox->currentData().toString();
 }
 
+void SettingsDialog::saveScoresTab()
+{
+    // Only the pupils on the roster keep a score; a name taken off takes its score along.
+    scoresTab->setRoster(state.roster.maleNames, state.roster.femaleNames);
+    state.roster.scores = scoresTab->scores();
+}
+
+void SettingsDialog::showRosterInScores()
+{
+    scoresTab->setRoster(boyNames(), girlNames());
+}
+
 void SettingsDialog::saveToState()
 {
     saveNamesTab();
     savePeopleTab();
     saveGroupsTab();
     saveStyleTab();
+    saveScoresTab();
 }
 
 QString SettingsDialog::customStylePath() const
@@ -337,8 +368,9 @@ void SettingsDialog::importRoster()
         return;
     }
     // The lists as the boxes show them now, edits included; nothing reaches the state before "保存".
+    showRosterInScores();
     const RosterImport::RosterLists current = {boyNames(), girlNames(), leadersEdit->names(),
-                                               boardersEdit->names()};
+                                               boardersEdit->names(), scoresTab->scores()};
     RosterImportDialog preview(read.table, QFileInfo(path).fileName(),
                                current.maleNames + current.femaleNames, this);
     if (preview.exec() != QDialog::Accepted)
@@ -348,6 +380,8 @@ void SettingsDialog::importRoster()
     setRosterNames(lists.maleNames, lists.femaleNames);
     leadersEdit->setNames(lists.leaderNames);
     boardersEdit->setNames(lists.boarderNames);
+    scoresTab->setScores(lists.scores);
+    showRosterInScores();
     Q_EMIT logMessage(u"名单已导入，按“保存”后生效"_s);
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QList>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -16,9 +17,10 @@ class QTabWidget;
 namespace Velmora {
 
 class FixedPositionTab;
+class ScoresTab;
 
-// The "设置" dialog. It is built from the state each time it opens and takes tabs 1 to 4 over only
-// through saveToState(); the fixed-position tab edits the state directly. "保存" emits
+// The "设置" dialog. It is built from the state each time it opens and takes tabs 1 to 4 and the
+// scores over only through saveToState(); the fixed-position tab edits the state directly. "保存" emits
 // saveRequested(): writing the file, renumbering and resetting are the owner's business, since
 // they reach beyond the dialog.
 class SettingsDialog : public QDialog
@@ -29,7 +31,7 @@ public:
     // `state` must outlive the dialog; `parent` is the main window, which also owns the file dialog.
     explicit SettingsDialog(ClassState &state, QWidget *parent = nullptr);
 
-    // Takes tabs 1 to 4 over into the state.
+    // Takes tabs 1 to 4 and the scores over into the state.
     void saveToState();
     // What the custom-path line edit holds, for the roster and style save.
     QString customStylePath() const;
@@ -55,12 +57,14 @@ public:
     NameListEdit *leadersEdit = nullptr;
     NameListEdit *boardersEdit = nullptr;
     QList<GroupRow> groupRows;
+    QCheckBox *balanceBox = nullptr;
     QPushButton *spreadButton = nullptr;
     QComboBox *styleBox = nullptr;
     QLabel *customPathLabel = nullptr;
     QLineEdit *customPathEdit = nullptr;
     QPushButton *browseButton = nullptr;
     FixedPositionTab *fixedPositionTab = nullptr;
+    ScoresTab *scoresTab = nullptr;
     QPushButton *saveButton = nullptr;
     QPushButton *cancelButton = nullptr;
 
@@ -72,6 +76,7 @@ Q_SIGNALS:
 private Q_SLOTS:
     void browseCustomStyle();
     void importRoster();
+    void showRosterInScores();
     void updateCustomPathRow();
     // Fills the enabled rows with the class, as the name lists now hold it, spread evenly.
     void spreadGroupsOverRoster();
@@ -91,6 +96,7 @@ private:
     void saveGroupsTab();
     void loadStyleTab();
     void saveStyleTab();
+    void saveScoresTab();
 
     ClassState &state;
 };

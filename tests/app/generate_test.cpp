@@ -1,3 +1,4 @@
+#include "appdirectory.h"
 #include "mainwindow.h"
 #include "personneldialog.h"
 #include "runselection.h"
@@ -88,6 +89,7 @@ private Q_SLOTS:
     void checks_withoutGrouping_refuseAndLogNothing();
     void checkConstraints_reportsBrokenRequirement();
     void checkPersonnel_showsReportOfGrouping();
+    void generate_scoresWithoutBalance_unchanged();
 
 private:
     Test::ScriptedDialogs dialogs;
@@ -314,6 +316,30 @@ void GenerateTest::checkPersonnel_showsReportOfGrouping()
     QVERIFY(!shown); // a local of the slot, gone when it returns
     QVERIFY(report.contains(u"总人数: %1 (男生: "_s.arg(seated)));
     QCOMPARE(dialogs.transcript(), QStringList{sampleFitQuestion});
+}
+
+// Scores, extreme ones and a stranger's among them, and an unticked "按成绩均衡分组" leave generate
+// exactly as it was: same seed, same groups, same log.
+void GenerateTest::generate_scoresWithoutBalance_unchanged()
+{
+    const auto run = [this] {
+        window->logView->clear();
+        window->seedSource = seedSequence(2024);
+        window->generateGroups();
+        QStringList lines = logLines(*window);
+        lines.removeLast(); // the time-stamped end
+        return qMakePair(window->state.currentGrouping, lines);
+    };
+    const auto without = run();
+    window.reset();
+    QFile config(applicationDirectory() + u"/config.ini"_s);
+    QVERIFY(config.open(QIODevice::Append));
+    config.write(
+        "\n[Scores]\nBalance=false\nList=张伟:100, 王强:0, 李明:59.5, 王芳:10000, 李娜:73.25, 外人:5\n");
+    config.close();
+    window = std::make_unique<MainWindow>();
+    QCOMPARE(window->state.roster.scores.size(), 6);
+    QCOMPARE(run(), without);
 }
 
 QTEST_MAIN(GenerateTest)

@@ -62,6 +62,8 @@ private Q_SLOTS:
     void clamps();
     void requirementBound_data();
     void requirementBound();
+    void scores_data();
+    void scores();
 
 private:
     QString appDir;
@@ -409,6 +411,8 @@ void ConfigStoreTest::keptText_data()
     QTest::newRow("continuedLine_kept") << QByteArray("[Junk]\nA=a\\\nb\n") << u"Junk/A"_s << u"ab"_s;
     QTest::newRow("ownKeyOutsideSection_rewritten")
         << QByteArray("Male\\Names=A, B\n[Junk]\nx=1\n") << u"Male/Names"_s << u"C"_s;
+    QTest::newRow("foreignKeyInScores_kept")
+        << QByteArray("[Scores]\nList=A:1\nTerm=期中\n") << u"Scores/Term"_s << u"期中"_s;
     QTest::newRow("escapedOwnSection_rewritten")
         << QByteArray("[%4Dale]\nNames=A\n") << u"Male/Names"_s << u"C"_s;
 }
@@ -524,6 +528,61 @@ void ConfigStoreTest::requirementBound()
     const int dropped = together + separate - keptTogether - keptSeparate;
     QCOMPARE(lines, dropped ? QStringList{u"要求条数过多（最多 500 条），已忽略 %1 条"_s.arg(dropped)}
                             : QStringList());
+}
+
+// The scores section as a hand edit or a broken tool may leave it; what loads is written back as read.
+void ConfigStoreTest::scores_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("scores"); // "name=score" in name order
+    QTest::addColumn<bool>("balance");
+    QTest::addColumn<QStringList>("warnings");
+
+    QByteArray many = "[Scores]\nList=";
+    for (int i = 0; i <= ConfigStore::maxScores; ++i)
+        many += (i ? ", " : "") + QByteArray::number(i) + ":1";
+    QTest::newRow("noSection_noneAndOff")
+        << QByteArray("[Male]\nNames=张伟\n") << QString() << false << QStringList();
+    QTest::newRow("wellFormed_read") << QByteArray(
+                                            "[Scores]\nBalance=true\nList=张伟:92.5, 李娜:88, 王强:0\n")
+                                     << u"张伟=92.5 李娜=88 王强=0"_s << true << QStringList();
+    QTest::newRow("colonInName_lastColonSplits")
+        << QByteArray("[Scores]\nList=A:B:90\n") << u"A:B=90"_s << false << QStringList();
+    QTest::newRow("badItems_oneLine")
+        << QByteArray("[Scores]\nList=张伟:-1, 李娜:abc, 王强, :5, 刘洋：70, 赵敏:85.125, 陈新:1e400\n")
+        << u"赵敏=85.13"_s << false << QStringList{u"警告: 6 个成绩无法读取，已忽略"_s};
+    QTest::newRow("pastBound_firstKept")
+        << many << QString() << false << QStringList{u"成绩条数过多（最多 10000 条），已忽略 1 条"_s};
+}
+
+void ConfigStoreTest::scores()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, scores);
+    QFETCH(bool, balance);
+    QFETCH(QStringList, warnings);
+    writeConfig(appDir, text);
+    ClassState state;
+    QCOMPARE(ConfigStore::loadConfiguration(state).mid(3), warnings);
+    state.groupConfigs = defaultGroupConfigs();
+    ConfigStore::loadGroupConfiguration(state);
+    QCOMPARE(state.balanceByScores, balance);
+    if (QTest::currentDataTag() == QByteArray("pastBound_firstKept")) {
+        QCOMPARE(state.roster.scores.size(), ConfigStore::maxScores);
+        return;
+    }
+    QStringList shown;
+    for (auto it = state.roster.scores.cbegin(); it != state.roster.scores.cend(); ++it)
+        shown.append(it.key() + u'=' + QString::number(it.value() / 100.0));
+    QCOMPARE(shown.join(u' '), scores);
+
+    // Written back in one save and read again: the same values, and no section for a class without any.
+    QVERIFY(ConfigStore::saveSettings(state, QString()));
+    QSettings raw(state.configPath, QSettings::IniFormat);
+    QCOMPARE(raw.childGroups().contains(u"Scores"_s), balance || !scores.isEmpty());
+    const ClassState back = loaded();
+    QCOMPARE(back.roster.scores, state.roster.scores);
+    QCOMPARE(back.balanceByScores, balance);
 }
 
 QTEST_GUILESS_MAIN(ConfigStoreTest)

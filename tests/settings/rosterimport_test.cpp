@@ -98,6 +98,8 @@ private Q_SLOTS:
     void classList();
     void importFolder_data();
     void importFolder();
+    void scores_data();
+    void scores();
 };
 
 void RosterImportTest::readFile_data()
@@ -361,6 +363,70 @@ void RosterImportTest::importFolder()
     // What the program would not read, it leaves as it found it.
     if (after == u"<docs>"_s && file.open(QIODevice::ReadOnly))
         QCOMPARE(file.readAll(), state);
+}
+
+// A score column comes in with the roster; a score that cannot be read costs the score, not the pupil.
+void RosterImportTest::scores_data()
+{
+    QTest::addColumn<QString>("csv");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("scores"); // "name=score" in name order, after the import
+    QTest::addColumn<QStringList>("notes");
+
+    // Now: 张伟 and 李娜 on the roster with scores 70 and 80, 王强 without one.
+    QTest::newRow("scoreColumn_readWithRounding")
+        << u"姓名,性别,成绩\n张伟,男,92.5\n李娜,女,８８\n刘洋,男,85.125\n赵敏,女,\n"_s << int(Mode::Replace)
+        << u"张伟=92.5 刘洋=85.13 李娜=88"_s << QStringList();
+    QTest::newRow("nonNumberAndOutOfRange_pupilsStillImported")
+        << u"姓名,性别,总分\n张伟,男,缺考\n李娜,女,-1\n刘洋,男,NaN\n赵敏,女,99999\n孙丽,女,60\n"_s
+        << int(Mode::Replace) << u"孙丽=60"_s
+        << QStringList{u"第 2 行：成绩不是数字，已忽略"_s,
+                       u"第 3 行：成绩“-1”超出范围（0 到 10000 分），已忽略"_s,
+                       u"第 4 行：成绩不是数字，已忽略"_s,
+                       u"第 5 行：成绩“99999”超出范围（0 到 10000 分），已忽略"_s};
+    QTest::newRow("refusedRow_noScoreNote") << u"姓名,性别,得分\n张伟,?,abc\n李娜,女,81\n"_s
+                                            << int(Mode::Replace) << u"李娜=81"_s << QStringList();
+    QTest::newRow("xlsxNumbersAndFormula_read")
+        << u"xlsx:"_s + sheetDataOf({{1, {u"姓名"_s, u"性别"_s, u"平均分"_s}}, {2, {u"张伟"_s, u"男"_s}}}) +
+               u"<row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>李娜</t></is></c><c r=\"B3\" "
+               u"t=\"inlineStr\">"
+               "<is><t>女</t></is></c><c r=\"C3\"><f>AVERAGE(D3:F3)</f><v>85.333333333333329</v></c></row>"_s
+        << int(Mode::Replace) << u"李娜=85.33"_s << QStringList();
+    QTest::newRow("twoBlocks_bothScored") << u"姓名,性别,分数,姓名,性别,分数\n张伟,男,1,李娜,女,2\n"_s
+                                          << int(Mode::Replace) << u"张伟=1 李娜=2"_s << QStringList();
+    QTest::newRow("replaceWithoutColumn_keepsScoresOfThoseWhoStay")
+        << u"姓名,性别\n张伟,男\n赵敏,女\n"_s << int(Mode::Replace) << u"张伟=70"_s << QStringList();
+    QTest::newRow("replaceWithColumn_fileDecides") << u"姓名,性别,考试成绩\n张伟,男,\n李娜,女,66\n"_s
+                                                   << int(Mode::Replace) << u"李娜=66"_s << QStringList();
+    QTest::newRow("add_keepsAndAdds") << u"姓名,性别,成绩\n赵敏,女,50\n"_s << int(Mode::Add)
+                                      << u"张伟=70 李娜=80 赵敏=50"_s << QStringList();
+}
+
+void RosterImportTest::scores()
+{
+    QFETCH(QString, csv);
+    QFETCH(int, mode);
+    QFETCH(QString, scores);
+    QFETCH(QStringList, notes);
+
+    RosterLists current = {{u"张伟"_s, u"王强"_s}, {u"李娜"_s}, {}, {}};
+    current.scores = {{u"张伟"_s, 7000}, {u"李娜"_s, 8000}};
+    const SheetTable table = csv.startsWith(u"xlsx:"_s)
+                                 ? readBytes(Test::zipParts(Test::workbookParts(csv.sliced(5))), u"a.xlsx"_s)
+                                 : SheetReader::parseCsv(csv).table;
+    const Mapping mapping = guessMapping(table);
+    const QStringList kept =
+        Mode(mode) == Mode::Add ? current.maleNames + current.femaleNames : QStringList();
+    const Reading reading = readPupils(table, mapping, kept);
+    const RosterLists lists = RosterImport::apply(current, reading.pupils, Mode(mode), mapping);
+    const QStringList names = lists.maleNames + lists.femaleNames;
+    QStringList shown;
+    for (const QString &name : names) {
+        if (lists.scores.contains(name))
+            shown.append(name + u'=' + QString::number(lists.scores.value(name) / 100.0));
+    }
+    QCOMPARE(shown.join(u' '), scores);
+    QCOMPARE(problemLines(reading.notes), notes);
 }
 
 QTEST_GUILESS_MAIN(RosterImportTest)

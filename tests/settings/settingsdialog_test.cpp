@@ -3,11 +3,15 @@
 #include "fixedpositiontab.h"
 #include "importfolder.h"
 #include "namelists.h"
+#include "pupilscores.h"
 #include "rosterimportdialog.h"
+#include "scorestab.h"
 #include "scripteddialogs.h"
 #include "settingsdialog.h"
 #include "testenvironment.h"
 
+#include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -97,6 +101,8 @@ private Q_SLOTS:
     void import();
     void preview_hiddenColumnLeftOutSheetNamed();
     void nameLists_openAtFirstName();
+    void scoresTab_data();
+    void scoresTab();
 
 private:
     Test::ScriptedDialogs dialogs;
@@ -111,8 +117,8 @@ void SettingsDialogTest::build_hasTabsInOrder()
     QStringList titles;
     for (int i = 0; i < dialog.tabs->count(); ++i)
         titles.append(dialog.tabs->tabText(i));
-    QCOMPARE(titles,
-             QStringList({u"人员名单"_s, u"人员设置"_s, u"分组设置"_s, u"样式设置"_s, u"固定位置"_s}));
+    QCOMPARE(titles, QStringList({u"人员名单"_s, u"人员设置"_s, u"分组设置"_s, u"样式设置"_s, u"固定位置"_s,
+                                  u"成绩"_s}));
     QCOMPARE(dialog.boysEdit->toPlainText(), u"张伟\n王强"_s);
     QCOMPARE(dialog.groupRows.size(), 10);
     QVERIFY(!dialog.groupRows.at(9).seatsBox->isEnabled());
@@ -301,6 +307,8 @@ void SettingsDialogTest::saveToState_takesEveryTabOver()
     dialog.groupRows.at(9).enabledBox->setCurrentIndex(0);
     dialog.groupRows.at(9).seatsBox->setValue(5);
     dialog.styleBox->setCurrentIndex(1);
+    QVERIFY(!dialog.balanceBox->isChecked());
+    dialog.balanceBox->setChecked(true);
 
     // Nothing is taken over before the save.
     QCOMPARE(state.roster.maleNames, QStringList({u"张伟"_s, u"王强"_s}));
@@ -316,6 +324,7 @@ void SettingsDialogTest::saveToState_takesEveryTabOver()
     QCOMPARE(state.groupConfigs.at(9).females, 3);
     QCOMPARE(state.enabledGroupCount, 10);
     QCOMPARE(state.currentStyle, u"样式2"_s);
+    QVERIFY(state.balanceByScores);
 }
 
 void SettingsDialogTest::add_data()
@@ -506,6 +515,12 @@ void SettingsDialogTest::import_data()
                       "broken")
         << QString() << false << unchanged
         << QStringList{u"warning: 错误 / 无法读取表格 <file>：文件已损坏或不完整"_s};
+    QTest::newRow("replace_scoresShownUnreadableTold")
+        << u"姓名,性别,成绩\n刘洋,男,缺考\n孙丽,女,９１.5\n"_s.toUtf8() << u"replaceButton"_s << false
+        << u"刘洋 | 孙丽 |  | "_s
+        << QStringList{
+               u"information: 提示 / 以下 1 人已导入，但成绩没有导入：\n第 2 行：成绩不是数字，已忽略"_s,
+               u"scores: 刘洋/男/ 孙丽/女/91.5"_s};
     QTest::newRow("fileDialogCancelled_nothing")
         << QByteArray() << QString() << false << unchanged << QStringList();
 }
@@ -568,6 +583,10 @@ void SettingsDialogTest::import()
     QCOMPARE(ImportFolder::last(state.configPath), file.isEmpty() ? dialogs.calls.first().text : dir.path());
     const QList<QVariant> imported = {u"名单已导入，按“保存”后生效"_s};
     QCOMPARE(logged, lists == unchangedLists ? QList<QList<QVariant>>() : QList<QList<QVariant>>{imported});
+    // The 成绩 tab follows the import.
+    dialog.tabs->setCurrentWidget(dialog.scoresTab);
+    if (!dialog.scoresTab->scores().isEmpty())
+        shown.append(u"scores: "_s + tableRows(dialog.scoresTab->table).join(u' '));
     QCOMPARE(shown.replaceInStrings(QDir::toNativeSeparators(path), u"<file>"_s), transcript);
     // Nothing reaches the state before "保存".
     QCOMPARE(state.roster.maleNames, before.maleNames);
@@ -599,6 +618,84 @@ void SettingsDialogTest::nameLists_openAtFirstName()
     QVERIFY(dialog.girlsEdit->verticalScrollBar()->maximum() > 0);
     QCOMPARE(dialog.girlsEdit->verticalScrollBar()->value(), 0);
     QCOMPARE(dialog.girlsEdit->textCursor().position(), 0);
+}
+
+// Scores are typed into the table or pasted by name; only "保存" takes them over, for the pupils then
+// on the roster.
+void SettingsDialogTest::scoresTab_data()
+{
+    QTest::addColumn<QString>("step");  // paste:<text>, clipboard:<text>, edit:<row>:<text>, boys:<names>
+    QTest::addColumn<QString>("saved"); // name=hundredths after the save, in name order
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<bool>("logged");
+
+    // Before every row: 张伟 has 60, the others no score.
+    QTest::newRow("paste_strangerInOneMessage")
+        << u"paste:李娜\t90\n外人\t80\n赵敏\t缺考\n"_s << u"张伟=6000 李娜=9000"_s
+        << QStringList{u"information: 提示 / 已填入 1 人的成绩。\n\n以下 1 人不在名单中，成绩没有填入：\n"
+                       "外人\n\n第 3 行：成绩不是数字，已忽略"_s}
+        << true;
+    QTest::newRow("clipboardShortcut_pastes")
+        << u"clipboard:姓名\t成绩\n赵敏\t77\n张伟\t\n"_s << u"赵敏=7700"_s << QStringList() << true;
+    QTest::newRow("pasteNamesOnly_refusedNothingChanged")
+        << u"paste:李娜\n赵敏\n"_s << u"张伟=6000"_s
+        << QStringList{u"warning: 错误 / 粘贴的内容中没有姓名和成绩，请从表格中复制“姓名”和“成绩”两列"_s}
+        << false;
+    QTest::newRow("editFullWidth_kept")
+        << u"edit:2:８５.255"_s << u"张伟=6000 李娜=8526"_s << QStringList() << false;
+    QTest::newRow("editNotANumber_oldValueBack")
+        << u"edit:0:abc"_s << u"张伟=6000"_s
+        << QStringList{u"warning: 错误 / “张伟”的成绩“abc”无法使用：成绩应为 0 到 10000 分的数字，最多两位小数"_s}
+        << false;
+    QTest::newRow("editEmptied_noScore") << u"edit:0:"_s << QString() << QStringList() << false;
+    QTest::newRow("renamedInNamesBox_scoreDropped")
+        << u"boys:张三\n王强"_s << QString() << QStringList() << false;
+}
+
+void SettingsDialogTest::scoresTab()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, saved);
+    QFETCH(QStringList, transcript);
+    QFETCH(bool, logged);
+    ClassState state = classState();
+    state.roster.scores = {{u"张伟"_s, 6000}, {u"不在名单"_s, 100}};
+    SettingsDialog dialog(state);
+    QSignalSpy log(&dialog, &SettingsDialog::logMessage);
+    dialog.tabs->setCurrentWidget(dialog.scoresTab);
+    ScoresTab *tab = dialog.scoresTab;
+    QCOMPARE(tableRows(tab->table).join(u' '), u"张伟/男/60 王强/男/ 李娜/女/ 赵敏/女/"_s);
+
+    const QString kind = step.section(u':', 0, 0), argument = step.section(u':', 1);
+    if (kind == u"paste"_s) {
+        tab->pasteText(argument);
+    } else if (kind == u"clipboard"_s) {
+        QGuiApplication::clipboard()->setText(argument);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        tab->table->setFocus();
+        QTest::keySequence(tab->table, QKeySequence::Paste);
+    } else if (kind == u"edit"_s) {
+        tab->table->item(argument.section(u':', 0, 0).toInt(), 2)->setText(argument.section(u':', 1));
+    } else {
+        dialog.boysEdit->setPlainText(argument);
+    }
+    QCOMPARE(dialogs.transcript(), transcript);
+    QCOMPARE(log.count(), logged ? 1 : 0);
+    // The table shows what is kept, a refused entry as it was before.
+    const QMap<QString, int> shownScores = tab->scores();
+    for (int row = 0; row < tab->table->rowCount(); ++row) {
+        const QString name = tab->table->item(row, 0)->text();
+        QCOMPARE(tab->table->item(row, 2)->text(),
+                 shownScores.contains(name) ? PupilScores::format(shownScores.value(name)) : QString());
+    }
+
+    QVERIFY(state.roster.scores.contains(u"不在名单"_s));
+    dialog.saveToState();
+    QStringList kept;
+    for (auto it = state.roster.scores.cbegin(); it != state.roster.scores.cend(); ++it)
+        kept.append(it.key() + u'=' + QString::number(it.value()));
+    QCOMPARE(kept.join(u' '), saved);
 }
 
 QTEST_MAIN(SettingsDialogTest)

@@ -1,7 +1,9 @@
 #include "fixedpositions.h"
 #include "groupfit.h"
 #include "namelists.h"
+#include "pupilscores.h"
 #include "requirements.h"
+#include "scorepaste.h"
 #include "settingssave.h"
 
 #include <QDir>
@@ -65,6 +67,10 @@ private Q_SLOTS:
     void groupFit_data();
     void groupFit();
     void spread_seededClasses_evenAndFixedSeatsKept();
+    void scoreValue_data();
+    void scoreValue();
+    void scorePaste_data();
+    void scorePaste();
 };
 
 void SettingsModelTest::parse_data()
@@ -365,6 +371,91 @@ void SettingsModelTest::spread_seededClasses_evenAndFixedSeatsKept()
                  qPrintable(at));
         QVERIFY(!seatsAdded || !fixed.isEmpty());
     }
+}
+
+// What a teacher or a spreadsheet writes into a score cell, and what is kept of it.
+void SettingsModelTest::scoreValue_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("kept"); // the stored form; empty unless valid
+
+    // Rounding, bounds and stray characters; the import and the paste tests cover the plain cases.
+    using PupilScores::Status;
+    QTest::newRow("threeDecimalsBelowHalf_roundedDown") << u"85.1249"_s << int(Status::Valid) << u"85.12"_s;
+    QTest::newRow("formulaAverage_carriedIntoWhole") << u"89.995"_s << int(Status::Valid) << u"90"_s;
+    QTest::newRow("spacesAndInvisibles_ignored") << u" \u200B７0\u202C　"_s << int(Status::Valid) << u"70"_s;
+    QTest::newRow("atBound_kept") << u"10000"_s << int(Status::Valid) << u"10000"_s;
+    QTest::newRow("justAboveBound_refused") << u"10000.01"_s << int(Status::OutOfRange) << QString();
+    QTest::newRow("beyondAnyInteger_refused") << QString(400, u'9') << int(Status::OutOfRange) << QString();
+    QTest::newRow("spaceInside_notANumber") << u"8 5"_s << int(Status::NotANumber) << QString();
+    QTest::newRow("lonePoint_notANumber") << u"."_s << int(Status::NotANumber) << QString();
+}
+
+void SettingsModelTest::scoreValue()
+{
+    QFETCH(QString, written);
+    QFETCH(int, status);
+    QFETCH(QString, kept);
+    const PupilScores::Parsed parsed = PupilScores::parse(written);
+    QCOMPARE(int(parsed.status), status);
+    QCOMPARE(parsed.status == PupilScores::Status::Valid ? PupilScores::format(parsed.hundredths) : QString(),
+             kept);
+    // What is stored reads back to the same hundredths.
+    if (!kept.isEmpty())
+        QCOMPARE(PupilScores::parse(kept).hundredths, parsed.hundredths);
+}
+
+// Two columns copied from a spreadsheet fill the scores by name.
+void SettingsModelTest::scorePaste_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("filled");  // "name=score" in pasted order, "-" for a cleared score
+    QTest::addColumn<QString>("message"); // or the refusal
+
+    QStringList strangers;
+    for (int i = 1; i <= 21; ++i)
+        strangers.append(u"外人%1"_s.arg(i));
+    QString tooMany;
+    for (int i = 0; i < ScorePaste::MaxRows; ++i)
+        tooMany += u"张伟\t80\n"_s;
+
+    QTest::newRow("headerScoreFirst_columnsFromHeader")
+        << u"总分\t姓 名\n90\t王强\n"_s << u"王强=90"_s << QString();
+    QTest::newRow("typedWithSpaces_lastWordIsScore")
+        << u"张伟   95\n李娜 60\n"_s << u"张伟=95 李娜=60"_s << QString();
+    QTest::newRow("emptyCellClears_missingCellKeeps") << u"张伟\t\n李娜\n"_s << u"张伟=-"_s << QString();
+    QTest::newRow("strangerListedOnce_badScoreLine")
+        << u"张伟\t80\n外人\t70\n外人\t71\n李娜\t缺考\n"_s << u"张伟=80"_s
+        << u"已填入 1 人的成绩。\n\n以下 1 人不在名单中，成绩没有填入：\n外人\n\n第 4 行：成绩不是数字，已忽略"_s;
+    QTest::newRow("21Strangers_twentyListed")
+        << u"姓名\t成绩\n"_s + strangers.join(u"\t1\n"_s) + u"\t1"_s << QString()
+        << u"已填入 0 人的成绩。\n\n以下 21 人不在名单中，成绩没有填入：\n"_s +
+               strangers.mid(0, 20).join(u'、') + u"……另有 1 人"_s;
+    QTest::newRow("negativeAndHuge_outOfRange")
+        << u"张伟\t-3\n李娜\t123456789012345678901234567890\n"_s << QString()
+        << u"已填入 0 人的成绩。\n\n第 1 行：成绩“-3”超出范围（0 到 10000 分），已忽略\n"
+           "第 2 行：成绩“12345678901234567890…”超出范围（0 到 10000 分），已忽略"_s;
+    QTest::newRow("headerWithoutScore_refused")
+        << u"姓名\t性别\t班级\n张伟\t男\t3\n"_s << QString() << u"粘贴的内容中没有“成绩”列"_s;
+    QTest::newRow("tenThousandRows_refused")
+        << tooMany << QString() << u"粘贴的内容过多（最多 10000 行），请只复制“姓名”和“成绩”两列"_s;
+    QTest::newRow("millionSpacesOneLine_strangerShortened")
+        << u"甲"_s + QString(999'990, u' ') + u"乙 5"_s << QString()
+        << u"已填入 0 人的成绩。\n\n以下 1 人不在名单中，成绩没有填入：\n甲                   …"_s;
+}
+
+void SettingsModelTest::scorePaste()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, filled);
+    QFETCH(QString, message);
+    const ScorePaste::Result result = ScorePaste::read(text, classRoster.maleNames + classRoster.femaleNames);
+    QStringList shown;
+    for (const auto &[name, hundredths] : result.filled)
+        shown.append(name + u'=' + (hundredths < 0 ? u"-"_s : PupilScores::format(hundredths)));
+    QCOMPARE(shown.join(u' '), filled);
+    QCOMPARE(result.refused.isEmpty() ? ScorePaste::message(result) : result.refused, message);
 }
 
 QTEST_GUILESS_MAIN(SettingsModelTest)
