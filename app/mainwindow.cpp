@@ -521,8 +521,13 @@ bool MainWindow::prepareGroupsForRoster()
         return true;
     }
     // Like any group edit outside the dialog, it reaches config.ini with the next save.
+    const int enabledBefore = int(state.enabledGroups().size());
     state.groupConfigs =
         GroupFit::spread(state.groupConfigs, boys, girls, state.fixedPositions, state.roster);
+    state.enabledGroupCount = int(state.enabledGroups().size());
+    if (state.enabledGroupCount > enabledBefore)
+        appendLog(
+            u"每组最多 %1 个座位，已启用 %2 个小组"_s.arg(GroupFit::MaxSeats).arg(state.enabledGroupCount));
     appendLog(u"已按名单自动设置各组人数（可在“设置 → 分组设置”中查看）"_s);
     return true;
 }

@@ -68,7 +68,15 @@ QList<GroupConfig> spread(const QList<GroupConfig> &configs, int boys, int girls
                           const FixedPositionMap &fixed, const Roster &roster)
 {
     QList<GroupConfig> result = configs;
-    const QList<int> enabled = enabledGroupIndices(configs);
+    // Twelve seats a group would be cut to ten by the settings dialog's next "保存".
+    for (int index = 0, count = int(enabledGroupIndices(result).size());
+         index < GroupCount && index < result.size() && boys + girls > count * MaxSeats; ++index) {
+        if (!result.at(index).enabled) {
+            result[index].enabled = true;
+            ++count;
+        }
+    }
+    const QList<int> enabled = enabledGroupIndices(result);
     const int groups = int(enabled.size());
     if (groups == 0)
         return result;

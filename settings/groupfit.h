@@ -37,7 +37,11 @@ QString key(const QList<GroupConfig> &configs, int boys, int girls);
 // most one, and a group's seats equal its boys and girls. A fixed seat stays inside its group: the
 // groups holding the highest fixed seat numbers get the larger share first, and a group whose fixed
 // seat lies beyond its share keeps that many seats. Fixed boys and girls (their gender by `roster`)
-// draw the extra boy or girl to their group. Disabled groups keep their records.
+// draw the extra boy or girl to their group. A group gets at most as many seats as the settings
+// dialog can show (MaxSeats); where the enabled groups cannot hold the class that way, disabled groups
+// are enabled in ascending order until they can. Other disabled groups keep their records.
+constexpr int MaxSeats = 10;
+
 QList<GroupConfig> spread(const QList<GroupConfig> &configs, int boys, int girls,
                           const FixedPositionMap &fixed, const Roster &roster);
 

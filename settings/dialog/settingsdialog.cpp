@@ -405,6 +405,8 @@ void SettingsDialog::spreadGroupsOverRoster()
         const GroupRow &row = groupRows.at(i);
         if (!configs.at(i).enabled)
             continue;
+        // A class too large for the enabled groups at ten seats each also takes disabled ones.
+        row.enabledBox->setCurrentIndex(row.enabledBox->findData(true));
         row.seatsBox->setValue(configs.at(i).total);
         row.boysBox->setValue(configs.at(i).males);
         // Set as well when neither box changed, which fires no signal.

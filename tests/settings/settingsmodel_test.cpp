@@ -356,15 +356,22 @@ void SettingsModelTest::spread_seededClasses_evenAndFixedSeatsKept()
 
         const QString at = QString::number(seed);
         QVERIFY2(GroupFit::measure(result, boys, girls).fits(), qPrintable(at));
+        // Never more seats than the settings dialog shows: groups are enabled instead, lowest first.
+        const int used = int(enabledGroupIndices(result).size());
+        QCOMPARE(enabledGroupIndices(result), enabledGroupIndices(groupsOf(used, 0, 2, 4)));
+        QVERIFY2(used == qMax(groups,
+                              qMin(GroupCount, (boys + girls + GroupFit::MaxSeats - 1) / GroupFit::MaxSeats)),
+                 qPrintable(at));
         QList<int> totals, males, females;
-        for (int i = 0; i < groups; ++i) {
+        for (int i = 0; i < used; ++i) {
             totals.append(result.at(i).total);
             males.append(result.at(i).males);
             females.append(result.at(i).females);
         }
         for (auto it = fixed.cbegin(); it != fixed.cend(); ++it)
-            QVERIFY2(it.value().first > groups || it.value().second <= totals.at(it.value().first - 1),
+            QVERIFY2(it.value().first > used || it.value().second <= totals.at(it.value().first - 1),
                      qPrintable(at));
+        QVERIFY2(*std::max_element(totals.cbegin(), totals.cend()) <= GroupFit::MaxSeats, qPrintable(at));
         QCOMPARE(std::accumulate(males.cbegin(), males.cend(), 0), boys);
         const bool seatsAdded = std::accumulate(totals.cbegin(), totals.cend(), 0) > boys + girls;
         QVERIFY2(spreadOf(males) <= 1 && (seatsAdded || (spreadOf(totals) <= 1 && spreadOf(females) <= 1)),
