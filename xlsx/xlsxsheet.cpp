@@ -164,6 +164,7 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
     error = displayedText(content, sharedStrings, &cell.text);
     if (error != XlsxError::None)
         return error;
+    cell.number = content.hasValue && (content.type.isEmpty() || content.type == u"n");
     const quint64 k = key(cell.row, cell.column);
     if (!cellIndex.contains(k))
         cellIndex.insert(k, int(cells.size()));
@@ -272,6 +273,12 @@ QString XlsxSheet::cellText(int row, int column) const
 {
     const auto it = cellIndex.constFind(key(row, column));
     return it == cellIndex.constEnd() ? QString() : cells.at(*it).text;
+}
+
+bool XlsxSheet::isNumber(int row, int column) const
+{
+    const auto it = cellIndex.constFind(key(row, column));
+    return it != cellIndex.constEnd() && cells.at(*it).number;
 }
 
 QList<quint64> XlsxSheet::storedCells() const

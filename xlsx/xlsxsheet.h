@@ -46,6 +46,8 @@ public:
     QList<quint64> storedCells() const;
     bool hasCell(int row, int column) const { return cellIndex.contains(key(row, column)); }
     QString cellText(int row, int column) const;
+    // The cell holds a number (a date is one too), which its number format decides how to show.
+    bool isNumber(int row, int column) const;
     // The cell's xf index, 0 for absent cells and cells without one.
     int styleIndex(int row, int column) const;
 
@@ -64,6 +66,7 @@ private:
         QString prefix;
         QString text;
         int style = -1;
+        bool number = false;
         bool hasReference = false;
         qsizetype formulaBegin = -1;
         qsizetype formulaEnd = -1;
