@@ -153,8 +153,12 @@ void SeatingExporter::exportPdf(const QString &outputPath)
         const QString savePath = QFileInfo(outputName).absoluteFilePath();
         ChartPdfWriter writer(view);
         QString why;
-        if (!writer.writeFile(savePath, &why))
+        if (!writer.writeFile(savePath, &why)) {
+            // A sheet that cannot go onto one page says so; anything else is the disk's doing.
+            if (!writer.refusal().isEmpty())
+                throw ExportError(writer.refusal(), writer.detail());
             throw ExportError(u"文件保存失败，请检查路径和权限"_s, u"PDF 无法保存: "_s + why);
+        }
         for (const QString &note : writer.fontNotes())
             sinks.appendLog(note);
         openFileOnDesktop(savePath);
