@@ -6,6 +6,7 @@
 #include "desktop.h"
 #include "dialogs.h"
 #include "exporterror.h"
+#include "unusedgroupboxes.h"
 #include "xlsxbackend.h"
 #include "xlsxdocument.h"
 #include "xlsxsheetview.h"
@@ -239,10 +240,12 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
     const Grouping &grouping = state.currentGrouping;
 
+    UnusedGroupBoxes unused(int(grouping.size()));
     backend.visitCells([&](SpreadsheetCell &cell) {
         const std::optional<QString> text = cell.text();
         if (!text)
             return;
+        unused.note(cell.row(), cell.column(), *text);
         if (text->contains(u"XXXX.XX.XX"_s)) {
             cell.setText(today);
             return;
@@ -268,6 +271,7 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
         format.fill = state.roster.isBoarder(person);
         cell.formatSeat(format);
     });
+    unused.clear(backend);
 }
 
 } // namespace Velmora

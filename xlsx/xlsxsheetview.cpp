@@ -411,6 +411,15 @@ XlsxCellStyle XlsxStyleTable::withFormat(XlsxCellStyle style, const XlsxCellForm
         style.filled = true;
         style.fillColor = format.fillColor;
     }
+    if (format.noFill)
+        style.filled = false;
+    for (const auto &[flag, edge] : {std::pair{XlsxCellFormat::LeftEdge, &style.left},
+                                     {XlsxCellFormat::RightEdge, &style.right},
+                                     {XlsxCellFormat::TopEdge, &style.top},
+                                     {XlsxCellFormat::BottomEdge, &style.bottom}}) {
+        if (format.noBorder & flag)
+            edge->weight = XlsxBorderEdge::None;
+    }
     return style;
 }
 

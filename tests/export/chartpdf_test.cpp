@@ -353,6 +353,12 @@ void ChartPdfTest::hostileTemplate_pageOrMessage_data()
         << sheet << QString() << QStringList{u"第1组"_s, u"第二组"_s}
         << QStringList{u"区域外"_s, u"2025/9/1"_s} << QString();
     sheet.printArea.clear();
+    // The grouping has two groups: the third box does not print as an empty group.
+    Sheet threeBoxes;
+    threeBoxes.rows = seatRows(3);
+    QTest::newRow("thirdGroupMissing_boxLeftOut")
+        << threeBoxes << QString() << QStringList{u"第1组"_s, u"第2组"_s, u"高翔"_s}
+        << QStringList{u"第3组"_s} << QString();
     QTest::newRow("dateCell_printsAsDate") << sheet << QString() << QStringList{u"区域外"_s, u"2025/9/1"_s}
                                            << QStringList{u"45901"_s} << QString();
 }
