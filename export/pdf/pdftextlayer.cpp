@@ -249,9 +249,11 @@ void PdfTextLayer::addRuns(const QList<QGlyphRun> &glyphRuns, const QString &tex
     for (const QGlyphRun &glyphRun : glyphRuns) {
         Run run;
         run.glyphs = glyphRun.glyphIndexes();
-        if (run.glyphs.isEmpty())
+        const QRawFont font = glyphRun.rawFont();
+        if (run.glyphs.isEmpty() || !font.isValid())
             continue;
-        const QHash<quint32, QString> &names = namesIn(glyphRun.rawFont());
+        run.face = font.familyName() + u'\n' + font.styleName();
+        const QHash<quint32, QString> &names = namesIn(font);
         for (const quint32 glyph : std::as_const(run.glyphs))
             run.texts.append(names.value(glyph));
         runs.append(run);
@@ -293,6 +295,7 @@ std::optional<QByteArray> PdfTextLayer::rewrite(const QByteArray &pdf, QString *
     // may not embed) has no text object and is passed over.
     QHash<quint64, quint32> glyphOf;
     QHash<quint64, QString> textOf;
+    QHash<int, QString> faceOf; // one font object is always the same font file
     qsizetype next = 0;
     for (const QList<Shown> &block : std::as_const(blocks)) {
         while (next < runs.size() && runs.at(next).glyphs.size() != block.size())
@@ -305,11 +308,14 @@ std::optional<QByteArray> PdfTextLayer::rewrite(const QByteArray &pdf, QString *
         for (qsizetype i = 0; i < block.size(); ++i) {
             const quint64 k = key(block.at(i).font, block.at(i).code);
             const auto known = glyphOf.constFind(k);
-            if (known != glyphOf.constEnd() && *known != run.glyphs.at(i)) {
+            const auto face = faceOf.constFind(block.at(i).font);
+            if ((known != glyphOf.constEnd() && *known != run.glyphs.at(i)) ||
+                (face != faceOf.constEnd() && *face != run.face)) {
                 *why = u"页面上的文字与绘制的文字不符"_s;
                 return std::nullopt;
             }
             glyphOf.insert(k, run.glyphs.at(i));
+            faceOf.insert(block.at(i).font, run.face);
             if (!run.texts.at(i).isEmpty() && !textOf.contains(k))
                 textOf.insert(k, run.texts.at(i));
         }

@@ -31,6 +31,7 @@ public:
 private:
     struct Run
     {
+        QString face; // family and style of the font drawn with
         QList<quint32> glyphs;
         QStringList texts; // per glyph; empty when no character of the text maps to it
     };
