@@ -391,12 +391,19 @@ std::optional<PdfFile::Span> PdfFile::span(int number) const
         if (at < bytes.size() && bytes[at] == '\n')
             ++at;
         PdfValue length = (*body)["Length"];
-        // A length kept in an object of its own is read from there, which must not be a stream.
-        if (length.type == PdfValue::Type::Reference && length.reference != number) {
-            const std::optional<Span> lengthSpan = span(length.reference);
-            if (!lengthSpan || lengthSpan->streamBegin >= 0)
-                return std::nullopt;
-            length = PdfLexer(bytes, lengthSpan->bodyBegin).next().value_or(PdfValue());
+        // A length kept in an object of its own is read from there: "12 0 obj 289 endobj", never
+        // followed further, so that no chain of lengths can loop.
+        if (length.type == PdfValue::Type::Reference) {
+            const auto lengthOffset = offsets.constFind(length.reference);
+            PdfLexer object(bytes, lengthOffset == offsets.constEnd() ? bytes.size() : *lengthOffset);
+            object.next();
+            object.next();
+            const std::optional<PdfValue> objKeyword = object.next();
+            const std::optional<PdfValue> value = object.next();
+            const std::optional<PdfValue> end = object.next();
+            const bool plain =
+                objKeyword && objKeyword->text == "obj" && value && end && end->text == "endobj";
+            length = plain ? *value : PdfValue();
         }
         if (!isInteger(length) || at + qsizetype(length.number) > bytes.size())
             return std::nullopt;

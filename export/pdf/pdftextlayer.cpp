@@ -28,11 +28,19 @@ struct Shown
     quint16 code = 0;
 };
 
+// The pages in order, each with its resources. A node met twice is not walked again.
 void collectPages(const PdfFile &file, const PdfValue &node, const PdfValue &inherited, int depth,
-                  QList<QPair<PdfValue, PdfValue>> *pages)
+                  QSet<int> *visited, QList<QPair<PdfValue, PdfValue>> *pages)
 {
+    if (depth > maxPageTreeDepth)
+        return;
+    if (node.type == PdfValue::Type::Reference) {
+        if (visited->contains(node.reference))
+            return;
+        visited->insert(node.reference);
+    }
     const PdfValue resolved = file.resolve(node);
-    if (depth > maxPageTreeDepth || !resolved.isDictionary())
+    if (!resolved.isDictionary())
         return;
     const PdfValue &own = resolved["Resources"];
     const PdfValue resources = own.type == PdfValue::Type::Null ? inherited : own;
@@ -41,7 +49,7 @@ void collectPages(const PdfFile &file, const PdfValue &node, const PdfValue &inh
         return;
     }
     for (const PdfValue &kid : file.resolve(resolved["Kids"]).items)
-        collectPages(file, kid, resources, depth + 1, pages);
+        collectPages(file, kid, resources, depth + 1, visited, pages);
 }
 
 QByteArray contentOf(const PdfFile &file, const PdfValue &contents, bool *ok)
@@ -268,7 +276,8 @@ std::optional<QByteArray> PdfTextLayer::rewrite(const QByteArray &pdf, QString *
         return std::nullopt;
     }
     QList<QPair<PdfValue, PdfValue>> pages;
-    collectPages(file, file.resolve(file.trailer()["Root"])["Pages"], PdfValue(), 0, &pages);
+    QSet<int> visited;
+    collectPages(file, file.resolve(file.trailer()["Root"])["Pages"], PdfValue(), 0, &visited, &pages);
     QList<QList<Shown>> blocks;
     QSet<int> fontObjects;
     for (const auto &[page, resources] : std::as_const(pages)) {
