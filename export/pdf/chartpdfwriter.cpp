@@ -338,7 +338,7 @@ bool ChartPdfWriter::write(QIODevice *device)
                              .arg(XlsxXml::columnName(grid.area.lastColumn))
                              .arg(grid.area.lastRow);
     if (!(scale >= minimumScale))
-        return refuse(u"打印区域太大，一页 A4 纸放不下，请在模板中设置打印区域"_s,
+        return refuse(u"打印区域太大，一页 A4 纸放不下，请在模板中设置或缩小打印区域"_s,
                       u"PDF: 打印区域 %1 缩到一页上只有原大的 %2%，至少要 %3%"_s.arg(area)
                           .arg(scale * 100, 0, 'g', 2)
                           .arg(minimumScale * 100));

@@ -275,7 +275,7 @@ void ChartPdfTest::hostileTemplate_pageOrMessage_data()
     QTest::addColumn<QStringList>("absent");
     QTest::addColumn<QString>("note"); // a plain log line must contain this
 
-    const QString refusedArea = u"导出失败: 打印区域太大，一页 A4 纸放不下，请在模板中设置打印区域"_s;
+    const QString refusedArea = u"导出失败: 打印区域太大，一页 A4 纸放不下，请在模板中设置或缩小打印区域"_s;
     const QString seat = rowOf(1, text(u"A1"_s, u"1-1"_s) + text(u"B1"_s, u"班级座位表"_s));
     Sheet sheet;
     // Sizes from the edges of what a file can say
