@@ -6,6 +6,7 @@
 #include "desktop.h"
 #include "dialogs.h"
 #include "exporterror.h"
+#include "unusedgroupboxes.h"
 #include "xlsxbackend.h"
 #include "xlsxdocument.h"
 #include "xlsxsheetview.h"
@@ -153,8 +154,12 @@ void SeatingExporter::exportPdf(const QString &outputPath)
         const QString savePath = QFileInfo(outputName).absoluteFilePath();
         ChartPdfWriter writer(view);
         QString why;
-        if (!writer.writeFile(savePath, &why))
+        if (!writer.writeFile(savePath, &why)) {
+            // A sheet that cannot go onto one page says so; anything else is the disk's doing.
+            if (!writer.refusal().isEmpty())
+                throw ExportError(writer.refusal(), writer.detail());
             throw ExportError(u"文件保存失败，请检查路径和权限"_s, u"PDF 无法保存: "_s + why);
+        }
         for (const QString &note : writer.fontNotes())
             sinks.appendLog(note);
         openFileOnDesktop(savePath);
@@ -235,10 +240,12 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
     const Grouping &grouping = state.currentGrouping;
 
+    UnusedGroupBoxes unused(int(grouping.size()));
     backend.visitCells([&](SpreadsheetCell &cell) {
         const std::optional<QString> text = cell.text();
         if (!text)
             return;
+        unused.note(cell.row(), cell.column(), *text);
         if (text->contains(u"XXXX.XX.XX"_s)) {
             cell.setText(today);
             return;
@@ -264,6 +271,7 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
         format.fill = state.roster.isBoarder(person);
         cell.formatSeat(format);
     });
+    unused.clear(backend);
 }
 
 } // namespace Velmora

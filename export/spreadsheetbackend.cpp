@@ -8,6 +8,11 @@ namespace Velmora {
 
 SpreadsheetBackend::~SpreadsheetBackend() = default;
 
+SheetArea SpreadsheetBackend::mergeArea(int row, int column)
+{
+    return {row, column, row, column};
+}
+
 void SpreadsheetBackend::visitCells(const std::function<void(SpreadsheetCell &)> &visit)
 {
     const SheetArea area = usedArea();

@@ -33,6 +33,9 @@ public:
     virtual SheetArea usedArea() = 0;
     // Null when the cell cannot be obtained.
     virtual std::unique_ptr<SpreadsheetCell> cell(int row, int column) = 0;
+    // The merged range the cell lies in; the cell alone when it lies in none or the range cannot
+    // be read.
+    virtual SheetArea mergeArea(int row, int column);
     // Hands every cell that may hold a value to visit, row by row and left to right, each
     // released before the next. This default walks the whole area from the first cell to the
     // used area's far corner, the only way an automation server offers; it refuses an area

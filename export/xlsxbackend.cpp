@@ -12,16 +12,17 @@ namespace {
 class XlsxCell final : public SpreadsheetCell
 {
 public:
-    XlsxCell(XlsxDocument &document, int row, int column) : document(document), row(row), column(column) {}
+    XlsxCell(XlsxDocument &document, int row, int column) : SpreadsheetCell(row, column), document(document)
+    {}
 
     std::optional<QString> text() override
     {
-        QString value = document.cellText(row, column);
+        QString value = document.cellText(row(), column());
         if (value.isEmpty())
             return std::nullopt;
         return value;
     }
-    void setText(const QString &text) override { document.setCellText(row, column, text); }
+    void setText(const QString &text) override { document.setCellText(row(), column(), text); }
     void formatSeat(const SeatFormat &format) override
     {
         XlsxCellFormat cellFormat;
@@ -31,13 +32,24 @@ public:
         cellFormat.bold = format.bold;
         cellFormat.fill = format.fill;
         cellFormat.fillColor = format.fillColor;
-        document.setCellFormat(row, column, cellFormat);
+        document.setCellFormat(row(), column(), cellFormat);
+    }
+    void clearBox(int edges) override
+    {
+        XlsxCellFormat cellFormat;
+        cellFormat.noFill = true;
+        for (const auto &[edge, flag] : {std::pair{LeftEdge, XlsxCellFormat::LeftEdge},
+                                         {RightEdge, XlsxCellFormat::RightEdge},
+                                         {TopEdge, XlsxCellFormat::TopEdge},
+                                         {BottomEdge, XlsxCellFormat::BottomEdge}}) {
+            if (edges & edge)
+                cellFormat.noBorder |= flag;
+        }
+        document.setCellFormat(row(), column(), cellFormat);
     }
 
 private:
     XlsxDocument &document;
-    int row;
-    int column;
 };
 
 } // namespace
@@ -81,6 +93,13 @@ SheetArea XlsxBackend::usedArea()
 std::unique_ptr<SpreadsheetCell> XlsxBackend::cell(int row, int column)
 {
     return std::make_unique<XlsxCell>(*document, row, column);
+}
+
+SheetArea XlsxBackend::mergeArea(int row, int column)
+{
+    const XlsxRange range = document->mergedRange(row, column);
+    return {range.firstRow, range.firstColumn, range.firstRow + range.rowCount - 1,
+            range.firstColumn + range.columnCount - 1};
 }
 
 void XlsxBackend::saveWorkbook(const QString &nativePath)

@@ -25,6 +25,7 @@ public:
     void openWorkbook(const QString &nativePath) override;
     SheetArea usedArea() override;
     std::unique_ptr<SpreadsheetCell> cell(int row, int column) override;
+    SheetArea mergeArea(int row, int column) override;
     void saveWorkbook(const QString &nativePath) override;
     void close() noexcept override {}
 

@@ -416,6 +416,15 @@ QString XlsxDocument::cellText(int row, int column) const
     return sheet->cellText(row, column);
 }
 
+XlsxRange XlsxDocument::mergedRange(int row, int column) const
+{
+    const XlsxSheet::Bounds merge = sheet ? sheet->mergedRange(row, column) : XlsxSheet::Bounds();
+    if (merge.isEmpty())
+        return {row, column, 1, 1};
+    return {merge.firstRow, merge.firstColumn, merge.lastRow - merge.firstRow + 1,
+            merge.lastColumn - merge.firstColumn + 1};
+}
+
 void XlsxDocument::setCellText(int row, int column, const QString &text)
 {
     if (!sheet || row < 1 || row > XlsxXml::maxRows || column < 1 || column > XlsxXml::maxColumns)

@@ -37,12 +37,22 @@ struct XlsxRange
 
 struct XlsxCellFormat
 {
+    enum Edge
+    {
+        LeftEdge = 1,
+        RightEdge = 2,
+        TopEdge = 4,
+        BottomEdge = 8
+    };
+
     bool centre = false;         // horizontal="center" vertical="center"
     bool wrap = false;           // wrapText="1"
     double fontSize = 0;         // 0 keeps the cell's own size
     bool bold = false;           // true sets bold; false keeps the template's setting
     bool fill = false;           // true sets patternFill solid with fillColor
     QRgb fillColor = 0xFFFFFF00; // ARGB, written as rgb="FFFFFF00"
+    bool noFill = false;         // true takes the cell's fill away
+    int noBorder = 0;            // the edges (Edge flags) whose border is taken away
 };
 
 // A template workbook opened for filling in. Only the first worksheet and the style sheet are
@@ -79,6 +89,8 @@ public:
     // anything but empty is among them, whatever the used range spans.
     QList<QPair<int, int>> storedCells() const;
     QString cellText(int row, int column) const;
+    // The merged range the cell lies in, or the cell alone.
+    XlsxRange mergedRange(int row, int column) const;
     void setCellText(int row, int column, const QString &text);
     // Replaces any format set on the cell before.
     void setCellFormat(int row, int column, const XlsxCellFormat &format);

@@ -1,4 +1,5 @@
 #include "xlsxdocument.h"
+#include "xlsxnumberformat.h"
 #include "xlsxpackage.h"
 #include "xlsxsheet.h"
 #include "xlsxsheetview.h"
@@ -39,7 +40,7 @@ XlsxError XlsxDocument::readSheetView(XlsxSheetView *out)
     if (error == XlsxError::None)
         error = readXml(workbookPath, &xml);
     if (error == XlsxError::None)
-        error = out->parsePrintArea(xml);
+        error = out->parseWorkbook(xml);
     XlsxStyleTable table;
     // A workbook without a style sheet prints in Excel's default style.
     if (error == XlsxError::None && !package->find(stylesPath).isEmpty()) {
@@ -62,6 +63,7 @@ XlsxError XlsxDocument::readSheetView(XlsxSheetView *out)
     std::sort(keys.begin(), keys.end());
     out->cells.clear();
     out->cells.reserve(keys.size());
+    QHash<QString, XlsxNumberFormat> formats;
     for (const quint64 key : std::as_const(keys)) {
         XlsxSheetView::Cell cell;
         cell.row = int(key >> 32);
@@ -71,6 +73,18 @@ XlsxError XlsxDocument::readSheetView(XlsxSheetView *out)
         const auto edit = pending.constFind(key);
         if (edit != pending.constEnd() && edit->hasFormat)
             cell.style = XlsxStyleTable::withFormat(cell.style, edit->format);
+        // The template's own values print as the spreadsheet shows them; what the chart wrote
+        // in is text already.
+        if (edit == pending.constEnd() || !edit->hasText) {
+            const QString &code = cell.style.numberFormat;
+            auto format = formats.find(code);
+            if (format == formats.end())
+                format = formats.insert(code, XlsxNumberFormat(code));
+            bool ok = false;
+            const double value = cell.text.toDouble(&ok);
+            cell.text = sheet->isNumber(cell.row, cell.column) && ok ? format->format(value, out->date1904())
+                                                                     : format->formatText(cell.text);
+        }
         out->cells.append(cell);
     }
     return XlsxError::None;

@@ -59,6 +59,25 @@ XlsxError XlsxSheet::parse(const QByteArray &bytes, const QStringList &sharedStr
             if (depth == 2 && scanner.isSpreadsheet(u"dimension")) {
                 dimensionBegin = scanner.tagBegin();
                 dimensionEnd = scanner.tagEnd();
+            } else if (depth == 2 && scanner.isSpreadsheet(u"mergeCells")) {
+                const XlsxError error = scanner.readChildren(u"mergeCell", [&] {
+                    const QStringView ref = scanner.attribute(u"ref");
+                    const qsizetype colon = ref.indexOf(u':');
+                    Bounds merge;
+                    if (colon > 0 &&
+                        XlsxXml::parseCellReference(ref.left(colon).trimmed(), &merge.firstRow,
+                                                    &merge.firstColumn) &&
+                        XlsxXml::parseCellReference(ref.mid(colon + 1).trimmed(), &merge.lastRow,
+                                                    &merge.lastColumn) &&
+                        merge.firstRow <= merge.lastRow && merge.firstColumn <= merge.lastColumn) {
+                        mergeAt.insert(key(merge.firstRow, merge.firstColumn), int(merges.size()));
+                        merges.append(merge);
+                    }
+                    return scanner.skipElement() ? XlsxError::None : scanner.failureReason();
+                });
+                if (error != XlsxError::None)
+                    return error;
+                --depth;
             } else if (depth == 2 && scanner.isSpreadsheet(u"sheetData") && !seenSheetData) {
                 seenSheetData = true;
                 const XlsxError error = parseSheetData(scanner, sharedStrings);
@@ -164,6 +183,7 @@ XlsxError XlsxSheet::parseCell(XlsxXmlScanner &scanner, const QStringList &share
     error = displayedText(content, sharedStrings, &cell.text);
     if (error != XlsxError::None)
         return error;
+    cell.number = content.hasValue && (content.type.isEmpty() || content.type == u"n");
     const quint64 k = key(cell.row, cell.column);
     if (!cellIndex.contains(k))
         cellIndex.insert(k, int(cells.size()));
@@ -272,6 +292,25 @@ QString XlsxSheet::cellText(int row, int column) const
 {
     const auto it = cellIndex.constFind(key(row, column));
     return it == cellIndex.constEnd() ? QString() : cells.at(*it).text;
+}
+
+bool XlsxSheet::isNumber(int row, int column) const
+{
+    const auto it = cellIndex.constFind(key(row, column));
+    return it != cellIndex.constEnd() && cells.at(*it).number;
+}
+
+XlsxSheet::Bounds XlsxSheet::mergedRange(int row, int column) const
+{
+    if (const auto it = mergeAt.constFind(key(row, column)); it != mergeAt.constEnd())
+        return merges.at(*it);
+    for (qsizetype i = 0; i < std::min<qsizetype>(merges.size(), maxSearchedMerges); ++i) {
+        const Bounds &merge = merges.at(i);
+        if (row >= merge.firstRow && row <= merge.lastRow && column >= merge.firstColumn &&
+            column <= merge.lastColumn)
+            return merge;
+    }
+    return {};
 }
 
 QList<quint64> XlsxSheet::storedCells() const

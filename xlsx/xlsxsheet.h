@@ -46,6 +46,12 @@ public:
     QList<quint64> storedCells() const;
     bool hasCell(int row, int column) const { return cellIndex.contains(key(row, column)); }
     QString cellText(int row, int column) const;
+    // The cell holds a number (a date is one too), which its number format decides how to show.
+    bool isNumber(int row, int column) const;
+    // The merged range the cell lies in; empty when it lies in none. A cell inside a range is
+    // looked for among the first maxSearchedMerges ranges only; a range's top-left cell always.
+    Bounds mergedRange(int row, int column) const;
+    static constexpr int maxSearchedMerges = 10000;
     // The cell's xf index, 0 for absent cells and cells without one.
     int styleIndex(int row, int column) const;
 
@@ -64,6 +70,7 @@ private:
         QString prefix;
         QString text;
         int style = -1;
+        bool number = false;
         bool hasReference = false;
         qsizetype formulaBegin = -1;
         qsizetype formulaEnd = -1;
@@ -110,6 +117,8 @@ private:
     QList<Row> rows;
     QList<Cell> cells;
     QHash<quint64, int> cellIndex;
+    QList<Bounds> merges;
+    QHash<quint64, int> mergeAt; // by top-left cell
     Bounds used;
     XlsxLimits limits;
     qsizetype dimensionBegin = -1;

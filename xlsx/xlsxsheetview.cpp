@@ -1,5 +1,6 @@
 #include "xlsxsheetview.h"
 
+#include "xlsxnumberformat.h"
 #include "xlsxxmlscanner.h"
 
 #include <QRegularExpression>
@@ -116,6 +117,7 @@ struct Border
 
 struct Xf
 {
+    int numberFormat = 0;
     int font = 0;
     int fill = 0;
     int border = 0;
@@ -125,6 +127,40 @@ struct Xf
     bool shrink = false;
     int indent = 0;
 };
+
+// Excel's own bounds: a larger size in a file is something no spreadsheet would show.
+constexpr double maxFontSize = 409;
+constexpr double maxRowHeight = 409;
+constexpr double maxColumnWidth = 255;
+constexpr int maxIndent = 250;
+
+// A size attribute within [0, most]; nothing for a missing, negative or non-finite one.
+std::optional<double> sizeAttribute(const XlsxXmlScanner &scanner, QStringView name, double most)
+{
+    bool ok = false;
+    const double value = scanner.attribute(name).toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0)
+        return std::nullopt;
+    return std::min(value, most);
+}
+
+// The first range of a print area formula: "'座位表,一班'!$A$1:$H$20,'座位表,一班'!$J$1:$K$3"
+// gives "$A$1:$H$20". Commas and exclamation marks inside a quoted sheet name are the name's.
+QString firstPrintRange(const QString &formula)
+{
+    bool quoted = false;
+    qsizetype bang = -1;
+    for (qsizetype i = 0; i < formula.size(); ++i) {
+        const QChar c = formula.at(i);
+        if (c == u'\'')
+            quoted = !quoted; // a doubled quote inside the name toggles twice
+        else if (!quoted && c == u'!')
+            bang = i;
+        else if (!quoted && c == u',')
+            return formula.mid(bang + 1, i - bang - 1);
+    }
+    return formula.mid(bang + 1);
+}
 
 XlsxCellStyle::Horizontal horizontalOf(QStringView value)
 {
@@ -253,10 +289,14 @@ XlsxError XlsxStyleTable::parse(const XlsxXml::Text &xml)
     QList<Fill> fills;
     QList<Border> borders;
     QList<Xf> cellXfs;
+    QHash<int, QString> formatCodes;
     XlsxBorderEdge *edge = nullptr;
     const XlsxError error = walk(xml, [&](const XlsxXmlScanner &scanner, const QList<QString> &path) {
         const QString &name = path.constLast();
-        if (endsWith(path, {u"fonts", u"font"})) {
+        if (endsWith(path, {u"numFmts", u"numFmt"})) {
+            formatCodes.insert(scanner.attribute(u"numFmtId").toInt(),
+                               scanner.attribute(u"formatCode").toString());
+        } else if (endsWith(path, {u"fonts", u"font"})) {
             fonts.append(Font());
         } else if (path.size() >= 3 && path.at(path.size() - 3) == u"fonts" && !fonts.isEmpty()) {
             Font &font = fonts.last();
@@ -267,7 +307,7 @@ XlsxError XlsxStyleTable::parse(const XlsxXml::Text &xml)
             else if (name == u"u")
                 font.underline = scanner.attribute(u"val") != u"none";
             else if (name == u"sz")
-                font.size = scanner.attribute(u"val").toDouble();
+                font.size = sizeAttribute(scanner, u"val", maxFontSize).value_or(0);
             else if (name == u"name")
                 font.name = scanner.attribute(u"val").toString();
             else if (name == u"color")
@@ -294,6 +334,7 @@ XlsxError XlsxStyleTable::parse(const XlsxXml::Text &xml)
             edge->color = readColour(scanner).value_or(edge->color);
         } else if (endsWith(path, {u"cellXfs", u"xf"})) {
             Xf xf;
+            xf.numberFormat = scanner.attribute(u"numFmtId").toInt();
             xf.font = scanner.attribute(u"fontId").toInt();
             xf.fill = scanner.attribute(u"fillId").toInt();
             xf.border = scanner.attribute(u"borderId").toInt();
@@ -304,7 +345,7 @@ XlsxError XlsxStyleTable::parse(const XlsxXml::Text &xml)
             xf.vertical = verticalOf(scanner.attribute(u"vertical"));
             xf.wrap = boolAttribute(scanner, u"wrapText");
             xf.shrink = boolAttribute(scanner, u"shrinkToFit");
-            xf.indent = scanner.attribute(u"indent").toInt();
+            xf.indent = std::clamp(scanner.attribute(u"indent").toInt(), 0, maxIndent);
         } else if (path.size() >= 2 && (name == u"dxfs" || name == u"cellStyleXfs" || name == u"extLst")) {
             return Next::Skip; // differential and named styles do not decide how a cell prints
         }
@@ -318,7 +359,8 @@ XlsxError XlsxStyleTable::parse(const XlsxXml::Text &xml)
         XlsxCellStyle style;
         const Font font = fonts.value(xf.font, fonts.value(0));
         style.fontName = font.name;
-        style.fontSize = font.size > 0 ? font.size : 11;
+        // Excel's smallest size is 1; 0 is what a missing or unreadable size came out as.
+        style.fontSize = font.size > 0 ? std::max(font.size, 1.0) : 11;
         style.bold = font.bold;
         style.italic = font.italic;
         style.underline = font.underline;
@@ -336,6 +378,9 @@ XlsxError XlsxStyleTable::parse(const XlsxXml::Text &xml)
         style.wrap = xf.wrap;
         style.shrink = xf.shrink;
         style.indent = xf.indent;
+        style.numberFormat = formatCodes.contains(xf.numberFormat)
+                                 ? formatCodes.value(xf.numberFormat)
+                                 : XlsxNumberFormat::builtinCode(xf.numberFormat);
         xfs.append(style);
     }
     fallback = XlsxCellStyle();
@@ -366,6 +411,15 @@ XlsxCellStyle XlsxStyleTable::withFormat(XlsxCellStyle style, const XlsxCellForm
         style.filled = true;
         style.fillColor = format.fillColor;
     }
+    if (format.noFill)
+        style.filled = false;
+    for (const auto &[flag, edge] : {std::pair{XlsxCellFormat::LeftEdge, &style.left},
+                                     {XlsxCellFormat::RightEdge, &style.right},
+                                     {XlsxCellFormat::TopEdge, &style.top},
+                                     {XlsxCellFormat::BottomEdge, &style.bottom}}) {
+        if (format.noBorder & flag)
+            edge->weight = XlsxBorderEdge::None;
+    }
     return style;
 }
 
@@ -380,26 +434,18 @@ XlsxError XlsxSheetView::parseLayout(const XlsxXml::Text &sheetXml)
     const XlsxError error = walk(sheetXml, [&](const XlsxXmlScanner &scanner, const QList<QString> &path) {
         const QString &name = path.constLast();
         if (path.size() == 2 && name == u"sheetFormatPr") {
-            bool ok = false;
-            const double width = scanner.attribute(u"defaultColWidth").toDouble(&ok);
-            if (ok && width >= 0) {
-                defaultColumnWidth = width;
+            if (const auto width = sizeAttribute(scanner, u"defaultColWidth", maxColumnWidth)) {
+                defaultColumnWidth = *width;
                 explicitDefault = true;
             }
-            const double base = scanner.attribute(u"baseColWidth").toDouble(&ok);
-            if (ok && base >= 0)
-                baseWidth = base;
-            const double height = scanner.attribute(u"defaultRowHeight").toDouble(&ok);
-            if (ok && height >= 0)
-                defaultRowHeight = height;
+            baseWidth = sizeAttribute(scanner, u"baseColWidth", maxColumnWidth).value_or(baseWidth);
+            defaultRowHeight =
+                sizeAttribute(scanner, u"defaultRowHeight", maxRowHeight).value_or(defaultRowHeight);
         } else if (endsWith(path, {u"cols", u"col"})) {
             Span span;
             span.first = scanner.attribute(u"min").toInt();
             span.last = scanner.attribute(u"max").toInt();
-            bool ok = false;
-            span.width = scanner.attribute(u"width").toDouble(&ok);
-            if (!ok)
-                span.width = -1;
+            span.width = sizeAttribute(scanner, u"width", maxColumnWidth).value_or(-1);
             span.hidden = boolAttribute(scanner, u"hidden");
             if (span.first >= 1 && span.last >= span.first)
                 columns.append(span);
@@ -408,9 +454,7 @@ XlsxError XlsxSheetView::parseLayout(const XlsxXml::Text &sheetXml)
             const int number = scanner.attribute(u"r").toInt(&ok);
             lastRow = ok ? number : lastRow + 1;
             Row row;
-            const double height = scanner.attribute(u"ht").toDouble(&ok);
-            if (ok && height >= 0)
-                row.height = height;
+            row.height = sizeAttribute(scanner, u"ht", maxRowHeight).value_or(-1);
             row.hidden = boolAttribute(scanner, u"hidden");
             if (row.height >= 0 || row.hidden)
                 rows.insert(lastRow, row);
@@ -427,14 +471,19 @@ XlsxError XlsxSheetView::parseLayout(const XlsxXml::Text &sheetXml)
     });
     // Without a default width Excel derives one from the base width and the cell padding.
     if (!explicitDefault && baseWidth >= 0)
-        defaultColumnWidth = baseWidth + 5.0 / 7.0;
+        defaultColumnWidth = std::min(baseWidth + 5.0 / 7.0, maxColumnWidth);
     return error;
 }
 
-XlsxError XlsxSheetView::parsePrintArea(const XlsxXml::Text &workbookXml)
+XlsxError XlsxSheetView::parseWorkbook(const XlsxXml::Text &workbookXml)
 {
     definedPrintArea.reset();
+    dates1904 = false;
     return walk(workbookXml, [&](XlsxXmlScanner &scanner, const QList<QString> &path) {
+        if (path.size() == 2 && path.constLast() == u"workbookPr") {
+            dates1904 = boolAttribute(scanner, u"date1904");
+            return Next::Skip;
+        }
         if (!endsWith(path, {u"definedNames", u"definedName"}))
             return path.size() < 2 || path.constLast() == u"definedNames" ? Next::Descend : Next::Skip;
         const bool forFirstSheet = scanner.attribute(u"localSheetId") == u"0";
@@ -442,11 +491,8 @@ XlsxError XlsxSheetView::parsePrintArea(const XlsxXml::Text &workbookXml)
             scanner.attribute(u"name").compare(u"_xlnm.Print_Area"_s, Qt::CaseInsensitive) == 0;
         if (!forFirstSheet || !printArea || definedPrintArea)
             return Next::Skip;
-        const QString formula = scanner.readAllText();
-        // "'座位 表'!$A$1:$H$20,'座位 表'!$J$1:$K$3": the first range prints on the first page.
-        QString first = formula.section(u',', 0, 0);
-        first = first.mid(first.lastIndexOf(u'!') + 1);
-        definedPrintArea = XlsxArea::fromReference(first);
+        // Of several ranges the first prints on the first page.
+        definedPrintArea = XlsxArea::fromReference(firstPrintRange(scanner.readAllText()));
         return Next::Consumed;
     });
 }

@@ -84,6 +84,7 @@ struct XlsxCellStyle
     bool wrap = false;
     bool shrink = false;
     int indent = 0;
+    QString numberFormat; // the format code; empty for the general form
 };
 
 // The style sheet read for display, one resolved style per cellXfs entry.
@@ -114,10 +115,11 @@ public:
         XlsxCellStyle style;
     };
 
-    // The sheet part's layout elements; the cells are added by the document.
+    // The sheet part's layout elements; the cells are added by the document. Sizes beyond what a
+    // spreadsheet allows (a row 409 points high, a column 255 characters wide) are cut to that.
     XlsxError parseLayout(const XlsxXml::Text &sheetXml);
-    // A print area defined for the first sheet in the workbook part, if any.
-    XlsxError parsePrintArea(const XlsxXml::Text &workbookXml);
+    // From the workbook part: a print area defined for the first sheet, if any, and the date system.
+    XlsxError parseWorkbook(const XlsxXml::Text &workbookXml);
 
     // Widths in Excel's character units, heights in points; hidden ones are 0.
     double columnWidth(int column) const;
@@ -128,6 +130,9 @@ public:
     std::optional<XlsxArea> printArea() const { return definedPrintArea; }
     // The print area when there is one, else the used range grown by any merged range it touches.
     XlsxArea printedArea() const;
+
+    // Dates count from 1904 instead of 1900 (old Mac workbooks).
+    bool date1904() const { return dates1904; }
 
     XlsxArea usedArea;
     QList<Cell> cells;
@@ -154,6 +159,7 @@ private:
     QHash<int, Row> rows;
     QList<XlsxArea> mergedAreas;
     std::optional<XlsxArea> definedPrintArea;
+    bool dates1904 = false;
 };
 
 } // namespace Velmora

@@ -49,6 +49,7 @@ XlsxError XlsxStyles::parse(const QByteArray &bytes)
     xml.raw = XlsxXml::encode(text, xml.encoding);
     fonts = {};
     fills = {};
+    borders = {};
     cellXfs = {};
     return scan(&layout);
 }
@@ -102,6 +103,9 @@ XlsxError XlsxStyles::scan(Layout *layout)
         } else if (scanner.isSpreadsheet(u"fills") && !fills.present) {
             list = &fills;
             item = u"fill";
+        } else if (scanner.isSpreadsheet(u"borders") && !borders.present) {
+            list = &borders;
+            item = u"border";
         } else if (scanner.isSpreadsheet(u"cellXfs") && !cellXfs.present) {
             list = &cellXfs;
             item = u"xf";
@@ -203,6 +207,7 @@ XlsxError XlsxStyles::parseList(XlsxXmlScanner &scanner, List &list, QStringView
                 next.qualifiedName = scanner.xml().qualifiedName().toString();
                 next.fontId = scanner.attribute(u"fontId").toInt();
                 next.fillId = scanner.attribute(u"fillId").toInt();
+                next.borderId = scanner.attribute(u"borderId").toInt();
                 list.items.append(next);
                 item = &list.items.last();
             } else if (depth == 3 && item) {
@@ -236,7 +241,7 @@ XlsxError XlsxStyles::parseList(XlsxXmlScanner &scanner, List &list, QStringView
 void XlsxStyles::reset()
 {
     requests.clear();
-    for (List *list : {&fonts, &fills, &cellXfs}) {
+    for (List *list : {&fonts, &fills, &borders, &cellXfs}) {
         list->appended.clear();
         list->clones.clear();
     }
@@ -244,7 +249,8 @@ void XlsxStyles::reset()
 
 bool XlsxStyles::isChanged() const
 {
-    return completed || !fonts.appended.isEmpty() || !fills.appended.isEmpty() || !cellXfs.appended.isEmpty();
+    return completed || !fonts.appended.isEmpty() || !fills.appended.isEmpty() ||
+           !borders.appended.isEmpty() || !cellXfs.appended.isEmpty();
 }
 
 QString XlsxStyles::startTag(const Item &item) const
@@ -313,13 +319,44 @@ int XlsxStyles::cloneFill(int fillId, QRgb color)
     return append(fills, key, text);
 }
 
+int XlsxStyles::emptyFill()
+{
+    const QString name = XlsxXml::prefixOf(fills.qualifiedName) + u"fill";
+    const QString prefix = XlsxXml::prefixOf(name);
+    return append(fills, u"none"_s,
+                  u'<' + name + u"><" + prefix + u"patternFill patternType=\"none\"/></" + name + u'>');
+}
+
+// The border with the given edges left empty; the other edges and the diagonals as they were.
+int XlsxStyles::cloneBorder(int borderId, int noBorder)
+{
+    if (borderId < 0 || borderId >= borders.items.size())
+        return borderId;
+    const QString key = QString::number(borderId) + u'|' + QString::number(noBorder);
+    const Item &border = borders.items.at(borderId);
+    const QString prefix = XlsxXml::prefixOf(border.qualifiedName);
+    QString text = XlsxXml::openTag(startTag(border));
+    for (const Child &child : border.children) {
+        const QString &edge = child.localName;
+        const int flag = edge == u"left" || edge == u"start"  ? XlsxCellFormat::LeftEdge
+                         : edge == u"right" || edge == u"end" ? XlsxCellFormat::RightEdge
+                         : edge == u"top"                     ? XlsxCellFormat::TopEdge
+                         : edge == u"bottom"                  ? XlsxCellFormat::BottomEdge
+                                                              : 0;
+        text += (noBorder & flag) ? u'<' + prefix + edge + u"/>" : rawText(child);
+    }
+    return append(borders, key, text + u"</" + border.qualifiedName + u'>');
+}
+
 int XlsxStyles::styleFor(int baseXf, const XlsxCellFormat &format)
 {
     const bool changesFont = format.fontSize > 0 || format.bold;
     const bool changesAlignment = format.centre || format.wrap;
-    if (!changesFont && !changesAlignment && !format.fill)
+    const bool changesFill = format.fill || format.noFill;
+    if (!changesFont && !changesAlignment && !changesFill && format.noBorder == 0)
         return baseXf;
-    if (!cellXfs.present || (changesFont && !fonts.present) || (format.fill && !fills.present))
+    if (!cellXfs.present || (changesFont && !fonts.present) || (changesFill && !fills.present) ||
+        (format.noBorder != 0 && !borders.present))
         return -1;
     const Request request{baseXf, format};
     const auto seen = requests.constFind(request);
@@ -337,10 +374,13 @@ int XlsxStyles::cloneXf(int baseXf, const XlsxCellFormat &format)
     const bool exists = baseXf >= 0 && baseXf < cellXfs.items.size();
     const Item base = exists ? cellXfs.items.at(baseXf) : Item();
     const int fontId = changesFont ? cloneFont(base.fontId, format.fontSize, format.bold) : base.fontId;
-    const int fillId = format.fill ? cloneFill(base.fillId, format.fillColor) : base.fillId;
+    const int fillId = format.fill     ? cloneFill(base.fillId, format.fillColor)
+                       : format.noFill ? emptyFill()
+                                       : base.fillId;
+    const int borderId = format.noBorder != 0 ? cloneBorder(base.borderId, format.noBorder) : base.borderId;
     const QString key = QString::number(baseXf) + u'|' + QString::number(fontId) + u'|' +
-                        QString::number(fillId) + u'|' + QString::number(format.centre) +
-                        QString::number(format.wrap);
+                        QString::number(fillId) + u'|' + QString::number(borderId) + u'|' +
+                        QString::number(format.centre) + QString::number(format.wrap);
     const auto known = cellXfs.clones.constFind(key);
     if (known != cellXfs.clones.constEnd())
         return *known;
@@ -354,9 +394,13 @@ int XlsxStyles::cloneXf(int baseXf, const XlsxCellFormat &format)
         tag = XlsxXml::setTagAttribute(tag, u"fontId", QString::number(fontId));
         tag = XlsxXml::setTagAttribute(tag, u"applyFont", u"1"_s);
     }
-    if (format.fill) {
+    if (fillId != base.fillId) {
         tag = XlsxXml::setTagAttribute(tag, u"fillId", QString::number(fillId));
         tag = XlsxXml::setTagAttribute(tag, u"applyFill", u"1"_s);
+    }
+    if (borderId != base.borderId) {
+        tag = XlsxXml::setTagAttribute(tag, u"borderId", QString::number(borderId));
+        tag = XlsxXml::setTagAttribute(tag, u"applyBorder", u"1"_s);
     }
     QString alignment;
     QString others;
@@ -393,7 +437,7 @@ QByteArray XlsxStyles::serialize() const
         QString text;
     };
     QList<Splice> splices;
-    for (const List *list : {&fonts, &fills, &cellXfs}) {
+    for (const List *list : {&fonts, &fills, &borders, &cellXfs}) {
         if (list->appended.isEmpty())
             continue;
         const QString tag =

@@ -50,6 +50,7 @@ private:
         QList<Child> children;
         int fontId = 0;
         int fillId = 0;
+        int borderId = 0;
     };
     struct List
     {
@@ -83,6 +84,8 @@ private:
     int cloneXf(int baseXf, const XlsxCellFormat &format);
     int cloneFont(int fontId, double size, bool bold);
     int cloneFill(int fillId, QRgb color);
+    int emptyFill();
+    int cloneBorder(int borderId, int noBorder);
     static int append(List &list, const QString &key, const QString &xml);
 
     // A format asked for on a base xf; most cells of a chart share a handful of them.
@@ -96,19 +99,21 @@ private:
             const XlsxCellFormat &g = b.format;
             return a.baseXf == b.baseXf && f.fontSize == g.fontSize && f.bold == g.bold &&
                    f.centre == g.centre && f.wrap == g.wrap && f.fill == g.fill &&
-                   (!f.fill || f.fillColor == g.fillColor);
+                   (!f.fill || f.fillColor == g.fillColor) && f.noFill == g.noFill &&
+                   f.noBorder == g.noBorder;
         }
         friend size_t qHash(const Request &r, size_t seed = 0)
         {
             const XlsxCellFormat &f = r.format;
             return qHashMulti(seed, r.baseXf, f.fontSize, f.bold, f.centre, f.wrap, f.fill,
-                              f.fill ? f.fillColor : 0u);
+                              f.fill ? f.fillColor : 0u, f.noFill, f.noBorder);
         }
     };
 
     XlsxXml::Text xml;
     List fonts;
     List fills;
+    List borders;
     List cellXfs;
     QHash<Request, int> requests;
     bool completed = false; // lists were added to the part as it came

@@ -12,11 +12,17 @@ namespace {
 
 constexpr int xlCenter = -4108;
 constexpr int xlOpenXmlWorkbook = 51;
+constexpr int xlNone = -4142;
+// XlBordersIndex: each edge of a cell on its own, so that a neighbour's border stays.
+constexpr int xlEdgeLeft = 7;
+constexpr int xlEdgeTop = 8;
+constexpr int xlEdgeBottom = 9;
+constexpr int xlEdgeRight = 10;
 
 class AutomationCell final : public SpreadsheetCell
 {
 public:
-    explicit AutomationCell(QAxObject *cell) : cell(cell) {}
+    AutomationCell(QAxObject *cell, int row, int column) : SpreadsheetCell(row, column), cell(cell) {}
 
     std::optional<QString> text() override
     {
@@ -40,6 +46,24 @@ public:
         }
         if (interior && format.fill)
             interior->setProperty("Color", QVariant::fromValue(format.fillColor));
+    }
+    void clearBox(int edges) override
+    {
+        const std::unique_ptr<QAxObject> interior(cell->querySubObject("Interior"));
+        if (interior)
+            interior->setProperty("ColorIndex", xlNone);
+        if (edges == 0)
+            return;
+        const std::unique_ptr<QAxObject> borders(cell->querySubObject("Borders"));
+        for (const auto &[edge, index] : {std::pair{LeftEdge, xlEdgeLeft},
+                                          {TopEdge, xlEdgeTop},
+                                          {BottomEdge, xlEdgeBottom},
+                                          {RightEdge, xlEdgeRight}}) {
+            const std::unique_ptr<QAxObject> border(
+                borders && (edges & edge) ? borders->querySubObject("Item(int)", index) : nullptr);
+            if (border)
+                border->setProperty("LineStyle", xlNone);
+        }
     }
 
 private:
@@ -127,7 +151,27 @@ std::unique_ptr<SpreadsheetCell> AutomationBackend::cell(int row, int column)
     QAxObject *object = sheet->querySubObject("Cells(int,int)", row, column);
     if (!object)
         return nullptr;
-    return std::make_unique<AutomationCell>(object);
+    return std::make_unique<AutomationCell>(object, row, column);
+}
+
+SheetArea AutomationBackend::mergeArea(int row, int column)
+{
+    const SheetArea alone{row, column, row, column};
+    const std::unique_ptr<QAxObject> cell(sheet->querySubObject("Cells(int,int)", row, column));
+    const std::unique_ptr<QAxObject> merged(cell ? cell->querySubObject("MergeArea") : nullptr);
+    if (!merged)
+        return alone;
+    const std::unique_ptr<QAxObject> rows(merged->querySubObject("Rows"));
+    const std::unique_ptr<QAxObject> columns(merged->querySubObject("Columns"));
+    SheetArea area;
+    area.firstRow = merged->property("Row").toInt();
+    area.firstColumn = merged->property("Column").toInt();
+    area.lastRow = area.firstRow + (rows ? rows->property("Count").toInt() : 0) - 1;
+    area.lastColumn = area.firstColumn + (columns ? columns->property("Count").toInt() : 0) - 1;
+    // A range that does not hold the cell is not its merged range.
+    if (area.firstRow > row || area.lastRow < row || area.firstColumn > column || area.lastColumn < column)
+        return alone;
+    return area;
 }
 
 void AutomationBackend::saveWorkbook(const QString &nativePath)

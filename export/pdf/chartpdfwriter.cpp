@@ -1,19 +1,23 @@
 #include "chartpdfwriter.h"
 
 #include "fontchooser.h"
+#include "pdftextlayer.h"
 #include "xlsxsheetview.h"
 
+#include <QBuffer>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
-#include <QHash>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +28,14 @@ namespace {
 constexpr int resolution = 1200;
 constexpr double marginMm = 10;
 constexpr double cellPadding = 1.5; // points, as a spreadsheet leaves beside cell text
+// The sizes text is drawn at: the sheet's are bounded already, the scaled ones are kept to at
+// least one device pixel.
+constexpr double minimumPoints = 72.0 / resolution;
+constexpr double maximumPoints = 409;
+constexpr double referencePoints = 12;
+// The least letter spacing Qt knows (1/64 pixel) turns ligatures off, as spreadsheets draw cells
+// without them; each glyph then stands for one character of the text.
+constexpr double ligatureBreak = 1.0 / 64;
 
 // A column width in characters of the default font's digit, in points as Excel prints it.
 double columnPoints(double characters)
@@ -113,73 +125,157 @@ public:
         painter.drawLine(line.topLeft(), line.bottomRight());
     }
 
-    void text(const QRectF &cellRect, const QString &text, const XlsxCellStyle &style)
+    void text(const QRectF &cellRect, QString text, const XlsxCellStyle &style)
     {
+        // Every size is drawn from one size of the font, scaled: Qt keeps a font engine for each
+        // size, and a sheet in hundreds of sizes would otherwise take seconds to build them.
         QFont font(fonts.familyFor(style.fontName));
-        font.setPointSizeF(style.fontSize * unit * 72.0 / resolution);
+        font.setPointSizeF(referencePoints);
         font.setBold(style.bold);
         font.setItalic(style.italic);
         font.setUnderline(style.underline);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, ligatureBreak);
+        double factor = std::clamp(style.fontSize * unit * 72.0 / resolution, minimumPoints, maximumPoints) /
+                        referencePoints;
         fonts.checkCoverage(font, text);
 
         const double indent = style.indent * 9;
-        QRectF box = toDevice(cellRect.adjusted(
+        const QRectF box = toDevice(cellRect.adjusted(
             cellPadding + (style.horizontal == XlsxCellStyle::Horizontal::Left ? indent : 0), 0, -cellPadding,
             0));
-        int flags = 0;
+        // Wrapped text stays inside its cell, and a cell of no size shows none of it.
+        if (style.wrap && (box.width() <= 0 || box.height() <= 0))
+            return;
+        Qt::Alignment horizontal = Qt::AlignLeft;
         switch (style.horizontal) {
         case XlsxCellStyle::Horizontal::General:
         case XlsxCellStyle::Horizontal::Left:
-            flags |= Qt::AlignLeft;
             break;
         case XlsxCellStyle::Horizontal::Centre:
-            flags |= Qt::AlignHCenter;
+            horizontal = Qt::AlignHCenter;
             break;
         case XlsxCellStyle::Horizontal::Right:
-            flags |= Qt::AlignRight;
+            horizontal = Qt::AlignRight;
             break;
         case XlsxCellStyle::Horizontal::Justify:
-            flags |= Qt::AlignJustify;
+            horizontal = Qt::AlignJustify;
             break;
         }
-        switch (style.vertical) {
-        case XlsxCellStyle::Vertical::Top:
-            flags |= Qt::AlignTop;
-            break;
-        case XlsxCellStyle::Vertical::Centre:
-            flags |= Qt::AlignVCenter;
-            break;
-        case XlsxCellStyle::Vertical::Bottom:
-            flags |= Qt::AlignBottom;
-            break;
-        }
-
-        if (style.wrap) {
-            flags |= Qt::TextWordWrap;
+        // Line breaks typed into a cell (Alt+Enter) break the line, as QPainter::drawText does.
+        text.replace(u'\n', QChar::LineSeparator).replace(u'\r', u' ');
+        QTextLayout layout(text, font, painter.device());
+        QTextOption option(horizontal);
+        option.setWrapMode(style.wrap ? QTextOption::WordWrap : QTextOption::NoWrap);
+        double height = lay(layout, option, box.width() / factor);
+        if (style.wrap && widest(layout) * factor > box.width() + 0.5) {
             // Names carry no spaces: a line that cannot break at a word breaks anywhere.
-            const QRectF needed = QFontMetricsF(font).boundingRect(box, flags, text);
-            if (needed.width() > box.width() + 0.5)
-                flags = (flags & ~Qt::TextWordWrap) | Qt::TextWrapAnywhere;
-        } else if (style.shrink) {
-            const double width = QFontMetricsF(font).horizontalAdvance(text);
-            if (width > box.width() && width > 0)
-                font.setPointSizeF(std::max(font.pointSizeF() * box.width() / width, 0.5));
+            option.setWrapMode(QTextOption::WrapAnywhere);
+            height = lay(layout, option, box.width() / factor);
+        } else if (!style.wrap && style.shrink && widest(layout) * factor > box.width() && box.width() > 0) {
+            factor = std::max(box.width() / widest(layout), minimumPoints / referencePoints);
+            height = lay(layout, option, box.width() / factor);
         }
+        height *= factor;
+        double top = box.top();
+        if (style.vertical == XlsxCellStyle::Vertical::Centre)
+            top += (box.height() - height) / 2;
+        else if (style.vertical == XlsxCellStyle::Vertical::Bottom)
+            top += box.height() - height;
+
         // A spreadsheet lets unwrapped text run into the empty cells beside it.
-        if (!style.wrap)
-            flags |= Qt::TextDontClip;
-        painter.setFont(font);
+        painter.save();
+        if (style.wrap)
+            painter.setClipRect(box);
         painter.setPen(colour(style.fontColor));
-        painter.drawText(box, flags, text);
+        painter.translate(box.left(), top);
+        painter.scale(factor, factor);
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        for (const QGlyphRun &run : runs)
+            painter.drawGlyphRun(QPointF(), run);
+        painter.restore();
+        textLayer.addRuns(runs, text);
     }
 
+    PdfTextLayer textLayer;
+
 private:
+    // Lines one below the other, the font's leading between them; the text's height.
+    double lay(QTextLayout &layout, const QTextOption &option, double width) const
+    {
+        layout.setTextOption(option);
+        const double leading = QFontMetricsF(layout.font(), painter.device()).leading();
+        double y = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(std::max(width, 0.0));
+            if (line.lineNumber() > 0)
+                y += std::max(leading, 0.0);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+        }
+        layout.endLayout();
+        return y;
+    }
+    static double widest(const QTextLayout &layout)
+    {
+        double width = 0;
+        for (int i = 0; i < layout.lineCount(); ++i)
+            width = std::max(width, layout.lineAt(i).naturalTextWidth());
+        return width;
+    }
+
     QPainter &painter;
     const Grid &grid;
     QPointF origin;
     double unit;
     FontChooser &fonts;
 };
+
+// For each cell of the view (row by row, left to right), the merged range it lies in, found in
+// one sweep down the rows: the work grows with the number of cells and ranges, never with the
+// ranges' areas. A range overlapping one met before is left out, as spreadsheets refuse those.
+QList<const XlsxArea *> mergesOfCells(const QList<XlsxSheetView::Cell> &cells, const QList<XlsxArea> &merges)
+{
+    QList<const XlsxArea *> byStart;
+    byStart.reserve(merges.size());
+    for (const XlsxArea &merge : merges)
+        byStart.append(&merge);
+    std::sort(byStart.begin(), byStart.end(), [](const XlsxArea *a, const XlsxArea *b) {
+        return a->firstRow != b->firstRow ? a->firstRow < b->firstRow : a->firstColumn < b->firstColumn;
+    });
+    std::map<int, const XlsxArea *> active;      // by first column; their columns never overlap
+    std::multimap<int, const XlsxArea *> ending; // by last row
+    QList<const XlsxArea *> found(cells.size(), nullptr);
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const int row = cells.at(i).row;
+        const int column = cells.at(i).column;
+        while (!ending.empty() && ending.begin()->first < row) {
+            const XlsxArea *merge = ending.begin()->second;
+            ending.erase(ending.begin());
+            const auto at = active.find(merge->firstColumn);
+            if (at != active.end() && at->second == merge)
+                active.erase(at);
+        }
+        for (; next < byStart.size() && byStart.at(next)->firstRow <= row; ++next) {
+            const XlsxArea *merge = byStart.at(next);
+            if (merge->lastRow < row)
+                continue;
+            const auto after = active.lower_bound(merge->firstColumn);
+            const bool overlaps =
+                (after != active.end() && after->first <= merge->lastColumn) ||
+                (after != active.begin() && std::prev(after)->second->lastColumn >= merge->firstColumn);
+            if (overlaps)
+                continue;
+            active.emplace(merge->firstColumn, merge);
+            ending.emplace(merge->lastRow, merge);
+        }
+        auto at = active.upper_bound(column);
+        if (at != active.begin() && std::prev(at)->second->lastColumn >= column)
+            found[i] = std::prev(at)->second;
+    }
+    return found;
+}
 
 } // namespace
 
@@ -193,7 +289,7 @@ bool ChartPdfWriter::writeFile(const QString &path, QString *error)
         return false;
     }
     if (!write(&file)) {
-        *error = file.errorString();
+        *error = refused.isEmpty() ? file.errorString() : refusedDetail;
         file.cancelWriting();
         return false;
     }
@@ -210,54 +306,88 @@ bool ChartPdfWriter::fontsAvailable()
            !QFontDatabase::families().isEmpty();
 }
 
+bool ChartPdfWriter::refuse(const QString &text, const QString &why)
+{
+    refused = text;
+    refusedDetail = why;
+    return false;
+}
+
 bool ChartPdfWriter::write(QIODevice *device)
 {
-    if (!fontsAvailable())
-        return false;
+    refused.clear();
+    refusedDetail.clear();
     notes.clear();
+    if (!fontsAvailable())
+        return refuse(u"没有可用的字体"_s, u"PDF: 系统中没有可用的字体"_s);
     const XlsxArea printed = view.printedArea();
-    // A merged range prints as one cell with the style and text of its top-left cell. Huge ranges
-    // are looked up one by one rather than indexed cell by cell.
-    QHash<quint64, const XlsxArea *> mergeAt;
-    QList<const XlsxArea *> hugeMerges;
-    for (const XlsxArea &merge : view.merges()) {
-        if (qint64(merge.lastRow - merge.firstRow + 1) * (merge.lastColumn - merge.firstColumn + 1) > 4096) {
-            hugeMerges.append(&merge);
-            continue;
-        }
-        for (int r = merge.firstRow; r <= merge.lastRow; ++r) {
-            for (int c = merge.firstColumn; c <= merge.lastColumn; ++c)
-                mergeAt.insert(quint64(r) << 32 | quint32(c), &merge);
-        }
-    }
-    auto mergeOf = [&](int row, int column) -> const XlsxArea * {
-        if (const XlsxArea *merge = mergeAt.value(quint64(row) << 32 | quint32(column)))
-            return merge;
-        for (const XlsxArea *merge : std::as_const(hugeMerges)) {
-            if (merge->contains(row, column))
-                return merge;
-        }
-        return nullptr;
-    };
     const Grid grid(view, printed.isEmpty() ? XlsxArea{1, 1, 1, 1} : printed);
 
-    QPdfWriter writer(device);
-    writer.setResolution(resolution);
-    writer.setCreator(u"Velmora"_s);
-    writer.setTitle(u"座位表"_s);
     const bool landscape = grid.width() > grid.height();
-    writer.setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4), landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                    QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter));
-    const QRectF paintable = writer.pageLayout().paintRect(QPageLayout::Point);
-    page = writer.pageLayout().fullRect(QPageLayout::Point).size();
+    const QPageLayout pageLayout(QPageSize(QPageSize::A4),
+                                 landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                 QMarginsF(marginMm, marginMm, marginMm, marginMm), QPageLayout::Millimeter);
+    const QRectF paintable = pageLayout.paintRect(QPageLayout::Point);
+    page = pageLayout.fullRect(QPageLayout::Point).size();
     // Like a spreadsheet's fit to page: shrink a big chart, never blow up a small one.
     double scale = 1;
     if (grid.width() > 0 && grid.height() > 0)
         scale = std::min({1.0, paintable.width() / grid.width(), paintable.height() / grid.height()});
+    const QString area = u"%1%2:%3%4"_s.arg(XlsxXml::columnName(grid.area.firstColumn))
+                             .arg(grid.area.firstRow)
+                             .arg(XlsxXml::columnName(grid.area.lastColumn))
+                             .arg(grid.area.lastRow);
+    if (!(scale >= minimumScale))
+        return refuse(u"打印区域太大，一页 A4 纸放不下，请在模板中设置或缩小打印区域"_s,
+                      u"PDF: 打印区域 %1 缩到一页上只有原大的 %2%，至少要 %3%"_s.arg(area)
+                          .arg(scale * 100, 0, 'g', 2)
+                          .arg(minimumScale * 100));
     const QSizeF drawn(grid.width() * scale, grid.height() * scale);
     const QPointF offset((paintable.width() - drawn.width()) / 2, (paintable.height() - drawn.height()) / 2);
     placed = QRectF(paintable.topLeft() + offset, drawn);
+
+    auto visible = [&](const XlsxSheetView::Cell &cell) {
+        return printed.contains(cell.row, cell.column) && !view.isRowHidden(cell.row) &&
+               !view.isColumnHidden(cell.column);
+    };
+    // A merged range prints as one cell with the style and text of its top-left cell.
+    const QList<const XlsxArea *> mergeOf = mergesOfCells(view.cells, view.merges());
+    // The rectangle a cell's fill and text take; empty for the hidden parts of a merged range.
+    auto ownRect = [&](qsizetype i) -> QRectF {
+        const XlsxSheetView::Cell &cell = view.cells.at(i);
+        const XlsxArea *merge = mergeOf.at(i);
+        if (!merge)
+            return visible(cell) ? grid.rect({cell.row, cell.column, cell.row, cell.column}) : QRectF();
+        if (cell.row != merge->firstRow || cell.column != merge->firstColumn)
+            return {};
+        return grid.rect(*merge);
+    };
+
+    qsizetype characters = 0;
+    bool cut = false;
+    for (qsizetype i = 0; i < view.cells.size(); ++i) {
+        const qsizetype length = view.cells.at(i).text.size();
+        if (length > 0 && !ownRect(i).isEmpty()) {
+            characters += std::min<qsizetype>(length, maxCellCharacters);
+            cut = cut || length > maxCellCharacters;
+        }
+    }
+    if (characters > maxPageCharacters)
+        return refuse(u"模板中的文字太多，一页 A4 纸放不下"_s,
+                      u"PDF: 打印区域 %1 中有 %2 个字，一页最多画 %3 个"_s.arg(area)
+                          .arg(characters)
+                          .arg(maxPageCharacters));
+    if (cut)
+        notes.append(u"PDF: 单元格中超过 %1 个字的部分没有画出，与表格软件一样"_s.arg(maxCellCharacters));
+
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(resolution);
+    writer.setCreator(u"Velmora"_s);
+    writer.setTitle(u"座位表"_s);
+    writer.setPageLayout(pageLayout);
 
     QPainter painter;
     if (!painter.begin(&writer))
@@ -266,30 +396,17 @@ bool ChartPdfWriter::write(QIODevice *device)
     FontChooser fonts;
     PageDrawer drawer(painter, grid, offset * (resolution / 72.0), unit, fonts);
 
-    auto visible = [&](const XlsxSheetView::Cell &cell) {
-        return printed.contains(cell.row, cell.column) && !view.isRowHidden(cell.row) &&
-               !view.isColumnHidden(cell.column);
-    };
-    // The rectangle a cell's fill and text take; empty for the hidden parts of a merged range.
-    auto ownRect = [&](const XlsxSheetView::Cell &cell) -> QRectF {
-        const XlsxArea *merge = mergeOf(cell.row, cell.column);
-        if (!merge)
-            return visible(cell) ? grid.rect({cell.row, cell.column, cell.row, cell.column}) : QRectF();
-        if (cell.row != merge->firstRow || cell.column != merge->firstColumn)
-            return {};
-        return grid.rect(*merge);
-    };
-
-    for (const XlsxSheetView::Cell &cell : view.cells) {
-        const QRectF rect = ownRect(cell);
-        if (cell.style.filled && !rect.isEmpty())
-            drawer.fill(rect, cell.style.fillColor);
+    for (qsizetype i = 0; i < view.cells.size(); ++i) {
+        const QRectF rect = ownRect(i);
+        if (view.cells.at(i).style.filled && !rect.isEmpty())
+            drawer.fill(rect, view.cells.at(i).style.fillColor);
     }
-    for (const XlsxSheetView::Cell &cell : view.cells) {
+    for (qsizetype i = 0; i < view.cells.size(); ++i) {
+        const XlsxSheetView::Cell &cell = view.cells.at(i);
         if (!visible(cell))
             continue;
         const XlsxCellStyle &style = cell.style;
-        const XlsxArea *merge = mergeOf(cell.row, cell.column);
+        const XlsxArea *merge = mergeOf.at(i);
         // The top-left cell's borders go round the whole merged range, as spreadsheets show it;
         // the other cells add only the edges on its outline.
         const bool whole = merge && cell.row == merge->firstRow && cell.column == merge->firstColumn;
@@ -306,16 +423,25 @@ bool ChartPdfWriter::write(QIODevice *device)
         if (!merge || cell.row == merge->lastRow)
             drawer.edge(rect.bottomLeft(), rect.bottomRight(), style.bottom);
     }
-    for (const XlsxSheetView::Cell &cell : view.cells) {
+    for (qsizetype i = 0; i < view.cells.size(); ++i) {
+        const XlsxSheetView::Cell &cell = view.cells.at(i);
         if (cell.text.isEmpty())
             continue;
-        const QRectF rect = ownRect(cell);
+        const QRectF rect = ownRect(i);
         if (!rect.isEmpty())
-            drawer.text(rect, cell.text, cell.style);
+            drawer.text(rect, cell.text.left(maxCellCharacters), cell.style);
     }
-    const bool finished = painter.end();
-    notes = fonts.notes();
-    return finished;
+    if (!painter.end())
+        return false;
+    notes = fonts.notes() + notes;
+    buffer.close();
+
+    QString why;
+    const std::optional<QByteArray> searchable = drawer.textLayer.rewrite(pdf, &why);
+    if (!searchable)
+        notes.append(u"PDF: 文字层未能校正（%1），个别字搜索或复制时可能与显示的不同"_s.arg(why));
+    const QByteArray &out = searchable ? *searchable : pdf;
+    return device->write(out) == out.size();
 }
 
 } // namespace Velmora

@@ -63,12 +63,16 @@ QString FontChooser::familyFor(const QString &templateFamily)
     return family;
 }
 
-void FontChooser::checkCoverage(const QFont &font, const QString &text)
+void FontChooser::checkCoverage(const QFont &drawn, const QString &text)
 {
-    const QString key = font.family() + u'\n' + text;
+    const QString key = drawn.family() + u'\n' + text;
     if (text.trimmed().isEmpty() || checked.contains(key))
         return;
     checked.insert(key);
+    // Which glyphs a font has does not depend on the size; a size far from the usual ones leaves
+    // Qt's fallback without a usable font.
+    QFont font(drawn);
+    font.setPointSizeF(12);
     const QFontMetricsF metrics(font);
     bool covered = true;
     for (const char32_t ucs4 : text.toUcs4()) {
@@ -80,6 +84,10 @@ void FontChooser::checkCoverage(const QFont &font, const QString &text)
     }
     if (covered)
         return;
+    if (lines.size() >= maxNotes) {
+        ++notesLeftOut;
+        return;
+    }
     // Which fonts Qt's own fallback picked for the rest, and whether any glyph stayed missing.
     QTextLayout layout(text, font);
     layout.beginLayout();
@@ -89,10 +97,11 @@ void FontChooser::checkCoverage(const QFont &font, const QString &text)
     bool missing = false;
     const QList<QGlyphRun> runs = layout.glyphRuns();
     for (const QGlyphRun &run : runs) {
-        const QString family = run.rawFont().familyName();
-        if (family != font.family() && !used.contains(family))
+        const QRawFont raw = run.rawFont();
+        const QString family = raw.isValid() ? raw.familyName() : QString();
+        if (!family.isEmpty() && family != font.family() && !used.contains(family))
             used.append(family);
-        missing = missing || run.glyphIndexes().contains(0);
+        missing = missing || !raw.isValid() || run.glyphIndexes().contains(0);
     }
     if (missing)
         lines.append(u"PDF: “%1”中有字没有字体能显示，已按原样写入（字体“%2”）"_s.arg(
@@ -100,6 +109,13 @@ void FontChooser::checkCoverage(const QFont &font, const QString &text)
     else
         lines.append(
             u"PDF: “%1”中有字体“%2”缺少的字，改用“%3”"_s.arg(text, font.family(), used.join(u"、"_s)));
+}
+
+QStringList FontChooser::notes() const
+{
+    if (notesLeftOut == 0)
+        return lines;
+    return lines + QStringList{u"PDF: 另有 %1 个单元格中有缺字的情况，不再逐一列出"_s.arg(notesLeftOut)};
 }
 
 } // namespace Velmora

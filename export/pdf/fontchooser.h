@@ -19,7 +19,7 @@ public:
     // Notes the fonts Qt falls back to for characters the chosen font lacks; the text is drawn
     // either way, missing glyphs as boxes.
     void checkCoverage(const QFont &font, const QString &text);
-    QStringList notes() const { return lines; }
+    QStringList notes() const;
 
 private:
     QString fallbackFamily();
@@ -28,6 +28,9 @@ private:
     QString cjkFamily;
     QSet<QString> checked;
     QStringList lines;
+    // A sheet full of rare characters would otherwise fill the log.
+    static constexpr int maxNotes = 20;
+    int notesLeftOut = 0;
 };
 
 } // namespace Velmora

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void usedArea();
     void comInitialisation_data();
     void comInitialisation();
+    void unusedGroupBox_edgesClearedOneByOne();
 
 private:
     void runExport();
@@ -388,6 +389,48 @@ void AutomationBackendTest::comInitialisation()
     if (!box.isEmpty())
         QCOMPARE(AxStandIn::journal(), QStringList{u"CoInitializeEx 2"_s});
     verifyReleased(uninitialised);
+}
+
+// The box of a group the grouping lacks goes through calls Excel and WPS both have, each edge on
+// its own: the border shared with the next group's box stays.
+void AutomationBackendTest::unusedGroupBox_edgesClearedOneByOne()
+{
+    auto &script = AxStandIn::script();
+    script.liveProgIds = {u"Excel.Application"_s};
+    script.rowCount = 2;
+    script.columnCount = 2;
+    script.cells[{1, 1}] = u"第1组"_s;
+    script.cells[{1, 2}] = u"第2组"_s;
+    script.cells[{2, 1}] = u"1-1"_s;
+    script.cells[{2, 2}] = u"2-1"_s;
+    runExport();
+
+    QCOMPARE(boxes, QStringList());
+    const QStringList &journal = AxStandIn::journal();
+    auto edgesOf = [&](const QString &cell) {
+        const qsizetype from = journal.indexOf(cell + u".query Borders"_s);
+        const qsizetype to = journal.indexOf(u"release "_s + cell + u".Borders"_s);
+        return from < 0 || to < from ? QStringList() : journal.mid(from, to - from + 1);
+    };
+    QStringList label;
+    for (int edge : {8, 9, 10}) // top, bottom, right; the left one is the first group's
+        label << u"Cell[1,2].Borders.query Item(int) %1"_s.arg(edge)
+              << u"Cell[1,2].Borders.Item(int).set LineStyle=-4142"_s
+              << u"release Cell[1,2].Borders.Item(int)"_s;
+    QCOMPARE(edgesOf(u"Cell[1,2]"_s),
+             QStringList{u"Cell[1,2].query Borders"_s} + label + QStringList{u"release Cell[1,2].Borders"_s});
+    QVERIFY(journal.contains(u"Cell[1,2].Interior.set ColorIndex=-4142"_s));
+    QVERIFY(journal.contains(u"Cell[1,2].query MergeArea"_s));
+    QVERIFY(!edgesOf(u"Cell[2,2]"_s).contains(u"Cell[2,2].Borders.query Item(int) 7"_s));
+    QVERIFY(edgesOf(u"Cell[2,2]"_s).contains(u"Cell[2,2].Borders.query Item(int) 8"_s));
+    QCOMPARE(script.cells.value({1, 2}).toString(), QString());
+    QCOMPARE(script.cells.value({1, 1}).toString(), u"第1组"_s);
+    // Nothing of the first group's box is touched, and all of it happens before saving.
+    QVERIFY(journal.filter(u"Cell[1,1].query Borders"_s).isEmpty());
+    QVERIFY(journal.indexOf(u"release Cell[2,2].Borders"_s) <
+            journal.indexOf(u"Workbook.call SaveAs(const QString&, int) "_s +
+                            QDir::toNativeSeparators(output) + u",51"_s));
+    verifyReleased(true);
 }
 
 QTEST_GUILESS_MAIN(AutomationBackendTest)

@@ -179,6 +179,8 @@ private Q_SLOTS:
     void refusedTemplates();
     void foreignTemplates_plainWorkbook_data();
     void foreignTemplates_plainWorkbook();
+    void unusedGroupBox_takenOffTheChart_data();
+    void unusedGroupBox_takenOffTheChart();
 
 private:
     ClassState sampleClass(const QString &appDir) const;
@@ -385,8 +387,9 @@ void BuiltinExportTest::awkwardPaths_savedOpenedAndLogged()
     QStringList opened;
     setFileOpener([&opened](const QString &path) { opened << path; });
     QStringList stamped;
-    SeatingExporter exporter(
-        state, Dialogs::instance(), {[](const QString &) {}, [&stamped](const QString &l) { stamped << l; }}, nullptr);
+    SeatingExporter exporter(state, Dialogs::instance(),
+                             {[](const QString &) {}, [&stamped](const QString &l) { stamped << l; }},
+                             nullptr);
     exporter.exportToFile(given);
     setFileOpener({});
 
@@ -490,16 +493,17 @@ void BuiltinExportTest::refusedTemplates()
     Test::ScriptedDialogs dialogs;
     setFileOpener([](const QString &) { QFAIL("nothing may be opened"); });
     QStringList plain;
-    SeatingExporter exporter(state, Dialogs::instance(), {[&](const QString &l) { plain << l; }, [](const QString &) {}},
-                             nullptr);
+    SeatingExporter exporter(state, Dialogs::instance(),
+                             {[&](const QString &l) { plain << l; }, [](const QString &) {}}, nullptr);
     exporter.exportToFile(appDir + u"/chart.xlsx"_s);
     setFileOpener({});
     QCOMPARE(dialogs.transcript(), QStringList{box});
     if (logged.isEmpty())
         QCOMPARE(plain, QStringList());
     else
-        QVERIFY2(std::any_of(plain.cbegin(), plain.cend(), [&](const QString &l) { return l.contains(logged); }),
-                 qPrintable(plain.join(u'|')));
+        QVERIFY2(
+            std::any_of(plain.cbegin(), plain.cend(), [&](const QString &l) { return l.contains(logged); }),
+            qPrintable(plain.join(u'|')));
     QVERIFY(!QFile::exists(appDir + u"/chart.xlsx"_s));
     QCOMPARE(QDir(appDir).entryList({u"chart*"_s}), QStringList());
     if (kind != u"cells")
@@ -566,6 +570,78 @@ void BuiltinExportTest::foreignTemplates_plainWorkbook()
     QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
     const QJsonArray seen = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
     QCOMPARE(seen, QJsonArray{expected});
+}
+
+void BuiltinExportTest::unusedGroupBox_takenOffTheChart_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("groups");
+    QTest::addColumn<QJsonArray>("cells"); // the look each cell must have, as readboxes.py tells it
+
+    auto gone = [](const QString &cell, const QString &borders = {}) {
+        return QJsonObject{
+            {u"cell"_s, cell}, {u"value"_s, QString()}, {u"fill"_s, u"none"_s}, {u"borders"_s, borders}};
+    };
+    auto boxed = [](const QString &cell, bool filled) {
+        return QJsonObject{
+            {u"cell"_s, cell}, {u"fill"_s, filled ? u"solid"_s : u"none"_s}, {u"borders"_s, u"LRTB"_s}};
+    };
+    // The label is merged across two columns; the aisle beside the box shows nothing.
+    QTest::newRow("style1EightGroups_ninthBoxGone")
+        << u"样式1"_s << 8 << QJsonArray{gone(u"G15"_s), gone(u"H15"_s),        gone(u"G16"_s),
+                                         gone(u"H18"_s), boxed(u"D15"_s, true), boxed(u"E18"_s, false)};
+    QTest::newRow("style1SevenGroups_twoBoxesGone")
+        << u"样式1"_s << 7 << QJsonArray{gone(u"D15"_s), gone(u"E15"_s),        gone(u"E18"_s),
+                                         gone(u"G15"_s), boxed(u"A15"_s, true), boxed(u"B18"_s, false)};
+    // Group 9's column touches group 8's: the line between them stays.
+    QTest::newRow("style2EightGroups_ninthColumnGone")
+        << u"样式2"_s << 8
+        << QJsonArray{gone(u"J5"_s, u"L"_s), gone(u"J6"_s, u"L"_s), gone(u"J11"_s, u"L"_s),
+                      boxed(u"I5"_s, true), boxed(u"I11"_s, false)};
+}
+
+void BuiltinExportTest::unusedGroupBox_takenOffTheChart()
+{
+    QFETCH(QString, style);
+    QFETCH(int, groups);
+    QFETCH(QJsonArray, cells);
+
+    const QString appDir = Test::freshApplicationDirectory();
+    ClassState state = sampleClass(appDir);
+    state.currentStyle = style;
+    state.currentGrouping = Grouping(groups);
+    const int persons = state.roster.maleCount() + state.roster.femaleCount();
+    for (int p = 1; p <= persons; ++p)
+        state.currentGrouping[(p - 1) % groups].append(p);
+    QStringList plain;
+    const QString output = exportChart(state, appDir, &plain);
+    QVERIFY(!output.isEmpty());
+
+    const QString chart = Test::hostProgramsRunHere() ? output : Test::keepForHost(output);
+    QJsonArray run{u"python3"_s, QString(Test::sourceDirectory() + u"/tests/export/readboxes.py"_s), chart};
+    for (const QJsonValue &cell : std::as_const(cells))
+        run.append(cell[u"cell"_s]);
+    if (!Test::hostProgramsRunHere()) {
+        Test::deferToHost({QJsonObject{
+            {u"run"_s, run}, {u"expect"_s, QJsonObject{{u"key"_s, u"cell"_s}, {u"items"_s, cells}}}}});
+        return;
+    }
+    QStringList arguments;
+    for (qsizetype i = 1; i < run.size(); ++i)
+        arguments << run.at(i).toString();
+    QProcess reader;
+    reader.start(u"/usr/bin/python3"_s, arguments);
+    QVERIFY(reader.waitForFinished(60000));
+    QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+    const QJsonArray seen = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+    QCOMPARE(seen.size(), cells.size());
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const QJsonObject expected = cells.at(i).toObject();
+        const QJsonObject got = seen.at(i).toObject();
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QVERIFY2(got.value(it.key()) == it.value(),
+                     qPrintable(QString::fromUtf8(QJsonDocument(got).toJson(QJsonDocument::Compact))));
+    }
 }
 
 QTEST_GUILESS_MAIN(BuiltinExportTest)

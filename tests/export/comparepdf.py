@@ -12,7 +12,6 @@ import re
 import subprocess
 import sys
 import tempfile
-import unicodedata
 from collections import Counter
 from pathlib import Path
 
@@ -23,17 +22,6 @@ def words(pdf):
     out = subprocess.run(["pdftotext", "-bbox", "-f", "1", "-l", "1", pdf, "-"], capture_output=True,
                          text=True, check=True).stdout
     return [(html.unescape(m[4]), tuple(float(v) for v in m[0:4])) for m in WORD.findall(out)]
-
-
-def same_glyphs(seen, word):
-    """Qt's PDF text map names a glyph by its lowest code point, so a CJK font that draws 马 and the
-    radical ⻢ with one glyph makes 马 read back as ⻢; Kangxi radicals fold back under NFKC."""
-    seen = unicodedata.normalize("NFKC", seen)
-    return len(seen) == len(word) and all(a == b or "\u2e80" <= a <= "\u2eff" for a, b in zip(seen, word))
-
-
-def read_as(found, wanted):
-    return [(next((w for w in wanted if same_glyphs(text, w)), text), box) for text, box in found]
 
 
 def normalised(found, common):
@@ -52,7 +40,7 @@ def main():
                         "--convert-to", "pdf", "--outdir", outdir, xlsx], capture_output=True, check=True,
                        timeout=300)
         theirs = words(str(Path(outdir) / (Path(xlsx).stem + ".pdf")))
-    ours = read_as(words(pdf), wanted)
+    ours = words(pdf)
     once_ours = {t for t, n in Counter(t for t, _ in ours).items() if n == 1}
     once_theirs = {t for t, n in Counter(t for t, _ in theirs).items() if n == 1}
     common = once_ours & once_theirs

@@ -16,6 +16,8 @@ struct FakeSheet
     SheetArea area;
     QMap<QPair<int, int>, QString> cells;
     QMap<QPair<int, int>, SeatFormat> formats;
+    QMap<QPair<int, int>, int> clearedBoxes; // the edges whose border was taken away
+    QList<SheetArea> merges;
     QStringList journal;
     QString failAt;         // "open", "save" or "scan": that step throws
     QString failText;       // text of the thrown error; empty means an error without one
@@ -26,7 +28,9 @@ struct FakeSheet
 class FakeCell final : public SpreadsheetCell
 {
 public:
-    FakeCell(FakeSheet &sheet, int row, int column) : sheet(sheet), key(row, column) {}
+    FakeCell(FakeSheet &sheet, int row, int column)
+        : SpreadsheetCell(row, column), sheet(sheet), key(row, column)
+    {}
     std::optional<QString> text() override
     {
         if (!sheet.cells.contains(key))
@@ -35,6 +39,7 @@ public:
     }
     void setText(const QString &text) override { sheet.cells[key] = text; }
     void formatSeat(const SeatFormat &format) override { sheet.formats[key] = format; }
+    void clearBox(int edges) override { sheet.clearedBoxes[key] = edges; }
 
 private:
     FakeSheet &sheet;
@@ -58,6 +63,15 @@ public:
     std::unique_ptr<SpreadsheetCell> cell(int row, int column) override
     {
         return std::make_unique<FakeCell>(sheet, row, column);
+    }
+    SheetArea mergeArea(int row, int column) override
+    {
+        for (const SheetArea &merge : std::as_const(sheet.merges)) {
+            if (row >= merge.firstRow && row <= merge.lastRow && column >= merge.firstColumn &&
+                column <= merge.lastColumn)
+                return merge;
+        }
+        return {row, column, row, column};
     }
     void saveWorkbook(const QString &path) override
     {

@@ -34,6 +34,12 @@ ClassState nineGroupsOfSix()
     return state;
 }
 
+// "B12" for row 12, column 2; the sheets here stay within column Z.
+QString cellName(int row, int column)
+{
+    return QChar(u'A' + column - 1) + QString::number(row);
+}
+
 void touch(const QString &path)
 {
     QFile file(path);
@@ -68,6 +74,8 @@ private Q_SLOTS:
     void formatting_data();
     void formatting();
     void success_opensAndLogs();
+    void unusedGroupBox_takenOff_data();
+    void unusedGroupBox_takenOff();
 
 private:
     struct Run
@@ -389,6 +397,96 @@ void SeatingExporterTest::success_opensAndLogs()
     for (const QString &line : std::as_const(run.sheet.journal))
         steps << line.section(u' ', 0, 0);
     QCOMPARE(steps, (QStringList{u"init"_s, u"open"_s, u"save"_s, u"restore"_s, u"close"_s, u"release"_s}));
+}
+
+void SeatingExporterTest::unusedGroupBox_takenOff_data()
+{
+    QTest::addColumn<QStringList>("sheet"); // "B2=text"
+    QTest::addColumn<QString>("merged");    // a merged range, "C1:D1"
+    QTest::addColumn<int>("groups");
+    QTest::addColumn<QString>("cleared"); // cells losing fill, with the edges losing their border
+    QTest::addColumn<QStringList>("emptied");
+
+    // Group 1 in column A, group 2 in column B: label on row 1, a seat on row 2.
+    auto twoGroups = [](const QString &label) {
+        return QStringList{u"A1=第1组"_s, u"B1="_s + label, u"A2=1-1"_s, u"B2=2-1"_s};
+    };
+    const QString besideGroupOne = u"B1:RTB B2:RTB"_s;
+    QTest::newRow("secondGroupMissing_borderWithFirstKept")
+        << twoGroups(u"第2组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
+    QTest::newRow("spacedLabel_emptied")
+        << twoGroups(u"第 2 组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
+    QTest::newRow("bareLabel_emptied")
+        << twoGroups(u"2组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
+    QTest::newRow("chineseNumeralLabel_emptied")
+        << twoGroups(u"第二组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
+    QTest::newRow("fullWidthLabel_emptied")
+        << twoGroups(u"第２组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
+    QTest::newRow("bothGroupsExist_nothingTakenOff")
+        << twoGroups(u"第2组"_s) << QString() << 2 << QString() << QStringList();
+    // Only a label whose group has seats in the template belongs to a box.
+    QTest::newRow("labelOfGroupWithoutSeats_kept")
+        << QStringList{u"A1=第1组"_s, u"B1=第5组"_s, u"A2=1-1"_s, u"C1=第3组"_s, u"C2=3-1"_s} << QString()
+        << 1 << u"C1:RTB C2:LRTB"_s << QStringList{u"C1"_s, u"C2"_s};
+    QTest::newRow("mergedLabel_wholeRangeCleared")
+        << QStringList{u"A1=第1组"_s, u"A2=1-1"_s, u"C1=第2组"_s, u"C2=2-1"_s, u"D2=2-2"_s} << u"C1:D1"_s << 1
+        << u"C1:LRTB D1:LRTB C2:LRTB D2:LRTB"_s << QStringList{u"C1"_s, u"C2"_s, u"D2"_s};
+    QTest::newRow("textBeside_borderKept")
+        << QStringList{u"A1=讲台"_s, u"B1=第2组"_s, u"A2=1-1"_s, u"B2=2-1"_s, u"A3=XXXX.XX.XX"_s, u"B3=2-2"_s}
+        << QString() << 1 << u"B1:RTB B2:RTB B3:RTB"_s << QStringList{u"B1"_s, u"B2"_s, u"B3"_s};
+    QTest::newRow("groupZero_cleared")
+        << QStringList{u"A1=0-1"_s} << QString() << 9 << u"A1:LRTB"_s << QStringList{u"A1"_s};
+}
+
+void SeatingExporterTest::unusedGroupBox_takenOff()
+{
+    QFETCH(QStringList, sheet);
+    QFETCH(QString, merged);
+    QFETCH(int, groups);
+    QFETCH(QString, cleared);
+    QFETCH(QStringList, emptied);
+
+    touch(appDir + u"/座位样式1.xlsx"_s);
+    ClassState state = nineGroupsOfSix();
+    state.currentGrouping = state.currentGrouping.mid(0, groups);
+    Run run;
+    run.sheet.area = {1, 1, 4, 5};
+    QMap<QString, QString> texts;
+    for (const QString &entry : std::as_const(sheet)) {
+        const QString name = entry.section(u'=', 0, 0);
+        texts.insert(name, entry.section(u'=', 1));
+        run.sheet.cells[{name.mid(1).toInt(), name.at(0).unicode() - u'A' + 1}] = entry.section(u'=', 1);
+    }
+    if (!merged.isEmpty()) {
+        const QString first = merged.section(u':', 0, 0);
+        const QString last = merged.section(u':', 1, 1);
+        run.sheet.merges.append({first.mid(1).toInt(), first.at(0).unicode() - u'A' + 1, last.mid(1).toInt(),
+                                 last.at(0).unicode() - u'A' + 1});
+    }
+    runExport(run, state, appDir + u"/out.xlsx"_s);
+    QCOMPARE(run.boxes, QStringList());
+
+    QStringList seen;
+    for (auto it = run.sheet.clearedBoxes.constBegin(); it != run.sheet.clearedBoxes.constEnd(); ++it) {
+        QString edges;
+        for (const auto &[flag, letter] : {std::pair{SpreadsheetCell::LeftEdge, u'L'},
+                                           {SpreadsheetCell::RightEdge, u'R'},
+                                           {SpreadsheetCell::TopEdge, u'T'},
+                                           {SpreadsheetCell::BottomEdge, u'B'}}) {
+            if (*it & flag)
+                edges += letter;
+        }
+        seen << cellName(it.key().first, it.key().second) + u':' + edges;
+    }
+    QCOMPARE(seen.join(u' '), cleared);
+    for (auto it = texts.constBegin(); it != texts.constEnd(); ++it) {
+        const QString now =
+            run.sheet.cells.value({it.key().mid(1).toInt(), it.key().at(0).unicode() - u'A' + 1});
+        if (emptied.contains(it.key()))
+            QVERIFY2(now.isEmpty(), qPrintable(it.key()));
+        else if (!it.value().contains(u'-') && !it.value().contains(u'X'))
+            QCOMPARE(now, it.value()); // labels and words stay; kept seats got names
+    }
 }
 
 QTEST_GUILESS_MAIN(SeatingExporterTest)
