@@ -6,8 +6,8 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontable.h"
-#include "groupdetails.h"
 #include "generatewithhistory.h"
+#include "groupdetails.h"
 #include "historystore.h"
 #include "historytab.h"
 #include "personneldialog.h"
@@ -68,7 +68,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
                 QDir::toNativeSeparators(state.configPath),
                 QDir::toNativeSeparators(ConfigFile::redirectedPath(state.configPath))));
     state.groupConfigs = defaultGroupConfigs();
-    appendLog(ConfigStore::loadGroupConfiguration(state));
+    QString requirementNotice;
+    appendLog(ConfigStore::loadGroupConfiguration(state, &requirementNotice));
+    if (!requirementNotice.isEmpty())
+        Dialogs::instance().information(this, u"提示"_s, requirementNotice);
     refreshConstraintTable();
     history = std::make_unique<HistoryStore>();
     if (const QString problem = history->load(); !problem.isEmpty())

@@ -24,12 +24,14 @@ QStringList loadConfiguration(ClassState &state);
 // Reads the ten group records, the fixed positions and both requirement lists from configPath.
 // A seat count outside 0..maxSeats and a gender target outside 0..seats are clamped, a fixed
 // position outside the groups or their seats is dropped, and requirements past maxRequirements are
-// left out; returns one warning line for each.
-QStringList loadGroupConfiguration(ClassState &state);
+// left out; returns one warning line for each. Leaving requirements out first keeps a copy of the
+// file, and `notice` receives the text of the box that tells the teacher so.
+QStringList loadGroupConfiguration(ClassState &state, QString *notice = nullptr);
 
 // No classroom group comes near it, and the engine and the results table size by it.
 constexpr int maxSeats = 100;
-// Beyond it every generate crawls; the requirement panel refuses more, and loading keeps the first.
+// Beyond it every generate crawls; the requirement panel refuses more, and loading keeps the first
+// in the file's order.
 constexpr int maxRequirements = 500;
 
 // Write the group records, fixed positions and requirements / the roster and style. Both sync and
