@@ -39,6 +39,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -74,8 +75,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
         Dialogs::instance().information(this, u"提示"_s, requirementNotice);
     refreshConstraintTable();
     history = std::make_unique<HistoryStore>();
-    if (const QString problem = history->load(); !problem.isEmpty())
-        appendLog(problem);
+    // The history is read after the first paint, or earlier by whatever needs it first.
+    QTimer::singleShot(0, this, [this] {
+        if (const QString problem = history->ensureLoaded(); !problem.isEmpty())
+            appendLog(problem);
+    });
 
     connectWidgets();
     buildMenuBar();

@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -96,8 +97,17 @@ std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json, qsize
 
 HistoryStore::HistoryStore(QString path) : filePath(std::move(path)) {}
 
+QString HistoryStore::ensureLoaded()
+{
+    if (!loaded)
+        loadLine = load();
+    return std::exchange(loadLine, QString());
+}
+
 QString HistoryStore::load()
 {
+    loaded = true;
+    loadLine.clear();
     data = GroupHistory();
     currentRound = 0;
     writable = true;
@@ -168,6 +178,7 @@ QString HistoryStore::writeFailure() const
 
 QString HistoryStore::recordSaved(const ClassState &state, const QDateTime &savedAt)
 {
+    ensureLoaded();
     HistoryRound round = roundFromGrouping(state, state.currentGrouping, savedAt);
     // A blank chart teaches nothing about who sat with whom.
     if (round.pupilCount() == 0)
@@ -179,6 +190,7 @@ QString HistoryStore::recordSaved(const ClassState &state, const QDateTime &save
 
 QString HistoryStore::removeRound(int id)
 {
+    ensureLoaded();
     if (!data.remove(id))
         return {};
     return write();
@@ -186,6 +198,7 @@ QString HistoryStore::removeRound(int id)
 
 QString HistoryStore::clear()
 {
+    ensureLoaded();
     data.rounds.clear();
     currentRound = 0;
     droppedRounds = 0;
@@ -194,6 +207,7 @@ QString HistoryStore::clear()
 
 QString HistoryStore::setSettings(const HistorySettings &settings)
 {
+    ensureLoaded();
     data.settings = settings;
     return write();
 }

@@ -35,7 +35,14 @@ public:
     // Reads the file; a missing one is an empty history. Returns one log line when the file was
     // damaged, too large, a folder or unreadable, else an empty string.
     QString load();
-    const GroupHistory &history() const { return data; }
+    // Reads the file unless it was read already. Returns the line of the load, once: a start reads
+    // the file after the window is shown, and whatever needs the history first reads it then.
+    QString ensureLoaded();
+    const GroupHistory &history()
+    {
+        ensureLoaded();
+        return data;
+    }
     QString path() const { return filePath; }
 
     // "保存" and "另存为" call it with the grouping shown: the first save of a grouping adds a round,
@@ -43,7 +50,11 @@ public:
     // log line when the file could not be written, else an empty string.
     QString recordSaved(const ClassState &state, const QDateTime &savedAt);
     // Every command that replaces the grouping: the next save is a new round.
-    void startNewGrouping() { currentRound = 0; }
+    void startNewGrouping()
+    {
+        ensureLoaded();
+        currentRound = 0;
+    }
 
     QString removeRound(int id);
     QString clear();
@@ -59,6 +70,8 @@ private:
     int currentRound = 0;
     // False while the file on the disk could not be read or moved aside: writing would destroy it.
     bool writable = true;
+    bool loaded = false;
+    QString loadLine; // not yet handed out by ensureLoaded()
     // Old rounds left out since the last write; the next write drops them from the file and says so.
     qsizetype droppedRounds = 0;
 };
