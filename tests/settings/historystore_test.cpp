@@ -99,8 +99,6 @@ void HistoryStoreTest::load_data()
         << twice << QString() << 2 << QString() << false << QString() << u"1 2 3"_s;
     QTest::newRow("idIntMax_renumberedNoOverflow")
         << manyRounds(1, 2147483647) << QString() << 1 << QString() << false << QString() << u"1 2"_s;
-    QTest::newRow("idBeyondInt_renumbered")
-        << manyRounds(2, 99999999999) << QString() << 2 << QString() << false << QString() << u"1 2 3"_s;
     QStringList first200;
     for (int id = 1; id <= GroupHistory::MaxRounds; ++id)
         first200.append(QString::number(id));
@@ -174,21 +172,12 @@ void HistoryStoreTest::load()
             QRegularExpression(QRegularExpression::escape(QDir::toNativeSeparators(dir)) + u"[^，\\s]*"_s));
         QVERIFY2(!told.remove(u" MB"_s).contains(QRegularExpression(u"[A-Za-z]{2,}"_s)), qPrintable(told));
     }
-    if (setAside) {
-        // The damaged bytes survive the write, which starts a new file.
-        QFile kept(QDir(dir).filePath(aside.first()));
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QVERIFY(kept.readAll() == content);
-    }
-    if (setup == u"folder"_s)
-        QVERIFY(QFileInfo(path).isDir());
-    if (setup == u"loop"_s)
-        QVERIFY(QFileInfo(path).isSymLink());
-    if (setup == u"readonly"_s) {
-        QFile same(path);
-        QVERIFY(same.open(QIODevice::ReadOnly));
-        QCOMPARE(same.readAll(), content);
-    }
+    // The damaged bytes survive the write, which starts a new file; what could not be read stays.
+    QFile kept(setAside ? QDir(dir).filePath(aside.first()) : path);
+    if (setAside || setup == u"readonly"_s)
+        QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == content);
+    QCOMPARE(QFileInfo(path).isDir(), setup == u"folder"_s);
+    QCOMPARE(QFileInfo(path).isSymLink(), setup == u"loop"_s);
     if (ids.isNull())
         return;
     HistoryStore reread;
