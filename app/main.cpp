@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -17,7 +18,8 @@ int main(int argc, char *argv[])
     // Only Windows has this style; elsewhere the platform's default stays.
     if (QStyle *style = QStyleFactory::create(u"windowsvista"_s))
         QApplication::setStyle(style);
-    QApplication::setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+    // After the first paint, like the window's own icon.
+    QTimer::singleShot(0, &app, [] { QApplication::setWindowIcon(QIcon(u":/icons/app_icon.ico"_s)); });
 
     Velmora::WidgetDialogs dialogs;
     Velmora::Dialogs::install(&dialogs);

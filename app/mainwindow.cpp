@@ -55,7 +55,6 @@ namespace Velmora {
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     initResources();
-    setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
     setWindowTitle(u"Velmora"_s);
     setMinimumSize(1004, 753);
 
@@ -75,8 +74,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
         Dialogs::instance().information(this, u"提示"_s, requirementNotice);
     refreshConstraintTable();
     history = std::make_unique<HistoryStore>();
-    // The history is read after the first paint, or earlier by whatever needs it first.
+    // The icon's decoder is a plugin loaded for it alone, and the history is read by whatever
+    // needs it first: neither is needed for the first paint, so both come right after it.
     QTimer::singleShot(0, this, [this] {
+        setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
         if (const QString problem = history->ensureLoaded(); !problem.isEmpty())
             appendLog(problem);
     });
