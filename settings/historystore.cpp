@@ -158,10 +158,8 @@ QString HistoryStore::write()
         return writeFailure();
     if (droppedRounds == 0)
         return {};
-    const QString line =
-        u"历史记录最多保留 %1 次分组，已删除最早的 %2 次"_s.arg(GroupHistory::MaxRounds).arg(droppedRounds);
-    droppedRounds = 0;
-    return line;
+    return u"历史记录最多保留 %1 次分组，已删除最早的 %2 次"_s.arg(GroupHistory::MaxRounds)
+        .arg(std::exchange(droppedRounds, 0));
 }
 
 // Qt's own error texts are English; the teacher gets the reason in words of the program's own.
