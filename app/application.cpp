@@ -7,10 +7,16 @@
 #include "widgetdialogs.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
+#include <QWindow>
 #if QT_CONFIG(sessionmanager)
 #include <QSessionManager>
 #endif
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
 
 namespace Velmora {
 
@@ -27,6 +33,41 @@ void bringToFront(QWidget *window)
         modal->raise();
         modal->activateWindow();
     }
+}
+
+// Runs `work` once, after the window's first frame reached the screen; at the latest after a
+// second, should the window never be exposed (a start minimised by the desktop).
+void afterFirstPaint(QWidget *window, std::function<void()> work)
+{
+    class ExposeWatch : public QObject
+    {
+    public:
+        explicit ExposeWatch(std::function<void()> work, QObject *parent)
+            : QObject(parent), work(std::move(work))
+        {
+            QTimer::singleShot(1000, this, &ExposeWatch::run);
+        }
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            // Queued: the expose is what paints, and the paint comes first.
+            if (event->type() == QEvent::Expose)
+                QTimer::singleShot(0, this, &ExposeWatch::run);
+            return QObject::eventFilter(watched, event);
+        }
+        void run()
+        {
+            if (std::function<void()> once = std::exchange(work, nullptr))
+                once();
+            deleteLater();
+        }
+
+    private:
+        std::function<void()> work;
+    };
+    QWindow *handle = window->windowHandle();
+    auto *watch = new ExposeWatch(std::move(work), window);
+    if (handle)
+        handle->installEventFilter(watch);
 }
 
 } // namespace
@@ -61,8 +102,13 @@ int runProgram(WidgetDialogs *dialogs, const std::function<void(MainWindow &)> &
                      [&window](QSessionManager &) { window.saveGroupConfiguration(); });
 #endif
     window.show();
-    // Requests wait in the folder until then; the first paint comes first.
-    QTimer::singleShot(0, &instance, [&instance] { instance.listen(); });
+    // Requests wait in the folder until then, and the icon, the history and the application icon
+    // are not needed for the first paint.
+    afterFirstPaint(&window, [&window, &instance] {
+        QApplication::setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+        window.finishStart();
+        instance.listen();
+    });
     if (shown)
         shown(window);
     return QApplication::exec();

@@ -4,10 +4,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QIcon>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTimer>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -18,8 +16,6 @@ int main(int argc, char *argv[])
     // Only Windows has this style; elsewhere the platform's default stays.
     if (QStyle *style = QStyleFactory::create(u"windowsvista"_s))
         QApplication::setStyle(style);
-    // After the first paint, like the window's own icon.
-    QTimer::singleShot(0, &app, [] { QApplication::setWindowIcon(QIcon(u":/icons/app_icon.ico"_s)); });
 
     Velmora::WidgetDialogs dialogs;
     Velmora::Dialogs::install(&dialogs);

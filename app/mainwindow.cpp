@@ -39,7 +39,6 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTextEdit>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -74,17 +73,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
         Dialogs::instance().information(this, u"提示"_s, requirementNotice);
     refreshConstraintTable();
     history = std::make_unique<HistoryStore>();
-    // The icon's decoder is a plugin loaded for it alone, and the history is read by whatever
-    // needs it first: neither is needed for the first paint, so both come right after it.
-    QTimer::singleShot(0, this, [this] {
-        setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
-        if (const QString problem = history->ensureLoaded(); !problem.isEmpty())
-            appendLog(problem);
-    });
 
     connectWidgets();
     buildMenuBar();
     appendLog(u"系统初始化完成"_s);
+}
+
+void MainWindow::finishStart()
+{
+    // The icon's decoder is an image plugin loaded for it alone; the history is otherwise read by
+    // whatever needs it first.
+    setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+    if (const QString problem = history->ensureLoaded(); !problem.isEmpty())
+        appendLog(problem);
 }
 
 MainWindow::~MainWindow()
