@@ -61,7 +61,6 @@ namespace Velmora {
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     initResources();
-    setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
     setWindowTitle(u"Velmora"_s);
     // A 1366x768 screen with a taskbar leaves about 690 px below the title bar.
     setMinimumSize(1004, 560);
@@ -76,17 +75,27 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
                 QDir::toNativeSeparators(state.configPath),
                 QDir::toNativeSeparators(ConfigFile::redirectedPath(state.configPath))));
     state.groupConfigs = defaultGroupConfigs();
-    appendLog(ConfigStore::loadGroupConfiguration(state));
+    QString requirementNotice;
+    appendLog(ConfigStore::loadGroupConfiguration(state, &requirementNotice));
+    if (!requirementNotice.isEmpty())
+        Dialogs::instance().information(this, u"提示"_s, requirementNotice);
     refreshConstraintTable();
     history = std::make_unique<HistoryStore>();
-    if (const QString problem = history->load(); !problem.isEmpty())
-        appendLog(problem);
 
     connectWidgets();
     buildMenuBar();
     addKeyboardShortcuts();
     restoreWindowLayout();
     appendLog(u"系统初始化完成"_s);
+}
+
+void MainWindow::finishStart()
+{
+    // The icon's decoder is an image plugin loaded for it alone; the history is otherwise read by
+    // whatever needs it first.
+    setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+    if (const QString problem = history->ensureLoaded(); !problem.isEmpty())
+        appendLog(problem);
 }
 
 MainWindow::~MainWindow()

@@ -34,6 +34,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // What the first paint does without, done right after it: the icon and the history.
+    void finishStart();
+
     // "hh:mm:ss - text" into the status bar and the log panel; marks the end of a command.
     void logMessage(const QString &text);
     // A plain log line: appended to the log panel only, without time.

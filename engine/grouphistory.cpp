@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <limits>
+
 namespace Velmora {
 
 int HistoryRound::pupilCount() const
@@ -33,6 +35,11 @@ int GroupHistory::record(HistoryRound entry, int id)
     int highest = 0;
     for (const HistoryRound &r : std::as_const(rounds))
         highest = qMax(highest, r.id);
+    // The caller's id was not found here, so renumbering cannot lose the round it meant.
+    if (highest == std::numeric_limits<int>::max()) {
+        renumber();
+        highest = int(rounds.size());
+    }
     entry.id = highest + 1;
     rounds.append(std::move(entry));
     return rounds.constLast().id;
@@ -47,6 +54,21 @@ bool GroupHistory::remove(int id)
         }
     }
     return false;
+}
+
+void GroupHistory::renumber()
+{
+    for (qsizetype i = 0; i < rounds.size(); ++i)
+        rounds[i].id = int(i + 1);
+}
+
+qsizetype GroupHistory::dropOldest()
+{
+    const qsizetype excess = rounds.size() - MaxRounds;
+    if (excess <= 0)
+        return 0;
+    rounds.remove(0, excess);
+    return excess;
 }
 
 QStringList GroupHistory::namesNotOnRoster(const Roster &roster) const

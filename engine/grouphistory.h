@@ -55,12 +55,20 @@ struct GroupHistory
     QList<HistoryRound> rounds;
     HistorySettings settings;
 
+    // A teacher saves a few charts a week; 200 rounds are years of lessons, and more only slow
+    // every start and generate down.
+    static constexpr int MaxRounds = 200;
+
     // The round with this id, or nullptr.
     HistoryRound *round(int id);
     // Replaces the round `id` when it is still there, else appends `round` under a fresh id.
     // Returns the id the round now has.
     int record(HistoryRound round, int id = 0);
     bool remove(int id);
+    // Gives the rounds the ids 1, 2, ... in their order; the ids of a file are never trusted.
+    void renumber();
+    // Drops the oldest rounds beyond MaxRounds and returns how many went.
+    qsizetype dropOldest();
 
     // Distinct names of the rounds that the roster no longer has; they take no part in grouping.
     QStringList namesNotOnRoster(const Roster &roster) const;

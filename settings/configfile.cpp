@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringDecoder>
@@ -420,6 +421,38 @@ bool copyFile(const QString &from, const QString &to)
     return out.commit();
 }
 
+bool sameContent(const QString &a, const QString &b)
+{
+    QFile first(a);
+    QFile second(b);
+    if (first.size() != second.size() || !first.open(QIODevice::ReadOnly) ||
+        !second.open(QIODevice::ReadOnly))
+        return false;
+    while (!first.atEnd()) {
+        if (first.read(1 << 20) != second.read(1 << 20))
+            return false;
+    }
+    return true;
+}
+
+// One name for the copy the teacher is told about; an older copy moves aside instead of being lost.
+bool backUp(const QString &path)
+{
+    const QString backup = path + u".bak"_s;
+    const QFileInfo existing(backup);
+    if (existing.exists() || existing.isSymLink()) {
+        if (existing.isFile() && sameContent(path, backup))
+            return true;
+        const QString stamp = backup + u'-' + QDateTime::currentDateTime().toString(u"yyyyMMdd_hhmmss"_s);
+        QString aside = stamp;
+        for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+            aside = stamp + u'-' + QString::number(n);
+        if (!QFile::rename(backup, aside))
+            return false;
+    }
+    return copyFile(path, backup);
+}
+
 bool writeRange(QSaveFile &out, const QByteArray &text, const Range &range)
 {
     if (out.write(text.constData() + range.start, range.length) != range.length)
@@ -451,7 +484,7 @@ WriteResult write(const QString &path, const std::function<void(QSettings &)> &w
     if (!withOwnedSettings(path, owned, true, write))
         return result;
     if (document.backupPending && !redirected && document.exists) {
-        if (!copyFile(path, path + u".bak"_s))
+        if (!backUp(path))
             return result;
         document.backupPending = false;
     }
@@ -476,6 +509,29 @@ WriteResult write(const QString &path, const std::function<void(QSettings &)> &w
         stamp(document, path);
     result.written = true;
     return result;
+}
+
+bool keepBackup(const QString &path)
+{
+    Document &document = current(path);
+    if (!document.exists || document.encoding == Encoding::Undecodable)
+        return true;
+    document.backupPending = true;
+    if (!backUp(path))
+        return false;
+    document.backupPending = false;
+    return true;
+}
+
+qsizetype keyOffset(const QString &path, const QString &key)
+{
+    const QByteArray &owned = current(path).owned;
+    // The key alone in its section, or with the section before it outside any section.
+    const QRegularExpression line(u"^[ \\t]*(?:[^=\\n]*[\\\\/])?"_s + QRegularExpression::escape(key) +
+                                      u"[ \\t]*="_s,
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = line.match(QString::fromUtf8(owned));
+    return match.hasMatch() ? match.capturedStart() : -1;
 }
 
 void forget(const QString &path)

@@ -40,9 +40,19 @@ struct WriteResult
 };
 
 // Runs `write` on a QSettings holding the program's sections as last read or written, then writes
-// the whole file at once. A file that was not plain UTF-8 is first kept as path + ".bak"; a file
+// the whole file at once. A file that was not plain UTF-8 is first kept as by keepBackup(); a file
 // that could not be decoded is never replaced: the settings go to path + ".new".
 WriteResult write(const QString &path, const std::function<void(QSettings &)> &write);
+
+// Keeps a copy of the file as it is on the disk as path + ".bak" now, rather than at the next
+// write. A ".bak" that holds something else (an earlier original) is first renamed aside with the
+// date and time appended, never overwritten. Returns false when no copy could be made; every
+// later write then fails, so the file is never changed without its copy.
+bool keepBackup(const QString &path);
+
+// Where the first line that sets `key` (a key of the program's own, without its section) stands
+// among the program's sections of the file; -1 when no line does. Tells the order of two keys.
+qsizetype keyOffset(const QString &path, const QString &key);
 
 // Drops what is remembered of the file, so that the next read takes it from the disk.
 void forget(const QString &path);

@@ -115,20 +115,28 @@ void readFixedPositions(const QSettings &settings, ClassState &state, QStringLis
     }
 }
 
-// Thousands of requirements make every generate crawl; the first ones are the teacher's oldest.
-void boundRequirements(ClassState &state, QStringList &warnings)
+// Thousands of requirements make every generate crawl. The first ones in the file are kept, of
+// either kind, as the teacher sees them in an editor; the rest stay in the copy beside it.
+void boundRequirements(ClassState &state, QStringList &warnings, QString *notice)
 {
     const qsizetype held = state.mustTogether.size() + state.mustSeparate.size();
     if (held <= maxRequirements)
         return;
-    if (state.mustTogether.size() >= maxRequirements) {
-        state.mustTogether.resize(maxRequirements);
-        state.mustSeparate.clear();
-    } else {
-        state.mustSeparate.resize(maxRequirements - state.mustTogether.size());
-    }
+    const qsizetype togetherAt = ConfigFile::keyOffset(state.configPath, u"MustTogether"_s);
+    const qsizetype separateAt = ConfigFile::keyOffset(state.configPath, u"MustSeparate"_s);
+    const bool separateFirst = separateAt >= 0 && (togetherAt < 0 || separateAt < togetherAt);
+    QList<Constraint> &first = separateFirst ? state.mustSeparate : state.mustTogether;
+    QList<Constraint> &second = separateFirst ? state.mustTogether : state.mustSeparate;
+    first.resize(std::min<qsizetype>(first.size(), maxRequirements));
+    second.resize(std::min<qsizetype>(second.size(), maxRequirements - first.size()));
     warnings.append(
         u"要求条数过多（最多 %1 条），已忽略 %2 条"_s.arg(maxRequirements).arg(held - maxRequirements));
+    static_assert(maxRequirements == 500, "the notice names the bound");
+    const bool kept = ConfigFile::keepBackup(state.configPath);
+    if (notice)
+        *notice = kept
+                      ? u"要求条数过多：只保留了前 500 条，原文件已备份为 config.ini.bak"_s
+                      : u"要求条数过多：只保留了前 500 条。原文件无法备份为 config.ini.bak，因此不会被改动"_s;
 }
 
 // Items that do not read as "name:score" are left out with one line; a list longer than any class
@@ -264,7 +272,7 @@ QStringList loadConfiguration(ClassState &state)
     return lines + warnings;
 }
 
-QStringList loadGroupConfiguration(ClassState &state)
+QStringList loadGroupConfiguration(ClassState &state, QString *notice)
 {
     QStringList warnings;
     const QList<GroupConfig> defaults = defaultGroupConfigs();
@@ -282,7 +290,7 @@ QStringList loadGroupConfiguration(ClassState &state)
         state.balanceByScores = settings.value(u"Scores/Balance"_s, false).toBool();
     });
     state.enabledGroupCount = int(state.enabledGroups().size());
-    boundRequirements(state, warnings);
+    boundRequirements(state, warnings, notice);
     return warnings;
 }
 

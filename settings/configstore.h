@@ -25,12 +25,14 @@ QStringList loadConfiguration(ClassState &state);
 // by scores from configPath.
 // A seat count outside 0..maxSeats and a gender target outside 0..seats are clamped, a fixed
 // position outside the groups or their seats is dropped, and requirements past maxRequirements are
-// left out; returns one warning line for each.
-QStringList loadGroupConfiguration(ClassState &state);
+// left out; returns one warning line for each. Leaving requirements out first keeps a copy of the
+// file, and `notice` receives the text of the box that tells the teacher so.
+QStringList loadGroupConfiguration(ClassState &state, QString *notice = nullptr);
 
 // No classroom group comes near it, and the engine and the results table size by it.
 constexpr int maxSeats = 100;
-// Beyond it every generate crawls; the requirement panel refuses more, and loading keeps the first.
+// Beyond it every generate crawls; the requirement panel refuses more, and loading keeps the first
+// in the file's order.
 constexpr int maxRequirements = 500;
 // Far more than any roster; loading keeps the first.
 constexpr int maxScores = 10000;

@@ -9,7 +9,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <QSet>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -45,7 +47,7 @@ QByteArray HistoryStore::toJson(const GroupHistory &history)
         .toJson(QJsonDocument::Indented);
 }
 
-std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json)
+std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json, qsizetype *dropped)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
@@ -61,17 +63,17 @@ std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json)
     history.settings.recentRounds =
         qBound(HistorySettings::MinRecentRounds, settings.value(u"recentRounds"_s).toInt(8),
                HistorySettings::MaxRecentRounds);
-    QSet<int> ids;
-    for (const auto &roundValue : root.value(u"rounds"_s).toArray()) {
-        const QJsonObject object = roundValue.toObject();
+    const QJsonArray rounds = root.value(u"rounds"_s).toArray();
+    // Rounds that will be dropped anyway are neither converted nor judged.
+    const qsizetype first = std::max<qsizetype>(0, rounds.size() - GroupHistory::MaxRounds);
+    if (dropped)
+        *dropped = first;
+    for (qsizetype i = first; i < rounds.size(); ++i) {
+        const QJsonObject object = rounds.at(i).toObject();
         HistoryRound round;
-        round.id = object.value(u"id"_s).toInt();
         round.savedAt = QDateTime::fromString(object.value(u"savedAt"_s).toString(), DateFormat);
-        // A repeated id would make one save update two rounds.
-        if (round.id < 1 || ids.contains(round.id) || !round.savedAt.isValid() ||
-            !object.value(u"groups"_s).isArray())
+        if (!round.savedAt.isValid() || !object.value(u"groups"_s).isArray())
             return std::nullopt;
-        ids.insert(round.id);
         for (const auto &groupValue : object.value(u"groups"_s).toArray()) {
             const QJsonObject groupObject = groupValue.toObject();
             HistoryGroup group;
@@ -87,32 +89,64 @@ std::optional<GroupHistory> HistoryStore::fromJson(const QByteArray &json)
         }
         history.rounds.append(round);
     }
+    // An id is only a handle for "save the same grouping again"; the file's own may repeat or
+    // sit at the end of the int range, where the next one would overflow.
+    history.renumber();
     return history;
 }
 
 HistoryStore::HistoryStore(QString path) : filePath(std::move(path)) {}
 
+QString HistoryStore::ensureLoaded()
+{
+    if (!loaded)
+        loadLine = load();
+    return std::exchange(loadLine, QString());
+}
+
 QString HistoryStore::load()
 {
+    loaded = true;
+    loadLine.clear();
     data = GroupHistory();
     currentRound = 0;
     writable = true;
-    QFile file(filePath);
-    if (!file.exists())
+    droppedRounds = 0;
+    const QFileInfo info(filePath);
+    if (!info.exists() && !info.isSymLink())
         return {};
-    if (file.open(QIODevice::ReadOnly)) {
-        if (const std::optional<GroupHistory> read = fromJson(file.readAll())) {
-            data = *read;
-            return {};
-        }
-        file.close();
+    const QString shown = QDir::toNativeSeparators(filePath);
+    if (info.isDir()) {
+        writable = false;
+        return u"历史记录文件 %1 是一个文件夹，无法读取；本次运行不记录历史"_s.arg(shown);
     }
+    if (info.size() > MaxFileSize)
+        return setAside(u"历史记录文件过大（超过 16 MB）"_s);
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        writable = false;
+        return u"历史记录文件 %1 无法读取，本次运行不记录历史，文件保持原样"_s.arg(shown);
+    }
+    // A file that grew past the bound between the look and the read is still not read whole.
+    const QByteArray json = file.read(MaxFileSize + 1);
+    file.close();
+    if (json.size() > MaxFileSize)
+        return setAside(u"历史记录文件过大（超过 16 MB）"_s);
+    if (const std::optional<GroupHistory> read = fromJson(json, &droppedRounds)) {
+        data = *read;
+        return {};
+    }
+    return setAside(u"历史记录文件已损坏"_s);
+}
+
+QString HistoryStore::setAside(const QString &why)
+{
     const QString aside =
         filePath + u".damaged-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd_hhmmss"_s);
     if (QFile::rename(filePath, aside))
-        return u"历史记录文件已损坏，已改名为 %1，历史记录重新开始"_s.arg(QDir::toNativeSeparators(aside));
+        return u"%1，已改名为 %2，历史记录重新开始"_s.arg(why, QDir::toNativeSeparators(aside));
     writable = false;
-    return u"历史记录文件已损坏且无法改名: %1，本次运行不记录历史"_s.arg(QDir::toNativeSeparators(filePath));
+    return u"%1且无法改名: %2，本次运行不记录历史"_s.arg(why, QDir::toNativeSeparators(filePath));
 }
 
 QString HistoryStore::write()
@@ -120,23 +154,41 @@ QString HistoryStore::write()
     if (!writable)
         return {};
     QSaveFile file(filePath);
-    if (file.open(QIODevice::WriteOnly) && file.write(toJson(data)) >= 0 && file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(toJson(data)) < 0 || !file.commit())
+        return writeFailure();
+    if (droppedRounds == 0)
         return {};
-    return u"历史记录保存失败: %1 (%2)"_s.arg(QDir::toNativeSeparators(filePath), file.errorString());
+    return u"历史记录最多保留 %1 次分组，已删除最早的 %2 次"_s.arg(GroupHistory::MaxRounds)
+        .arg(std::exchange(droppedRounds, 0));
+}
+
+// Qt's own error texts are English; the teacher gets the reason in words of the program's own.
+QString HistoryStore::writeFailure() const
+{
+    const QFileInfo info(filePath);
+    const QString shown = QDir::toNativeSeparators(filePath);
+    if (info.exists() && !info.isWritable())
+        return u"历史记录保存失败：文件 %1 是只读的"_s.arg(shown);
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return u"历史记录保存失败：文件夹 %1 不能写入"_s.arg(QDir::toNativeSeparators(info.absolutePath()));
+    return u"历史记录保存失败：无法写入 %1"_s.arg(shown);
 }
 
 QString HistoryStore::recordSaved(const ClassState &state, const QDateTime &savedAt)
 {
+    ensureLoaded();
     HistoryRound round = roundFromGrouping(state, state.currentGrouping, savedAt);
     // A blank chart teaches nothing about who sat with whom.
     if (round.pupilCount() == 0)
         return {};
     currentRound = data.record(std::move(round), currentRound);
+    droppedRounds += data.dropOldest();
     return write();
 }
 
 QString HistoryStore::removeRound(int id)
 {
+    ensureLoaded();
     if (!data.remove(id))
         return {};
     return write();
@@ -144,13 +196,16 @@ QString HistoryStore::removeRound(int id)
 
 QString HistoryStore::clear()
 {
+    ensureLoaded();
     data.rounds.clear();
     currentRound = 0;
+    droppedRounds = 0;
     return write();
 }
 
 QString HistoryStore::setSettings(const HistorySettings &settings)
 {
+    ensureLoaded();
     data.settings = settings;
     return write();
 }

@@ -23,15 +23,26 @@ public:
     static QString defaultPath();
 
     static QByteArray toJson(const GroupHistory &history);
-    // std::nullopt when the text is not a history this program wrote.
-    static std::optional<GroupHistory> fromJson(const QByteArray &json);
+    // std::nullopt when the text is not a history this program wrote. Only the newest MaxRounds
+    // rounds are read, renumbered from 1; `dropped` receives how many older ones were skipped.
+    static std::optional<GroupHistory> fromJson(const QByteArray &json, qsizetype *dropped = nullptr);
+
+    // Larger files are set aside unread: a history this program writes stays far below it.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
     explicit HistoryStore(QString path = defaultPath());
 
     // Reads the file; a missing one is an empty history. Returns one log line when the file was
-    // damaged, else an empty string.
+    // damaged, too large, a folder or unreadable, else an empty string.
     QString load();
-    const GroupHistory &history() const { return data; }
+    // Reads the file unless it was read already. Returns the line of the load, once: a start reads
+    // the file after the window is shown, and whatever needs the history first reads it then.
+    QString ensureLoaded();
+    const GroupHistory &history()
+    {
+        ensureLoaded();
+        return data;
+    }
     QString path() const { return filePath; }
 
     // "保存" and "另存为" call it with the grouping shown: the first save of a grouping adds a round,
@@ -39,7 +50,11 @@ public:
     // log line when the file could not be written, else an empty string.
     QString recordSaved(const ClassState &state, const QDateTime &savedAt);
     // Every command that replaces the grouping: the next save is a new round.
-    void startNewGrouping() { currentRound = 0; }
+    void startNewGrouping()
+    {
+        ensureLoaded();
+        currentRound = 0;
+    }
 
     QString removeRound(int id);
     QString clear();
@@ -47,12 +62,18 @@ public:
 
 private:
     QString write();
+    QString setAside(const QString &why);
+    QString writeFailure() const;
 
     QString filePath;
     GroupHistory data;
     int currentRound = 0;
-    // False after a damaged file could not be moved aside: writing would destroy it.
+    // False while the file on the disk could not be read or moved aside: writing would destroy it.
     bool writable = true;
+    bool loaded = false;
+    QString loadLine; // not yet handed out by ensureLoaded()
+    // Old rounds left out since the last write; the next write drops them from the file and says so.
+    qsizetype droppedRounds = 0;
 };
 
 } // namespace Velmora

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void saveAndGenerate_roundsRecordedAndAvoided();
     void historyTab_actsAtOnceAndSurvivesRestart();
     void settingsDialog_endsWithHistoryTab();
+    void historyTab_data();
+    void historyTab();
 
 private:
     int storedRounds() const
@@ -96,6 +98,7 @@ void HistoryTest::historyTab_actsAtOnceAndSurvivesRestart()
         QVERIFY(!window.logView->toPlainText().contains(u"已参考"_s));
 
         tab.roundsTable->selectRow(0);
+        dialogs.queueAnswer(true);
         tab.removeButton->click();
         QCOMPARE(tab.roundsTable->rowCount(), 2);
         dialogs.queueAnswer(false);
@@ -139,6 +142,81 @@ void HistoryTest::settingsDialog_endsWithHistoryTab()
     window.showSettingsDialog();
     QCOMPARE(title, u"历史记录"_s);
     QVERIFY(isHistoryTab);
+}
+
+// The tab on a history of three rounds, the newest first: what it shows, what it asks, what it does.
+void HistoryTest::historyTab_data()
+{
+    QTest::addColumn<QString>("action"); // on the newest round
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("asked"); // the text of the one box shown; empty: none
+    QTest::addColumn<QStringList>("rows");
+
+    const QString newest = u"2025-10-07/18:00:09/2/6/第1组：甲、乙、丙…"_s;
+    const QString middle = u"2025-10-07/18:00:08/1/2/第2组：丁、戊"_s;
+    const QString oldest = u"2025-10-07/18:00:00/1/1/第1组：甲"_s;
+    QTest::newRow("rows_secondsAndFirstNames")
+        << QString() << false << QString() << QStringList{newest, middle, oldest};
+    QTest::newRow("removeAnsweredNo_kept")
+        << u"remove"_s << false << u"确定要删除 2025-10-07 18:00:09 保存的这次分组吗?"_s
+        << QStringList{newest, middle, oldest};
+    QTest::newRow("removeAnsweredYes_removed")
+        << u"remove"_s << true << u"确定要删除 2025-10-07 18:00:09 保存的这次分组吗?"_s
+        << QStringList{middle, oldest};
+    QTest::newRow("clearAnsweredNo_kept")
+        << u"clear"_s << false << u"确定要清空所有历史记录吗?"_s << QStringList{newest, middle, oldest};
+    QTest::newRow("clearAnsweredYes_emptied")
+        << u"clear"_s << true << u"确定要清空所有历史记录吗?"_s << QStringList{};
+    QTest::newRow("doubleClick_groupsShown")
+        << u"open"_s << false << u"2025-10-07 18:00:09 保存的分组：\n第1组：甲、乙、丙、己\n第3组：庚、辛"_s
+        << QStringList{newest, middle, oldest};
+}
+
+void HistoryTest::historyTab()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, answer);
+    QFETCH(QString, asked);
+    QFETCH(QStringList, rows);
+
+    Test::ScriptedDialogs dialogs;
+    const QDateTime when(QDate(2025, 10, 7), QTime(18, 0, 0));
+    GroupHistory history;
+    history.record({0, when, {{1, {u"甲"_s}}}});
+    history.record({0, when.addSecs(8), {{2, {u"丁"_s, u"戊"_s}}}});
+    history.record(
+        {0, when.addSecs(9), {{1, {u"甲"_s, u"乙"_s, u"丙"_s, u"己"_s}}, {3, {u"庚"_s, u"辛"_s}}}});
+    {
+        QFile file(HistoryStore::defaultPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(HistoryStore::toJson(history));
+    }
+    HistoryStore store;
+    QCOMPARE(store.load(), QString());
+    ClassState state;
+    HistoryTab tab(store, state.roster, {});
+    QCOMPARE(tab.actsAtOnceLabel->text(), u"此页的改动立即生效，不需要按“保存”。"_s);
+    tab.roundsTable->selectRow(0);
+    if (!asked.isEmpty())
+        dialogs.queueAnswer(answer);
+    if (action == u"remove"_s)
+        tab.removeButton->click();
+    else if (action == u"clear"_s)
+        tab.clearButton->click();
+    else if (action == u"open"_s)
+        Q_EMIT tab.roundsTable->cellDoubleClicked(0, 2);
+
+    QCOMPARE(dialogs.calls.size(), asked.isEmpty() ? 0 : 1);
+    if (!asked.isEmpty())
+        QCOMPARE(dialogs.calls.first().text, asked);
+    QStringList shown;
+    for (int row = 0; row < tab.roundsTable->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < tab.roundsTable->columnCount(); ++column)
+            cells.append(tab.roundsTable->item(row, column)->text());
+        shown.append(cells.join(u'/'));
+    }
+    QCOMPARE(shown, rows);
 }
 
 QTEST_MAIN(HistoryTest)

@@ -1,14 +1,17 @@
+#include "scripteddialogs.h"
 #include "singleinstance.h"
 #include "testenvironment.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QProcess>
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -68,8 +71,8 @@ class SingleInstanceTest : public QObject
 private Q_SLOTS:
     void secondStart_data();
     void secondStart();
-    void heldFolder_data();
-    void heldFolder();
+    void lock_data();
+    void lock();
 };
 
 // The real program started twice on the offscreen platform.
@@ -110,35 +113,120 @@ void SingleInstanceTest::secondStart()
     }
 }
 
-// Without a window: a held folder whose owner never answers, or closes while a start waits.
-void SingleInstanceTest::heldFolder_data()
+// Without a window: whatever stands at the lock's place, held by a live owner or by nobody.
+void SingleInstanceTest::lock_data()
 {
-    QTest::addColumn<bool>("ownerCloses");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("owner"); // "": none; "deaf", "answers", "closes": holds the lock
+    QTest::addColumn<int>("choice");    // the teacher's answer to the question; -1: never asked
     QTest::addColumn<SingleInstance::Start>("expected");
+    QTest::addColumn<bool>("guarded");
 
-    QTest::newRow("ownerDeaf_unreachableNothingLeft") << false << SingleInstance::Start::Unreachable;
-    QTest::newRow("ownerClosesWhileWaiting_first") << true << SingleInstance::Start::First;
+    using S = SingleInstance::Start;
+    // Nobody holds the file: taken over at once, whatever it says, without a question.
+    QTest::newRow("noLock_first") << QString() << QString() << -1 << S::First << true;
+    QTest::newRow("emptyFile_takenOver") << u"empty"_s << QString() << -1 << S::First << true;
+    QTest::newRow("binaryJunk_takenOver") << u"junk"_s << QString() << -1 << S::First << true;
+    QTest::newRow("hugeFile_takenOver") << u"huge"_s << QString() << -1 << S::First << true;
+    QTest::newRow("emptyFolder_takenOver") << u"folder"_s << QString() << -1 << S::First << true;
+    QTest::newRow("folderWithFiles_runsUnguarded") << u"fullFolder"_s << QString() << -1 << S::First << false;
+    QTest::newRow("otherHost_takenOver") << u"otherHost"_s << QString() << -1 << S::First << true;
+    QTest::newRow("deadPid_takenOver") << u"deadPid"_s << QString() << -1 << S::First << true;
+    QTest::newRow("ownPidReused_takenOver") << u"ownPid"_s << QString() << -1 << S::First << true;
+    // A live owner: it answers, closes, or is asked about when it stays silent.
+    QTest::newRow("ownerAnswers_raised") << QString() << u"answers"_s << -1 << S::Raised << false;
+    QTest::newRow("ownerClosesWhileWaiting_first") << QString() << u"closes"_s << -1 << S::First << true;
+    QTest::newRow("ownerDeaf_quitNothingLeft") << QString() << u"deaf"_s << 1 << S::Declined << false;
+#ifdef Q_OS_WIN
+    // Windows keeps a live owner's file; the teacher's answer opens the window without a lock.
+    QTest::newRow("ownerDeaf_continueUnguarded") << QString() << u"deaf"_s << 0 << S::First << false;
+#else
+    QTest::newRow("ownerDeaf_continueTakesOver") << QString() << u"deaf"_s << 0 << S::First << true;
+    // Nothing can be written: no lock, and a lock already there is asked about without a wait.
+    QTest::newRow("readOnlyFolder_runsUnguarded") << u"readOnly"_s << QString() << -1 << S::First << false;
+    QTest::newRow("readOnlyFolderWithLock_askedAtOnce")
+        << u"readOnlyLocked"_s << QString() << 0 << S::First << false;
+#endif
 }
 
-void SingleInstanceTest::heldFolder()
+void SingleInstanceTest::lock()
 {
-    QFETCH(bool, ownerCloses);
+    QFETCH(QString, setup);
+    QFETCH(QString, owner);
+    QFETCH(int, choice);
     QFETCH(SingleInstance::Start, expected);
+    QFETCH(bool, guarded);
     const QString folder = Test::freshApplicationDirectory();
-    QLockFile owner(folder + u'/' + SingleInstance::lockFileName());
-    QVERIFY(owner.tryLock(0));
-    const QStringList before = snapshot(folder);
-    std::unique_ptr<QThread> closing(QThread::create([&owner] {
-        QThread::msleep(200);
-        owner.unlock();
-    }));
-    if (ownerCloses)
-        closing->start();
+    const QString path = folder + u'/' + SingleInstance::lockFileName();
+    const QByteArray self =
+        QCoreApplication::applicationName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() + '\n';
+    const QHash<QString, QByteArray> contents = {
+        {u"empty"_s, ""},
+        {u"readOnlyLocked"_s, ""},
+        {u"junk"_s, QByteArray("\x00\xFF\x01\xFE\n\x80\n\x7F", 8)},
+        {u"huge"_s, QByteArray(20 << 20, '7')},
+        {u"otherHost"_s, "4242\nvelmora\nPC-办公室\n"},
+        {u"deadPid"_s, "2147483646\n" + self},
+        {u"ownPid"_s, QByteArray::number(QCoreApplication::applicationPid()) + '\n' + self}};
+    if (contents.contains(setup)) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents.value(setup));
+        // Older than any start that may still be writing it.
+        QVERIFY(
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    } else if (setup == u"folder"_s || setup == u"fullFolder"_s) {
+        QVERIFY(QDir(folder).mkpath(SingleInstance::lockFileName() +
+                                    (setup == u"fullFolder"_s ? u"/x"_s : u""_s)));
+    }
+    const bool readOnly = setup.startsWith(u"readOnly"_s);
+    if (readOnly && QProcess::execute(u"chattr"_s, {u"+i"_s, folder}) != 0)
+        QSKIP("chattr is not available here");
+    const auto undo = qScopeGuard([&] {
+        if (readOnly)
+            QProcess::execute(u"chattr"_s, {u"-i"_s, folder});
+    });
 
-    QCOMPARE(SingleInstance(folder).start(ownerCloses ? 30s : 300ms), expected);
-    closing->wait();
-    // Nothing is left behind: the deaf owner's lock as it was; after a close, not even a lock.
-    QCOMPARE(snapshot(folder), ownerCloses ? QStringList() : before);
+    QLockFile held(path);
+    QVERIFY(owner.isEmpty() || held.tryLock(0));
+    std::atomic_bool stop = false;
+    std::unique_ptr<QThread> ownerThread(QThread::create([&] {
+        for (const QDeadlineTimer deadline(20s); !stop && !deadline.hasExpired(); QThread::msleep(20)) {
+            if (owner == u"closes"_s) {
+                QThread::msleep(200);
+                held.unlock();
+                return;
+            }
+            for (const QString &name :
+                 QDir(folder).entryList({u".velmora.raise.*"_s}, QDir::Files | QDir::Hidden))
+                QFile::remove(folder + u'/' + name);
+        }
+    }));
+    if (owner == u"answers"_s || owner == u"closes"_s)
+        ownerThread->start();
+    const QStringList before = snapshot(folder);
+    Test::ScriptedDialogs dialogs;
+    if (choice >= 0)
+        dialogs.queueChoice(choice);
+    QElapsedTimer clock;
+    clock.start();
+    SingleInstance instance(folder);
+    QCOMPARE(instance.start(owner == u"deaf"_s ? 300ms : 20s), expected);
+    // Where nothing can answer, the wait is never paid.
+    QVERIFY(!owner.isEmpty() || clock.elapsed() < 10000);
+    stop = true;
+    ownerThread->wait();
+
+    QCOMPARE(instance.isGuarding(), guarded);
+    QCOMPARE(dialogs.transcript().size(), choice >= 0 ? 1 : 0);
+    if (choice >= 0)
+        QVERIFY2(dialogs.calls.first().text.startsWith(u"Velmora 似乎已在运行（%1，"_s.arg(
+                     readOnly ? u"未知的电脑"_s : QSysInfo::machineHostName())),
+                 qPrintable(dialogs.calls.first().text));
+    QVERIFY(expected == SingleInstance::Start::First || snapshot(folder) == before);
+    // No request is left behind for a later owner to answer, and a folder's content stays.
+    QCOMPARE(QDir(folder).entryList({u".velmora.raise.*"_s}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QFileInfo::exists(path + u"/x"_s), setup == u"fullFolder"_s);
 }
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)

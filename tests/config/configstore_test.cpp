@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QtTest>
 
@@ -383,7 +384,8 @@ void ConfigStoreTest::utf16_pairAcrossPiecesKept()
 {
     const QString rare = QString::fromUcs4(U"\U00020000");
     // The high surrogate is the last unit of the first MiB after the byte-order mark.
-    const QString text = u"[Pad]\nP="_s + QString((1 << 19) - 9, u'x') + rare + u"\n[Male]\nNames=甲"_s + rare;
+    const QString text =
+        u"[Pad]\nP="_s + QString((1 << 19) - 9, u'x') + rare + u"\n[Male]\nNames=甲"_s + rare;
     QByteArray bytes("\xFF\xFE");
     bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     writeConfig(appDir, bytes);
@@ -492,42 +494,119 @@ void ConfigStoreTest::clamps()
     QCOMPARE(state.fixedPositions, fixed);
 }
 
+// "[Constraints]" with `count` items of each kind, in the order the letters of `order` give:
+// t for must-together, s for must-separate; each item names two persons.
+QByteArray constraintsText(const QString &order, int together, int separate)
+{
+    QByteArray text = "[Constraints]\n";
+    for (const QChar kind : order) {
+        const bool isTogether = kind == u't';
+        if ((isTogether ? together : separate) == 0)
+            continue;
+        QByteArrayList items;
+        for (int i = 0; i < (isTogether ? together : separate); ++i)
+            items.append('"' + QByteArray::number(isTogether ? i + 1 : i + 1001) + ',' +
+                         QByteArray::number(i + 2) + '"');
+        text += (isTogether ? "MustTogether=" : "MustSeparate=") + items.join(", ") + '\n';
+    }
+    return text;
+}
+
 void ConfigStoreTest::requirementBound_data()
 {
-    QTest::addColumn<int>("together");
-    QTest::addColumn<int>("separate");
+    QTest::addColumn<QByteArray>("text");
+    // What stands at config.ini.bak before: "", "file", "folder", "immutable" (a file nobody can move).
+    QTest::addColumn<QString>("oldBackup");
     QTest::addColumn<int>("keptTogether");
     QTest::addColumn<int>("keptSeparate");
+    QTest::addColumn<QString>("notice");
 
-    QTest::newRow("atBound_allKept") << 300 << 200 << 300 << 200;
-    QTest::newRow("separatePastBound_tailDropped") << 300 << 300 << 300 << 200;
-    QTest::newRow("togetherPastBound_separateDropped") << 600 << 50 << 500 << 0;
+    const QString kept = u"要求条数过多：只保留了前 500 条，原文件已备份为 config.ini.bak"_s;
+    QTest::newRow("atBound_allKeptNoCopy")
+        << constraintsText(u"ts"_s, 300, 200) << QString() << 300 << 200 << QString();
+    QTest::newRow("togetherFirstInFile_separateTailDropped")
+        << constraintsText(u"ts"_s, 300, 300) << QString() << 300 << 200 << kept;
+    QTest::newRow("togetherFirstAndPastBound_noSeparate")
+        << constraintsText(u"ts"_s, 600, 50) << QString() << 500 << 0 << kept;
+    // The program's own files list MustSeparate first, since QSettings sorts the keys.
+    QTest::newRow("separateFirstInFile_separateKeptFirst")
+        << constraintsText(u"st"_s, 600, 50) << QString() << 450 << 50 << kept;
+    QTest::newRow("threeThousandSeparate_firstFiveHundredKept")
+        << constraintsText(u"st"_s, 500, 3000) << QString() << 0 << 500 << kept;
+    QTest::newRow("earlierBackup_movedAsideNotOverwritten")
+        << constraintsText(u"ts"_s, 501, 0) << u"file"_s << 500 << 0 << kept;
+    QTest::newRow("folderAtBackup_movedAside")
+        << constraintsText(u"ts"_s, 501, 0) << u"folder"_s << 500 << 0 << kept;
+#ifndef Q_OS_WIN
+    QTest::newRow("backupBlocked_fileNeverWritten")
+        << constraintsText(u"ts"_s, 501, 0) << u"immutable"_s << 500 << 0
+        << u"要求条数过多：只保留了前 500 条。原文件无法备份为 config.ini.bak，因此不会被改动"_s;
+#endif
+    QByteArray gbk = constraintsText(u"ts"_s, 501, 0);
+    gbk.prepend(QByteArray::fromHex("5b4d616c655d0a4e616d65733dd5c5ceb00a")); // [Male] Names=张伟 in GBK
+    QTest::newRow("gbkPastBound_oneCopyOfTheOriginal") << gbk << QString() << 500 << 0 << kept;
 }
 
 void ConfigStoreTest::requirementBound()
 {
-    QFETCH(int, together);
-    QFETCH(int, separate);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, oldBackup);
     QFETCH(int, keptTogether);
     QFETCH(int, keptSeparate);
-    {
-        QSettings settings(appDir + u"/config.ini"_s, QSettings::IniFormat);
-        QStringList items;
-        for (int i = 0; i < std::max(together, separate); ++i)
-            items.append(u"%1,%2"_s.arg(i + 1).arg(i + 2));
-        settings.setValue(u"Constraints/MustTogether"_s, items.mid(0, together));
-        settings.setValue(u"Constraints/MustSeparate"_s, items.mid(0, separate));
+    QFETCH(QString, notice);
+    writeConfig(appDir, text);
+    const QString path = appDir + u"/config.ini"_s;
+    const QString backup = path + u".bak"_s;
+    if (oldBackup == u"file"_s || oldBackup == u"immutable"_s) {
+        QFile earlier(backup);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier original");
+    } else if (oldBackup == u"folder"_s) {
+        QVERIFY(QDir(appDir).mkdir(u"config.ini.bak"_s));
     }
+    if (oldBackup == u"immutable"_s && QProcess::execute(u"chattr"_s, {u"+i"_s, backup}) != 0)
+        QSKIP("chattr is not available here");
+    const auto undo = qScopeGuard([&] {
+        if (oldBackup == u"immutable"_s)
+            QProcess::execute(u"chattr"_s, {u"-i"_s, backup});
+    });
+
     ClassState state;
     ConfigStore::loadConfiguration(state);
     state.groupConfigs = defaultGroupConfigs();
-    const QStringList lines = ConfigStore::loadGroupConfiguration(state);
+    QString told;
+    const QStringList lines = ConfigStore::loadGroupConfiguration(state, &told);
+    QCOMPARE(told, notice);
     QCOMPARE(state.mustTogether.size(), keptTogether);
     QCOMPARE(state.mustSeparate.size(), keptSeparate);
-    QCOMPARE(state.mustTogether.first(), Constraint({1, 2}));
-    const int dropped = together + separate - keptTogether - keptSeparate;
-    QCOMPARE(lines, dropped ? QStringList{u"要求条数过多（最多 500 条），已忽略 %1 条"_s.arg(dropped)}
-                            : QStringList());
+    // The first of each kind in the file are the ones kept.
+    if (keptTogether)
+        QCOMPARE(state.mustTogether.first(), Constraint({1, 2}));
+    if (keptSeparate)
+        QCOMPARE(state.mustSeparate.first(), Constraint({1001, 2}));
+    const int dropped = int(text.count('"') / 2 - keptTogether - keptSeparate);
+    QCOMPARE(lines.filter(u"要求条数过多"_s),
+             dropped ? QStringList{u"要求条数过多（最多 500 条），已忽略 %1 条"_s.arg(dropped)}
+                     : QStringList());
+
+    const bool written = ConfigStore::saveGroupConfiguration(state);
+    const bool blocked = oldBackup == u"immutable"_s;
+    QCOMPARE(written, !blocked);
+    const auto bytesOf = [](const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    // Before the save the teacher's file was copied whole; nothing else was ever overwritten.
+    if (!notice.isEmpty() && !blocked)
+        QCOMPARE(bytesOf(backup), text);
+    if (blocked)
+        QCOMPARE(bytesOf(path), text);
+    const QStringList aside = QDir(appDir).entryList({u"config.ini.bak-*"_s}, QDir::AllEntries);
+    QCOMPARE(aside.size(), oldBackup == u"file"_s || oldBackup == u"folder"_s ? 1 : 0);
+    if (oldBackup == u"file"_s)
+        QCOMPARE(bytesOf(QDir(appDir).filePath(aside.first())), QByteArray("an earlier original"));
+    if (notice.isEmpty())
+        QVERIFY(!QFileInfo::exists(backup));
 }
 
 // The scores section as a hand edit or a broken tool may leave it; what loads is written back as read.
