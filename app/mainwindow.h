@@ -17,6 +17,8 @@ class QTextEdit;
 
 namespace Velmora {
 
+class GenerateCommand;
+struct GenerateOutcome;
 class HistoryStore;
 class SeatAdjuster;
 
@@ -61,6 +63,8 @@ public:
     SeatAdjuster *seatAdjuster = nullptr;
     // The groupings saved as charts, which the next generate avoids repeating.
     std::unique_ptr<HistoryStore> history;
+    // The generate running on its worker thread, if any.
+    GenerateCommand *generation = nullptr;
 
     QPushButton *addConstraintButton = nullptr;
     QPushButton *removeConstraintButton = nullptr;
@@ -99,6 +103,8 @@ private:
     // Not a slot: the window's slot table stays the one its callers know.
     void exportPdf();
     void recordSavedGrouping();
+    void showGenerated(const GenerateOutcome &outcome);
+    void replacePlan(const SeatingPlan &plan);
 };
 
 } // namespace Velmora

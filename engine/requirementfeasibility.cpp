@@ -363,7 +363,7 @@ RequirementSolver::Answer RequirementSolver::check(const Allowance &allowance, s
         list.erase(std::unique(list.begin(), list.end()), list.end());
     }
 
-    if (nodesLeft <= 0)
+    if (nodesLeft <= 0 || (stop && stop->load(std::memory_order_relaxed)))
         return Answer::Unknown;
     Layout search(problem, capacity, unseated, qMin(MaxNodes, nodesLeft));
     const int answer = search.solve();

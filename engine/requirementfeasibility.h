@@ -5,6 +5,7 @@
 
 #include <QSet>
 
+#include <atomic>
 #include <vector>
 
 namespace Velmora {
@@ -46,6 +47,8 @@ public:
     // On Possible, `layout` (by PersonId, -1 for a person it does not place) holds a grouping
     // of the members that avoids what it must.
     Answer check(const Allowance &allowance, std::vector<int> *layout = nullptr) const;
+    // Once `stop` is raised every check answers Unknown.
+    void setStop(const std::atomic_bool *flag) { stop = flag; }
 
     static constexpr long MaxNodes = 40000;
     // For all checks of one solver together, so that hundreds of requirements stay quick.
@@ -58,6 +61,7 @@ private:
     std::vector<char> occupiesSeat; // by PersonId: pinned and seated
     int unseated = 0;               // persons who cannot have a seat
     mutable long nodesLeft = MaxTotalNodes;
+    const std::atomic_bool *stop = nullptr;
 };
 
 } // namespace Velmora

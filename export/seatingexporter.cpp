@@ -233,7 +233,7 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
 {
     static const QRegularExpression seatPattern(u"^(\\d+)-(\\d+)$"_s);
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
-    const Grouping &grouping = state.currentGrouping;
+    const SeatingPlan &plan = state.currentGrouping;
 
     backend.visitCells([&](SpreadsheetCell &cell) {
         const std::optional<QString> text = cell.text();
@@ -248,16 +248,19 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
         const QRegularExpressionMatch match = seatPattern.match(*text);
         if (!match.hasMatch())
             return;
+        // "g-s" is the seat s of the g-th group of the plan: the seat, not the s-th person seated,
+        // so that a pupil behind an empty seat stays on the seat the log names.
         bool groupOk = false;
         bool seatOk = false;
         const int group = match.captured(1).toInt(&groupOk);
         const int seat = match.captured(2).toInt(&seatOk);
-        if (!groupOk || !seatOk || group < 1 || group > grouping.size() || seat < 1 ||
-            seat > grouping.at(group - 1).size()) {
+        const PersonId person = groupOk && seatOk && group >= 1 && group <= plan.groupCount()
+                                    ? plan.occupant(plan.refAt(group - 1, seat - 1))
+                                    : 0;
+        if (person == 0) {
             cell.setText(QString());
             return;
         }
-        const PersonId person = grouping.at(group - 1).at(seat - 1);
         cell.setText(state.roster.nameOf(person));
         SeatFormat format;
         format.bold = state.roster.isLeader(person);

@@ -127,7 +127,7 @@ QString HistoryStore::write()
 
 QString HistoryStore::recordSaved(const ClassState &state, const QDateTime &savedAt)
 {
-    HistoryRound round = roundFromGrouping(state, state.currentGrouping, savedAt);
+    HistoryRound round = roundFromPlan(state, state.currentGrouping, savedAt);
     // A blank chart teaches nothing about who sat with whom.
     if (round.pupilCount() == 0)
         return {};

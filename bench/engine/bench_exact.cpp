@@ -354,12 +354,6 @@ double quantile(std::vector<double> values, double q)
     return values[std::min(values.size() - 1, std::size_t(q * double(values.size())))];
 }
 
-int countLines(const QStringList &log, const QString &prefix)
-{
-    return int(std::count_if(log.cbegin(), log.cend(),
-                             [&](const QString &line) { return line.startsWith(prefix); }));
-}
-
 // A large class: `people` persons in ten groups, `requirements` pairs and triples over them.
 ClassState largeClass(int people, int requirements, std::mt19937 &random)
 {
@@ -425,11 +419,12 @@ int main(int argc, char **argv)
             continue;
         }
         const double started = threadMilliseconds();
-        const SelectedGrouping selected = generateBestGrouping(state, seedSequence(seed), {});
+        const GenerateReport report = generatePlan(state, seedSequence(seed));
         times.push_back(threadMilliseconds() - started);
-        const GroupingScore score = scoreGrouping(state, selected.grouping);
-        const std::array<long long, 4> got = {score.brokenRequirements, score.leaderProblems,
-                                              score.boarderSpread, score.genderShortfall};
+        const OrderedScore score = scoreGrouping(state, report.plan);
+        const std::array<long long, 4> got = {
+            score.tier(OrderedScore::BrokenRequirements), score.tier(OrderedScore::LeaderProblems),
+            score.tier(OrderedScore::BoarderSpread), score.tier(OrderedScore::GenderShortfall)};
         const Tiers best = optimum(state);
         if (!best.proven) {
             ++unproven;
@@ -440,7 +435,9 @@ int main(int argc, char **argv)
         worseLeaders += std::make_pair(got[0], got[1]) > std::make_pair(o[0], o[1]);
         worseAny += got > o;
         beatSolver += got < o;
-        const long long impossible = countLines(selected.log, u"无法满足的要求: "_s);
+        const long long impossible =
+            std::count_if(report.unmet.cbegin(), report.unmet.cend(),
+                          [](const auto &u) { return u.proof != GenerateReport::Proof::NotProven; });
         falseImpossible += impossible > o[0];
         unnamed += std::max(0LL, o[0] - impossible);
         unnamedClasses += o[0] > impossible;
@@ -490,10 +487,10 @@ int main(int argc, char **argv)
         std::mt19937 classRandom(7);
         const ClassState state = largeClass(c.people, c.requirements, classRandom);
         const double started = threadMilliseconds();
-        const SelectedGrouping selected = generateBestGrouping(state, seedSequence(1), {});
+        const GenerateReport report = generatePlan(state, seedSequence(1));
         const double ms = threadMilliseconds() - started;
-        std::printf("  %-32s %8.1f ms, %lld log lines  (goal <%.0f ms) %s\n", c.title, ms,
-                    (long long)selected.log.size(), c.goalMs, ms < c.goalMs ? "met" : "MISSED");
+        std::printf("  %-32s %8.1f ms, %lld changes  (goal <%.0f ms) %s\n", c.title, ms,
+                    (long long)report.changes.size(), c.goalMs, ms < c.goalMs ? "met" : "MISSED");
     }
     return 0;
 }

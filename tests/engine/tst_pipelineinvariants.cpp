@@ -16,7 +16,8 @@ constexpr int CaseCount = 2400;
 
 struct Outcome
 {
-    Grouping grouping;
+    SeatingPlan plan;
+    Grouping grouping; // the plan's members
     QStringList log;
     QStringList warnings;
 };
@@ -27,7 +28,8 @@ Outcome runOnce(const ClassState &state, std::uint32_t seed)
     GroupingEngine engine(
         state, [&](const QString &line) { outcome.log.append(line); },
         [&](const QString &text) { outcome.warnings.append(text); }, seedSequence(seed));
-    outcome.grouping = engine.run();
+    outcome.plan = engine.run();
+    outcome.grouping = outcome.plan.members();
     return outcome;
 }
 
@@ -74,6 +76,11 @@ void TestPipelineInvariants::randomClasses_keepInvariants()
         }
         QVERIFY2(outcome.warnings.isEmpty(), context.constData());
         QCOMPARE(outcome.grouping.size(), enabled.size());
+        // The plan keeps every seat of every enabled group, under the teacher's numbers.
+        for (int pos = 0; pos < enabled.size(); ++pos) {
+            QCOMPARE(outcome.plan.numberAt(pos), enabled.at(pos) + 1);
+            QCOMPARE(outcome.plan.seatCount(pos), state.groupConfigs.at(enabled.at(pos)).total);
+        }
 
         // Nobody twice, nobody unknown, no empty seat, no group over its seats, nobody lost.
         QSet<int> seated;
@@ -126,7 +133,7 @@ void TestPipelineInvariants::randomClasses_keepInvariants()
                 claims.value(it.value()) > 1)
                 continue;
             const QString name = state.roster.idToName.value(it.key());
-            QVERIFY2(outcome.grouping.at(pos).contains(it.key()),
+            QVERIFY2(outcome.plan.occupant({group, seat}) == it.key(),
                      QByteArray(context + ' ' + name.toUtf8()).constData());
             QVERIFY2(
                 outcome.log.contains(u"✓ 固定位置验证通过: %1 在组%2座位%3"_s.arg(name).arg(group).arg(seat)),
@@ -136,7 +143,7 @@ void TestPipelineInvariants::randomClasses_keepInvariants()
         QCOMPARE(outcome.log.constLast(), u"分组完成"_s);
         if (caseNumber % 3 == 0) {
             const Outcome again = runOnce(state, seed);
-            QVERIFY2(again.grouping == outcome.grouping, context.constData());
+            QVERIFY2(again.plan == outcome.plan, context.constData());
             QVERIFY2(again.log == outcome.log, context.constData());
         }
     }
@@ -169,7 +176,7 @@ void TestPipelineInvariants::repeatedName_sameAsNamedOnce()
     requirements = {repeated};
     const Outcome actual = runOnce(state, 7);
     QCOMPARE(actual.log, expected.log);
-    QCOMPARE(actual.grouping, expected.grouping);
+    QCOMPARE(actual.plan, expected.plan);
 }
 
 QTEST_GUILESS_MAIN(TestPipelineInvariants)

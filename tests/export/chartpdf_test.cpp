@@ -41,10 +41,11 @@ ClassState ChartPdfTest::sampleClass(const QString &appDir, const QString &templ
     ClassState state;
     ConfigStore::loadConfiguration(state);
     state.currentStyle = u"样式1"_s;
-    state.currentGrouping = Grouping(9);
+    Grouping members(9);
     const int persons = state.roster.maleCount() + state.roster.femaleCount();
     for (int p = 1; p <= persons; ++p)
-        state.currentGrouping[(p - 1) % 9].append(p);
+        members[(p - 1) % 9].append(p);
+    state.currentGrouping = SeatingPlan::fromMembers(members, defaultGroupConfigs());
     return state;
 }
 
@@ -75,8 +76,8 @@ void ChartPdfTest::template_namesWhereLibreOfficePrintsThem()
     QStringList opened;
     QStringList logged;
     setFileOpener([&opened](const QString &path) { opened << path; });
-    SeatingExporter exporter(state, Dialogs::instance(), {[](const QString &) {}, [&](const QString &l) { logged << l; }},
-                             nullptr);
+    SeatingExporter exporter(state, Dialogs::instance(),
+                             {[](const QString &) {}, [&](const QString &l) { logged << l; }}, nullptr);
     exporter.exportPdf(appDir + u"/chart"_s);
     exporter.exportToFile(appDir + u"/chart.xlsx"_s);
     setFileOpener({});
@@ -94,7 +95,7 @@ void ChartPdfTest::template_namesWhereLibreOfficePrintsThem()
         items.append(present ? QJsonObject{{u"word"_s, word}, {u"ours"_s, true}, {u"near"_s, true}}
                              : QJsonObject{{u"word"_s, word}, {u"ours"_s, false}});
     };
-    for (const QList<int> &group : std::as_const(state.currentGrouping))
+    for (const QList<int> &group : state.currentGrouping.members())
         for (int person : group)
             expect(state.roster.nameOf(person), true);
     expect(QDate::currentDate().toString(u"yyyy.MM.dd"_s), true);
@@ -168,7 +169,7 @@ void ChartPdfTest::command_outcomes()
     if (!grouped)
         state.currentGrouping.clear();
     if (!firstName.isEmpty())
-        state.roster.idToName[state.currentGrouping.at(0).at(0)] = firstName;
+        state.roster.idToName[state.currentGrouping.occupant({1, 1})] = firstName;
     Test::ScriptedDialogs dialogs;
     dialogs.queueFileName(answer.isEmpty() ? QString() : appDir + u"/"_s + answer);
     QStringList opened;
@@ -176,8 +177,8 @@ void ChartPdfTest::command_outcomes()
     QStringList logged;
     setFileOpener([&opened](const QString &path) { opened << path; });
     ChartFileCommands commands(
-        state, Dialogs::instance(), {[&](const QString &l) { plain << l; }, [&](const QString &l) { logged << l; }},
-        nullptr);
+        state, Dialogs::instance(),
+        {[&](const QString &l) { plain << l; }, [&](const QString &l) { logged << l; }}, nullptr);
     commands.exportPdf();
     setFileOpener({});
 

@@ -24,12 +24,14 @@ ClassState nineGroupsOfSix()
     for (int i = 28; i <= 54; ++i)
         state.roster.femaleNames << u"P%1"_s.arg(i);
     state.roster.rebuildNameMaps();
+    Grouping members;
     for (int g = 0; g < 9; ++g) {
         QList<int> group;
         for (int s = 1; s <= 6; ++s)
             group << g * 6 + s;
-        state.currentGrouping << group;
+        members << group;
     }
+    state.currentGrouping = SeatingPlan::fromMembers(members);
     state.currentStyle = u"样式1"_s;
     return state;
 }

@@ -92,7 +92,7 @@ void HistoryStoreTest::load()
     QVERIFY(line.contains(aside.first()));
     // The damaged bytes survive the next write, which starts a new file.
     ClassState state = smallClass();
-    state.currentGrouping = {{1, 3}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1, 3}});
     QCOMPARE(store.recordSaved(state, QDateTime::currentDateTime()), QString());
     QFile kept(QDir(dir).filePath(aside.first()));
     QVERIFY(kept.open(QIODevice::ReadOnly));
@@ -123,7 +123,7 @@ void HistoryStoreTest::saves()
 
     Test::freshApplicationDirectory();
     ClassState state = smallClass();
-    state.currentGrouping = {{1, 3}, {2, 4}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1, 3}, {2, 4}});
     HistoryStore store;
     QCOMPARE(store.load(), QString());
     QDateTime when(QDate(2025, 10, 7), QTime(8, 0));
@@ -132,11 +132,11 @@ void HistoryStoreTest::saves()
         if (step == u's')
             QCOMPARE(store.recordSaved(state, when), QString());
         else if (step == u'a')
-            std::swap(state.currentGrouping[0][0], state.currentGrouping[1][0]);
+            std::swap(state.currentGrouping.seatsAt(0)[0], state.currentGrouping.seatsAt(1)[0]);
         else if (step == u'n')
             store.startNewGrouping();
         else if (step == u'b')
-            state.currentGrouping = Grouping(9);
+            state.currentGrouping = SeatingPlan::blank(9, 6);
         else if (step == u'd')
             QCOMPARE(store.removeRound(store.history().rounds.constLast().id), QString());
     }
