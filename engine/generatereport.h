@@ -46,6 +46,13 @@ struct GenerateReport
         int toGroup = 0;
         Reason reason = Reason::Requirement;
     };
+    // A person the engine moved off their accepted fixed seat (two persons fixed to one seat),
+    // put back on it before the search; whoever sat there takes the person's seat.
+    struct Restored
+    {
+        PersonId person = 0;
+        SeatRef seat;
+    };
     struct LeaderCount
     {
         int group = 0; // group number
@@ -99,6 +106,7 @@ struct GenerateReport
     // The chosen run's lines, exactly as the engine wrote them.
     QStringList narration;
     std::optional<HistoryNote> history;
+    QList<Restored> restored;
     QList<Change> changes;
     // The leader count of every group of the plan.
     QList<LeaderCount> leaders;

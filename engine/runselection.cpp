@@ -88,7 +88,6 @@ public:
 
 private:
     bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
-    OrderedScore scoreOf(const SeatingPlan &plan) const;
     OrderedScore scoreOf(const Grouping &members) const;
     bool tryLayout(const std::vector<int> &layout, long evaluations = GroupingSearch::DefaultEvaluations);
     void proveOrImprove();
@@ -113,11 +112,6 @@ private:
 OrderedScore Finisher::scoreOf(const Grouping &members) const
 {
     return Velmora::scoreOf(terms, GroupingView(members, traits));
-}
-
-OrderedScore Finisher::scoreOf(const SeatingPlan &plan) const
-{
-    return scoreOf(plan.members());
 }
 
 bool Finisher::tryLayout(const std::vector<int> &layout, long evaluations)
@@ -566,6 +560,23 @@ QList<GenerateReport::Unmet> Finisher::unmet(int *notListed)
     return result;
 }
 
+// The engine's last stage may carry a person onto a seat another person was fixed to first, as its
+// rules say; the plan shown puts every accepted fixed person back on their seat.
+QList<GenerateReport::Restored> restoreFixedSeats(SeatingPlan &plan,
+                                                  const QMap<PersonId, SeatRef> &fixedSeats)
+{
+    QList<GenerateReport::Restored> restored;
+    for (auto it = fixedSeats.cbegin(); it != fixedSeats.cend(); ++it) {
+        const SeatRef own = plan.seatOf(it.key());
+        if (!own.isValid() || own == it.value() || !plan.holds(it.value()))
+            continue;
+        plan.setOccupant(own, plan.occupant(it.value()));
+        plan.setOccupant(it.value(), it.key());
+        restored.append({it.key(), it.value()});
+    }
+    return restored;
+}
+
 } // namespace
 
 GenerateReport generatePlan(const ClassState &state, const SeedSource &seeds, const GenerateOptions &options)
@@ -627,10 +638,14 @@ GenerateReport generatePlan(const ClassState &state, const SeedSource &seeds, co
     }
 
     Finisher finisher(state, terms, source, options.stop);
+    const QMap<PersonId, SeatRef> fixedSeats = acceptedFixedSeats(state);
     QList<SeatingPlan> others;
-    for (const auto &runnerUp : std::as_const(runnersUp))
+    for (const auto &runnerUp : std::as_const(runnersUp)) {
         others.append(runnerUp.second);
-    const SeatingPlan chosen = report.plan;
+        restoreFixedSeats(others.last(), fixedSeats);
+    }
+    SeatingPlan chosen = report.plan;
+    report.restored = restoreFixedSeats(chosen, fixedSeats);
     finisher.finish(chosen, others, report);
     if (history) {
         const Grouping members = report.plan.members();

@@ -118,10 +118,14 @@ QStringList generateLogLines(const GenerateReport &report, const ClassState &sta
                 .arg(report.history->lastRoundPairs)
                 .arg(report.history->rounds)
                 .arg(report.history->recentRepeats));
+    for (const Report::Restored &back : report.restored)
+        lines.append(u"调整: %1 回到固定位置 组%2座位%3"_s.arg(state.roster.nameOf(back.person))
+                         .arg(back.seat.group)
+                         .arg(back.seat.seat));
     for (const Report::Change &change : report.changes)
         lines.append(changeLine(change, state.roster));
     // The engine checked the leaders of the run; after a change the plan shown needs its own check.
-    if (!report.changes.isEmpty()) {
+    if (!report.changes.isEmpty() || !report.restored.isEmpty()) {
         for (const Report::LeaderCount &count : report.leaders)
             lines.append(leaderLine(count));
     }

@@ -287,6 +287,9 @@ void SeatingExporterTest::protocol_data()
     QTest::newRow("firstSeat_named") << u"1-1"_s << u"P1"_s;
     QTest::newRow("lastSeat_named") << u"9-6"_s << u"P54"_s;
     QTest::newRow("leadingZeros_named") << u"03-02"_s << u"P14"_s;
+    // Seat 2-3 is empty: its cell is cleared, and 2-4 names the person on seat 4, not the third seated.
+    QTest::newRow("emptySeat_cleared") << u"2-3"_s << QString();
+    QTest::newRow("seatBehindEmptySeat_itsOwnOccupant") << u"2-4"_s << u"P10"_s;
     QTest::newRow("tenthGroupOfNine_cleared") << u"10-1"_s << QString();
     QTest::newRow("seatPastGroup_cleared") << u"3-7"_s << QString();
     QTest::newRow("groupZero_cleared") << u"0-1"_s << QString();
@@ -308,6 +311,7 @@ void SeatingExporterTest::protocol()
 
     touch(appDir + u"/座位样式1.xlsx"_s);
     ClassState state = nineGroupsOfSix();
+    state.currentGrouping.setOccupant({2, 3}, 0);
     Run run;
     run.sheet.area = {1, 1, 2, 2};
     run.sheet.cells[{2, 2}] = text;
