@@ -544,7 +544,7 @@ bool GroupingEngine::separateMember(RunState &run, const Constraint &requirement
         if (partners.isEmpty())
             continue;
         // A fresh engine for each choice; its seed is drawn only when there is a choice to make.
-        std::mt19937 chooser(nextSeed());
+        FreshMt19937 chooser(nextSeed());
         std::uniform_int_distribution<int> pick(0, int(partners.size()) - 1);
         const int partner = partners.at(pick(chooser));
         if (requirement.contains(partner))

@@ -139,10 +139,11 @@ void Finisher::proveOrImprove()
         findings = findingsOf(state, best);
     for (int round = 0; round < 4 && !findings.isEmpty(); ++round) {
         bool improved = false;
+        const RequirementSolver::Allowance all = solver->allowing(findings);
         for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines && !improved; ++i) {
-            QList<Breach> others = findings;
-            others.removeAt(i);
-            if (solver->check(solver->allowing(others), &layout) == RequirementSolver::Answer::Possible)
+            RequirementSolver::Allowance others = all;
+            RequirementSolver::forbid(others, findings.at(i));
+            if (solver->check(others, &layout) == RequirementSolver::Answer::Possible)
                 improved = tryLayout(layout);
         }
         if (!improved)
@@ -163,9 +164,10 @@ void Finisher::tryOtherBreaks()
     for (const Breach &breach : findings)
         broken += requirementsOf(breach);
     int tries = 0;
+    const RequirementSolver::Allowance all = solver->allowing(findings);
     for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines; ++i) {
-        QList<Breach> others = findings;
-        others.removeAt(i);
+        RequirementSolver::Allowance others = all;
+        RequirementSolver::forbid(others, findings.at(i));
         for (bool separate : {false, true}) {
             const qsizetype count = separate ? state.mustSeparate.size() : state.mustTogether.size();
             for (int index = 0; index < count; ++index) {
@@ -173,10 +175,21 @@ void Finisher::tryOtherBreaks()
                     continue;
                 if (tries >= MaxOtherBreaks || stopped())
                     return;
-                RequirementSolver::Allowance allowance = solver->allowing(others);
-                RequirementSolver::release(allowance, separate, index);
+                // Released in place and put back: a copy per requirement would cost more than the check.
+                const std::size_t at = std::size_t(index);
+                const char split = separate ? 0 : others.split[at];
+                const char freely = separate ? 0 : others.sharesFreely[at];
+                const char joined = separate ? others.joined[at] : 0;
+                RequirementSolver::release(others, separate, index);
                 std::vector<int> layout;
-                if (solver->check(allowance, &layout) != RequirementSolver::Answer::Possible)
+                const RequirementSolver::Answer answer = solver->check(others, &layout);
+                if (separate) {
+                    others.joined[at] = joined;
+                } else {
+                    others.split[at] = split;
+                    others.sharesFreely[at] = freely;
+                }
+                if (answer != RequirementSolver::Answer::Possible)
                     continue;
                 ++tries;
                 tryLayout(layout, OtherBreakEvaluations);
@@ -547,10 +560,10 @@ QList<GenerateReport::Unmet> Finisher::unmet(int *notListed)
 {
     QList<GenerateReport::Unmet> result;
     const QList<Breach> findings = findingsOf(state, best);
+    const RequirementSolver::Allowance all = solver->allowing(findings);
     for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines; ++i) {
-        QList<Breach> others = findings;
-        others.removeAt(i);
-        const RequirementSolver::Allowance allowance = solver->allowing(others);
+        RequirementSolver::Allowance allowance = all;
+        RequirementSolver::forbid(allowance, findings.at(i));
         if (!stopped() && solver->check(allowance) == RequirementSolver::Answer::Impossible)
             result.append(prove(findings.at(i), allowance));
         else
