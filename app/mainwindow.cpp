@@ -291,12 +291,15 @@ void MainWindow::generateGroups()
         return;
     }
     generateButton->setText(u"停止"_s);
+    statusBeforeGenerate = statusLabel->text();
     generation->start(state, seedSource, history->history());
 }
 
 void MainWindow::showGenerated(const GenerateOutcome &outcome)
 {
     generateButton->setText(u"生成分组"_s);
+    if (statusLabel->text() == u"正在生成分组…"_s)
+        statusLabel->setText(statusBeforeGenerate);
     // A reset, a new chart or a settings save has replaced what this generate was for.
     if (outcome.discarded)
         return;

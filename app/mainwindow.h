@@ -104,6 +104,8 @@ private:
     void exportPdf();
     void recordSavedGrouping();
     void showGenerated(const GenerateOutcome &outcome);
+    // What the status bar said before a generate that may end without a line of its own.
+    QString statusBeforeGenerate;
     void replacePlan(const SeatingPlan &plan);
 };
 

@@ -191,6 +191,8 @@ void GenerateTest::generate_whileRunning()
     if (action == u"reset"_s) {
         QCOMPARE(added, QStringList());
         QVERIFY(window->state.currentGrouping.isEmpty());
+        // The working note goes; the reset's own line stays.
+        QCOMPARE(stamped.match(window->statusLabel->text()).captured(1), u"系统已重置"_s);
         return;
     }
     if (action == u"change"_s) {
