@@ -6,7 +6,8 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "fixedpositiontable.h"
-#include "generatewithhistory.h"
+#include "generatecommand.h"
+#include "generatelog.h"
 #include "groupdetails.h"
 #include "groupfit.h"
 #include "historystore.h"
@@ -18,7 +19,6 @@
 #include "requirementtable.h"
 #include "resultstable.h"
 #include "resultstablewidget.h"
-#include "runselection.h"
 #include "seatadjuster.h"
 #include "settingsdialog.h"
 #include "settingssave.h"
@@ -39,7 +39,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -82,6 +81,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     refreshConstraintTable();
     history = std::make_unique<HistoryStore>();
 
+    generation = new GenerateCommand(this);
     connectWidgets();
     buildMenuBar();
     addKeyboardShortcuts();
@@ -212,6 +212,8 @@ void MainWindow::connectWidgets()
     connect(checkConstraintsButton, &QPushButton::clicked, this, &MainWindow::checkConstraints);
     connect(resetButton, &QPushButton::clicked, this, &MainWindow::resetAll);
     connect(resultsTable, &QTableWidget::cellClicked, this, &MainWindow::showGroupDetails);
+    connect(generation, &GenerateCommand::finished, this, &MainWindow::showGenerated);
+    connect(generation, &GenerateCommand::slow, this, [this] { statusLabel->setText(u"正在生成分组…"_s); });
 }
 
 void MainWindow::buildMenuBar()
@@ -316,29 +318,42 @@ void MainWindow::removeConstraint()
 
 // --- Generate, results and checks ---------------------------------------------------------------
 
+// The generate runs on a worker thread; while it runs the button reads "停止" and ends the search
+// with the best plan found so far.
 void MainWindow::generateGroups()
 {
+    if (generation->isRunning()) {
+        generation->stop();
+        return;
+    }
     if (!prepareGroupsForRoster())
         return;
-    try {
-        // Inside the try block, so that the busy dialog is gone before an error box shows.
-        QProgressDialog busy(u"正在生成分组..."_s, u"取消"_s, 0, 0, this);
-        busy.setWindowModality(Qt::WindowModal);
-        busy.setCancelButton(nullptr);
-        busy.show();
-        // Paint the dialog once; nothing else is processed until the run returns.
-        QCoreApplication::processEvents();
+    generateButton->setText(u"停止"_s);
+    statusBeforeGenerate = statusLabel->text();
+    generation->start(state, seedSource, history->history());
+}
 
-        SelectedGrouping selected = generateWithHistory(
-            state, seedSource,
-            [this](const QString &text) { Dialogs::instance().warning(this, u"错误"_s, text); },
-            history->history());
-        appendLog(selected.log);
-        state.currentGrouping = std::move(selected.grouping);
-        seatAdjuster->clearHistory();
-        history->startNewGrouping();
+void MainWindow::showGenerated(const GenerateOutcome &outcome)
+{
+    generateButton->setText(u"生成分组"_s);
+    if (statusLabel->text() == u"正在生成分组…"_s)
+        statusLabel->setText(statusBeforeGenerate);
+    // A reset, a new chart or a settings save has replaced what this generate was for.
+    if (outcome.discarded)
+        return;
+    try {
+        if (outcome.failure)
+            std::rethrow_exception(outcome.failure);
+        // The roster or the groups changed while it ran: its plan numbers other persons and seats.
+        if (!GenerateCommand::sameInputs(outcome.input, state)) {
+            logMessage(u"生成期间名单或设置已改变，本次分组结果未采用，请重新生成分组"_s);
+            return;
+        }
+        for (const QString &warning : outcome.report.warnings)
+            Dialogs::instance().warning(this, u"错误"_s, warning);
+        appendLog(generateLogLines(outcome.report, outcome.input));
+        replacePlan(outcome.report.plan);
         refreshResultsTable(resultsTable, state);
-        busy.close();
         logMessage(u"分组生成完成"_s);
     } catch (const std::exception &error) {
         Dialogs::instance().critical(this, u"错误"_s, u"生成分组时发生错误: %1"_s.arg(exceptionText(error)));
@@ -347,13 +362,20 @@ void MainWindow::generateGroups()
     }
 }
 
+void MainWindow::replacePlan(const SeatingPlan &plan)
+{
+    state.currentGrouping = plan;
+    seatAdjuster->clearHistory();
+    history->startNewGrouping();
+}
+
 void MainWindow::checkPersonnel()
 {
     if (state.currentGrouping.isEmpty()) {
         Dialogs::instance().warning(this, u"错误"_s, u"请先生成分组结果"_s);
         return;
     }
-    PersonnelDialog dialog(PersonnelReport(state.currentGrouping, state.roster).html(), this);
+    PersonnelDialog dialog(PersonnelReport(state.currentGrouping.members(), state.roster).html(), this);
     dialog.exec();
 }
 
@@ -443,10 +465,9 @@ void MainWindow::exportSeatingPlan()
 
 void MainWindow::newFile()
 {
-    state.currentGrouping = ChartFileCommands::blankGrouping();
-    seatAdjuster->clearHistory();
-    history->startNewGrouping();
-    showBlankResultsTable(resultsTable, int(state.currentGrouping.size()));
+    generation->discard();
+    replacePlan(ChartFileCommands::blankPlan());
+    showBlankResultsTable(resultsTable, state.currentGrouping.groupCount());
     chartFiles(this).saveBlankChart();
 }
 
@@ -477,9 +498,8 @@ void MainWindow::exportPdf()
 
 void MainWindow::resetAll()
 {
-    state.currentGrouping.clear();
-    seatAdjuster->clearHistory();
-    history->startNewGrouping();
+    generation->discard();
+    replacePlan({});
     state.mustTogether.clear();
     state.mustSeparate.clear();
     constraintTable->setRowCount(0);

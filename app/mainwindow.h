@@ -18,6 +18,8 @@ class QTextEdit;
 
 namespace Velmora {
 
+class GenerateCommand;
+struct GenerateOutcome;
 class HistoryStore;
 class SeatAdjuster;
 
@@ -65,6 +67,8 @@ public:
     SeatAdjuster *seatAdjuster = nullptr;
     // The groupings saved as charts, which the next generate avoids repeating.
     std::unique_ptr<HistoryStore> history;
+    // The generate running on its worker thread, if any.
+    GenerateCommand *generation = nullptr;
 
     QPushButton *addConstraintButton = nullptr;
     QPushButton *removeConstraintButton = nullptr;
@@ -118,6 +122,11 @@ private:
 
     // The class and groups for which the teacher chose to keep the groups as they are.
     QString keptUnfittingGroups;
+
+    void showGenerated(const GenerateOutcome &outcome);
+    // What the status bar said before a generate that may end without a line of its own.
+    QString statusBeforeGenerate;
+    void replacePlan(const SeatingPlan &plan);
 };
 
 } // namespace Velmora

@@ -88,19 +88,15 @@ QStringList GroupHistory::namesNotOnRoster(const Roster &roster) const
     return missing;
 }
 
-HistoryRound roundFromGrouping(const ClassState &state, const Grouping &grouping, const QDateTime &savedAt)
+HistoryRound roundFromPlan(const ClassState &state, const SeatingPlan &plan, const QDateTime &savedAt)
 {
     HistoryRound result;
     result.savedAt = savedAt;
-    const QList<int> enabled = state.enabledGroups();
-    for (int position = 0; position < grouping.size(); ++position) {
+    for (int position = 0; position < plan.groupCount(); ++position) {
         HistoryGroup group;
-        // A blank chart of the new-file command may hold more groups than are enabled.
-        group.number = position < enabled.size() ? enabled.at(position) + 1 : position + 1;
-        for (PersonId p : grouping.at(position)) {
-            if (p > 0)
-                group.names.append(state.roster.nameOf(p));
-        }
+        group.number = plan.numberAt(position);
+        for (PersonId p : plan.membersAt(position))
+            group.names.append(state.roster.nameOf(p));
         result.groups.append(group);
     }
     return result;

@@ -79,7 +79,8 @@ struct GroupHistory
     }
 };
 
-// The grouping as a round: one entry per group of the grouping, named by its group number.
-HistoryRound roundFromGrouping(const ClassState &state, const Grouping &grouping, const QDateTime &savedAt);
+// The plan as a round: one entry per group of the plan under its group number, the seated names
+// in seat order.
+HistoryRound roundFromPlan(const ClassState &state, const SeatingPlan &plan, const QDateTime &savedAt);
 
 } // namespace Velmora

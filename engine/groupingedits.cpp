@@ -4,30 +4,31 @@
 
 namespace Velmora::GroupingEdits {
 
-bool holdsPerson(const Grouping &grouping, Seat seat)
+std::optional<SeatingPlan> swapPersons(SeatingPlan plan, SeatRef first, SeatRef second)
 {
-    return seat.group >= 0 && seat.group < grouping.size() && seat.index >= 0 &&
-           seat.index < grouping.at(seat.group).size();
-}
-
-std::optional<Grouping> swapPersons(Grouping grouping, Seat first, Seat second)
-{
-    if (!holdsPerson(grouping, first) || !holdsPerson(grouping, second) ||
-        (first.group == second.group && first.index == second.index))
+    const PersonId a = plan.occupant(first);
+    const PersonId b = plan.occupant(second);
+    if (a == 0 || b == 0 || first == second)
         return std::nullopt;
-    std::swap(grouping[first.group][first.index], grouping[second.group][second.index]);
-    return grouping;
+    plan.setOccupant(first, b);
+    plan.setOccupant(second, a);
+    return plan;
 }
 
-MoveResult movePerson(Grouping grouping, Seat from, int target, int capacity)
+MoveResult movePerson(SeatingPlan plan, SeatRef from, int targetGroup,
+                      const QMap<PersonId, SeatRef> &fixedSeats)
 {
-    if (!holdsPerson(grouping, from) || target < 0 || target >= grouping.size() || target == from.group)
-        return {MoveOutcome::Invalid, std::move(grouping)};
-    if (grouping.at(target).size() >= capacity)
-        return {MoveOutcome::TargetFull, std::move(grouping)};
-    const int person = grouping[from.group].takeAt(from.index);
-    grouping[target].append(person);
-    return {MoveOutcome::Moved, std::move(grouping)};
+    const PersonId person = plan.occupant(from);
+    const int target = plan.positionOf(targetGroup);
+    if (person == 0 || target < 0 || targetGroup == from.group)
+        return {MoveOutcome::Invalid, std::move(plan), {}};
+    const int index = seatForNewcomer(plan, target, fixedSeats);
+    if (index < 0)
+        return {MoveOutcome::TargetFull, std::move(plan), {}};
+    const SeatRef seat = plan.refAt(target, index);
+    plan.setOccupant(from, 0);
+    plan.setOccupant(seat, person);
+    return {MoveOutcome::Moved, std::move(plan), seat};
 }
 
 } // namespace Velmora::GroupingEdits

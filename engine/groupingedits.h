@@ -6,39 +6,32 @@
 
 namespace Velmora {
 
-// Hand adjustments of a stored grouping. Each takes the grouping by value and hands back the
-// adjusted one, so that a caller can keep both sides for undo and the grouping it holds stays
-// untouched when an adjustment is refused.
+// Hand adjustments of a stored plan. Each takes the plan by value and hands back the adjusted
+// one, so that a caller can keep both sides for undo and the plan it holds stays untouched when
+// an adjustment is refused. Nobody but the persons named changes seat.
 namespace GroupingEdits {
 
-// A seated person: position in the grouping and index in that group's list, both 0-based.
-struct Seat
-{
-    int group = -1;
-    int index = -1;
-};
-
-bool holdsPerson(const Grouping &grouping, Seat seat);
-
-// The two persons change places. Nothing when either seat is empty or both are the same seat.
-std::optional<Grouping> swapPersons(Grouping grouping, Seat first, Seat second);
+// The two persons change seats. Nothing when either seat is empty or both are the same seat.
+std::optional<SeatingPlan> swapPersons(SeatingPlan plan, SeatRef first, SeatRef second);
 
 enum class MoveOutcome
 {
     Moved,
     TargetFull,
-    Invalid // an empty seat, a position outside the grouping, or the person's own group
+    Invalid // an empty seat, a group outside the plan, or the person's own group
 };
 
 struct MoveResult
 {
     MoveOutcome outcome = MoveOutcome::Invalid;
-    Grouping grouping; // the adjusted grouping when moved, else the one given
+    SeatingPlan plan; // the adjusted plan when moved, else the one given
+    SeatRef seat;     // the seat taken when moved
 };
 
-// The person leaves their seat and takes the end of the group at `target`, provided that group
-// holds fewer than `capacity` persons.
-MoveResult movePerson(Grouping grouping, Seat from, int target, int capacity);
+// The person leaves their seat, which stays empty, for the seat seatForNewcomer gives in group
+// number `targetGroup`; a group with no such seat left is full.
+MoveResult movePerson(SeatingPlan plan, SeatRef from, int targetGroup,
+                      const QMap<PersonId, SeatRef> &fixedSeats);
 
 } // namespace GroupingEdits
 } // namespace Velmora

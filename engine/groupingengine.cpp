@@ -145,7 +145,7 @@ QList<int> GroupingEngine::leaderSeats(int position) const
     return seats;
 }
 
-Grouping GroupingEngine::run()
+SeatingPlan GroupingEngine::run()
 {
     working.clear();
     if (enabled.isEmpty()) {
@@ -174,8 +174,7 @@ Grouping GroupingEngine::run()
     balanceBoarders(state);
     optimizeFixedPositions();
     validate();
-    handBack();
-    return working;
+    return handBack();
 }
 
 void GroupingEngine::placeFixedPositions(RunState &run)
@@ -545,7 +544,7 @@ bool GroupingEngine::separateMember(RunState &run, const Constraint &requirement
         if (partners.isEmpty())
             continue;
         // A fresh engine for each choice; its seed is drawn only when there is a choice to make.
-        std::mt19937 chooser(nextSeed());
+        FreshMt19937 chooser(nextSeed());
         std::uniform_int_distribution<int> pick(0, int(partners.size()) - 1);
         const int partner = partners.at(pick(chooser));
         if (requirement.contains(partner))
@@ -702,11 +701,15 @@ void GroupingEngine::validate()
     }
 }
 
-void GroupingEngine::handBack()
+// The empty seats stay in the plan: closing them up would move whoever sits behind a gap, a fixed
+// person included, off the seat the log has just confirmed.
+SeatingPlan GroupingEngine::handBack()
 {
-    for (QList<int> &seats : working)
-        seats.removeAll(0);
+    QList<int> numbers;
+    for (int index : enabled)
+        numbers.append(index + 1);
     log(u"分组完成"_s);
+    return SeatingPlan::fromSeats(numbers, working);
 }
 
 // ---- seat operations ----

@@ -47,9 +47,9 @@ public:
     // An empty seed source means std::random_device.
     GroupingEngine(const ClassState &input, LogSink log, WarningSink warning, SeedSource seeds = {});
 
-    // The whole pipeline. Returns one list per enabled group with the seated persons in seat
-    // order; the working grouping holds the same afterwards.
-    Grouping run();
+    // The whole pipeline. Returns the plan of the enabled groups, seat by seat; the working
+    // grouping holds the same seats afterwards.
+    SeatingPlan run();
 
     Grouping &workingGrouping() { return working; }
 
@@ -119,7 +119,7 @@ private:
                         QHash<int, int> &where);
     void balanceBoarders(const RunState &run);
     void validate();
-    void handBack();
+    SeatingPlan handBack();
 
     SeatFlags blockedSeats(const Seat &target) const;
     QList<SearchNode> searchSeats(const SeatFlags &blocked, const Seat &from, const Seat &to) const;

@@ -7,16 +7,18 @@
 namespace Velmora {
 
 GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, std::uint32_t seed,
-                               long maxEvaluations)
+                               long maxEvaluations, const std::atomic_bool *stop)
     : state(state), terms(std::move(scoreTerms)), random(seed), traits(personTraits(state)),
-      budget(maxEvaluations)
+      fixedSeats(acceptedFixedSeats(state)), budget(maxEvaluations), stop(stop)
 {
     identityMatters = terms.size() > std::size_t(BuiltInTermCount);
     bounds = lowerBounds(terms);
     movable.assign(traits.size(), 1);
     named.assign(traits.size(), 0);
     movable[0] = 0;
-    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
+    // A fixed position the engine refused holds nobody; freezing its person would only keep a
+    // requirement or a leader from being mended for nothing.
+    for (auto it = fixedSeats.cbegin(); it != fixedSeats.cend(); ++it) {
         if (it.key() >= 1 && std::size_t(it.key()) < movable.size())
             movable[std::size_t(it.key())] = 0;
     }
@@ -28,10 +30,8 @@ GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, s
             }
         }
     }
-    for (int index : state.enabledGroups()) {
-        capacity.push_back(qMax(0, state.groupConfigs.at(index).total));
+    for (int index : state.enabledGroups())
         targets.push_back({state.groupConfigs.at(index).males, state.groupConfigs.at(index).females});
-    }
 }
 
 bool GroupingSearch::isMovable(PersonId p) const
@@ -51,32 +51,14 @@ void GroupingSearch::load(const Grouping &grouping)
     currentScore = scoreOf(terms, *view);
 }
 
-Grouping GroupingSearch::current() const
+SeatingPlan GroupingSearch::current() const
 {
-    // Everyone who stayed keeps their seat; newcomers take the seats left behind, in number order,
-    // so that the result reads like the run it came from.
-    Grouping result;
+    Grouping members;
     for (int position = 0; position < view->groupCount(); ++position) {
-        const QList<int> before = position < original.size() ? original.at(position) : QList<int>();
-        std::vector<PersonId> newcomers;
-        for (PersonId p : view->membersOf(position)) {
-            if (!before.contains(p))
-                newcomers.push_back(p);
-        }
-        std::sort(newcomers.begin(), newcomers.end());
-        QList<int> group;
-        std::size_t next = 0;
-        for (PersonId p : before) {
-            if (view->positionOf(p) == position)
-                group.append(p);
-            else if (next < newcomers.size())
-                group.append(newcomers[next++]);
-        }
-        for (; next < newcomers.size(); ++next)
-            group.append(newcomers[next]);
-        result.append(group);
+        const std::vector<PersonId> &group = view->membersOf(position);
+        members.append(QList<int>(group.begin(), group.end()));
     }
-    return result;
+    return reseat(original, members, fixedSeats);
 }
 
 int GroupingSearch::compare(const std::vector<PersonMove> &moves)
@@ -202,7 +184,7 @@ bool GroupingSearch::tryBlocks()
     std::vector<PersonMove> moves;
     std::vector<PersonId> taken;
     for (int r : candidates) {
-        if (evaluations >= budget)
+        if (exhausted())
             return false;
         const Constraint &members = state.mustTogether.at(r);
         for (int to = 0; to < view->groupCount(); ++to) {
@@ -306,7 +288,7 @@ bool GroupingSearch::tryDoubleExchanges()
                                     continue;
                                 if (!firstOfKind(y, triedY))
                                     continue;
-                                if (evaluations >= budget)
+                                if (exhausted())
                                     return false;
                                 moves = {{p, a, b}, {q, b, a}, {x, xFrom, c}, {y, c, xFrom}};
                                 if (compare(moves) < 0) {
@@ -387,13 +369,13 @@ bool GroupingSearch::descend()
         std::shuffle(rest.begin(), rest.end(), random);
         order.insert(order.end(), rest.begin(), rest.end());
         for (PersonId p : order) {
-            if (evaluations >= budget)
+            if (exhausted())
                 return improvedAny;
             improved = tryMoves(p) || improved;
         }
-        if (!improved && evaluations < budget)
+        if (!improved && !exhausted())
             improved = tryBlocks();
-        if (!improved && evaluations < budget)
+        if (!improved && !exhausted())
             improved = tryDoubleExchanges();
         if (!improved || reachesBounds(currentScore, bounds))
             return improvedAny || improved;
@@ -435,16 +417,28 @@ void GroupingSearch::perturb()
     }
 }
 
-Grouping GroupingSearch::improve(const Grouping &start)
+SeatingPlan GroupingSearch::improve(const SeatingPlan &start)
 {
     return improveTowards(start, {});
 }
 
-Grouping GroupingSearch::improveTowards(const Grouping &start, const std::vector<int> &target)
+SeatingPlan GroupingSearch::improveTowards(const SeatingPlan &start, const std::vector<int> &target)
 {
     original = start;
     evaluations = 0;
-    load(start);
+    // A fixed seat left empty stays its owner's; only the other empty seats take newcomers.
+    capacity.assign(std::size_t(start.groupCount()), 0);
+    for (int position = 0; position < start.groupCount(); ++position) {
+        int reserved = 0;
+        for (int index = 0; index < start.seatCount(position); ++index) {
+            const SeatRef seat = start.refAt(position, index);
+            if (start.seatsAt(position).at(index) == 0 &&
+                std::find(fixedSeats.cbegin(), fixedSeats.cend(), seat) != fixedSeats.cend())
+                ++reserved;
+        }
+        capacity[std::size_t(position)] = start.seatCount(position) - reserved;
+    }
+    load(start.members());
     for (std::size_t p = 1; p < target.size() && p < traits.size(); ++p) {
         const int to = target[p];
         const int from = view->positionOf(PersonId(p));
@@ -478,11 +472,11 @@ Grouping GroupingSearch::improveTowards(const Grouping &start, const std::vector
     // Rounds of perturbation since the best score last fell; a search that has stalled this long
     // rarely moves again, and the count keeps the work the same on every machine.
     int stale = 0;
-    while (evaluations < budget && !reachesBounds(bestScore, bounds) && stale < MaxStaleRounds) {
+    while (!exhausted() && !reachesBounds(bestScore, bounds) && stale < MaxStaleRounds) {
         const OrderedScore before = bestScore;
         descend();
         stale = bestScore < before ? 0 : stale + 1;
-        if (reachesBounds(bestScore, bounds) || evaluations >= budget)
+        if (reachesBounds(bestScore, bounds) || exhausted())
             break;
         if (bestScore < currentScore) {
             Grouping snapshot;

@@ -3,29 +3,31 @@
 #include "model.h"
 #include "scoreterm.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <random>
 
 namespace Velmora {
 
-// Improves a finished grouping by an ordered score. Persons with a fixed seat never move; every
-// other seated person may take a free seat or change places with anyone, singly, two exchanges
-// at once, or as a whole must-together requirement, whatever lowers the score. The work is
-// bounded by a count of scored changes, never by time, so a seed always gives one result.
+// Improves a finished plan by an ordered score. Persons on a fixed seat the engine accepted never
+// move; every other seated person may take a free seat or change places with anyone, singly, two
+// exchanges at once, or as a whole must-together requirement, whatever lowers the score. The work
+// is bounded by a count of scored changes, never by time, so a seed always gives one result; a
+// raised `stop` flag ends it early with the best plan found so far.
 class GroupingSearch
 {
 public:
     GroupingSearch(const ClassState &state, ScoreTerms terms, std::uint32_t seed,
-                   long maxEvaluations = DefaultEvaluations);
+                   long maxEvaluations = DefaultEvaluations, const std::atomic_bool *stop = nullptr);
 
-    // `start` is a result grouping: seated persons only, one list per enabled group.
-    Grouping improve(const Grouping &start);
+    // The result keeps everyone who stays on their seat (see reseat).
+    SeatingPlan improve(const SeatingPlan &start);
 
     // Places persons on the given positions first, each by an exchange with a person no
     // requirement names or by a free seat, then improves; for a layout found by the exact
     // requirement check. `target` is by PersonId, -1 for no wish.
-    Grouping improveTowards(const Grouping &start, const std::vector<int> &target);
+    SeatingPlan improveTowards(const SeatingPlan &start, const std::vector<int> &target);
 
     const OrderedScore &score() const { return bestScore; }
     bool isMovable(PersonId p) const;
@@ -37,7 +39,11 @@ private:
     struct Candidate;
 
     void load(const Grouping &grouping);
-    Grouping current() const;
+    SeatingPlan current() const;
+    bool exhausted() const
+    {
+        return evaluations >= budget || (stop && stop->load(std::memory_order_relaxed));
+    }
     int compare(const std::vector<PersonMove> &moves);
     void accept(const std::vector<PersonMove> &moves);
     bool descend();
@@ -54,19 +60,21 @@ private:
     ScoreTerms terms;
     mutable std::mt19937 random; // hotPersons shuffles too
     std::vector<unsigned char> traits;
-    std::vector<char> movable;                // by PersonId
-    std::vector<char> named;                  // by PersonId: a member of some requirement
-    std::vector<int> capacity;                // by position
+    std::vector<char> movable; // by PersonId
+    std::vector<char> named;   // by PersonId: a member of some requirement
+    std::vector<int> capacity; // by position: seats a person may be moved to
+    QMap<PersonId, SeatRef> fixedSeats;
     std::vector<std::pair<int, int>> targets; // by position: boys and girls wanted
     bool identityMatters = false;             // extra terms may tell two persons of one kind apart
     std::unique_ptr<GroupingView> view;
-    Grouping original; // the start, for the order of seats in the result
+    SeatingPlan original; // the start, whose seats the result keeps
     OrderedScore currentScore;
     OrderedScore bestScore;
     OrderedScore bounds;
     std::vector<std::vector<PersonId>> best;
     long evaluations = 0;
     long budget;
+    const std::atomic_bool *stop;
 };
 
 } // namespace Velmora

@@ -4,8 +4,6 @@
 
 #include <numeric>
 
-using namespace Qt::StringLiterals;
-
 namespace Velmora {
 
 namespace {
@@ -160,36 +158,12 @@ template <typename Visit> void HistoryTerms::forEachPair(const Grouping &groupin
     }
 }
 
-HistoryCost HistoryTerms::cost(const Grouping &grouping) const
-{
-    HistoryCost result;
-    if (!isActive())
-        return result;
-    forEachPair(grouping, [&](std::size_t at) {
-        result.lastRoundPairs += lastTogether[at];
-        result.earlierPairs += earlier[at];
-    });
-    for (int position = 0; position < grouping.size(); ++position) {
-        for (PersonId p : grouping.at(position))
-            result.sameGroupNumber += int(seatWeight(p, position));
-    }
-    return result;
-}
-
 int HistoryTerms::recentRepeats(const Grouping &grouping) const
 {
     int count = 0;
     if (isActive())
         forEachPair(grouping, [&](std::size_t at) { count += metRecently[at]; });
     return count;
-}
-
-QString HistoryTerms::logLine(const Grouping &grouping) const
-{
-    return u"已参考 %1 次历史分组：与上次同组 %2 对，近 %3 次中重复 %4 对"_s.arg(roundsUsed)
-        .arg(cost(grouping).lastRoundPairs)
-        .arg(roundsUsed)
-        .arg(recentRepeats(grouping));
 }
 
 } // namespace Velmora

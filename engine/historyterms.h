@@ -3,24 +3,9 @@
 #include "grouphistory.h"
 #include "model.h"
 
-#include <QString>
-
-#include <tuple>
 #include <vector>
 
 namespace Velmora {
-
-// What a grouping repeats of the saved rounds, most important first; lower is better.
-struct HistoryCost
-{
-    int lastRoundPairs = 0;  // pairs that shared a group in the last round
-    qint64 earlierPairs = 0; // pairs of the rounds before, weighted by recency and frequency
-    int sameGroupNumber = 0; // pupils in the group number they had last time
-
-    auto key() const { return std::tie(lastRoundPairs, earlierPairs, sameGroupNumber); }
-    bool operator<(const HistoryCost &other) const { return key() < other.key(); }
-    bool operator==(const HistoryCost &other) const { return key() == other.key(); }
-};
 
 // The history's terms of the score of a grouping, for one class and the recent rounds of one
 // history. Names are resolved once against the roster; those it lacks are ignored. Pairs that
@@ -35,11 +20,8 @@ public:
     bool isActive() const { return roundsUsed > 0; }
     int rounds() const { return roundsUsed; }
 
-    HistoryCost cost(const Grouping &grouping) const;
     // Pairs of the grouping that met in any of the rounds used.
     int recentRepeats(const Grouping &grouping) const;
-    // "已参考 …": what the grouping repeats, for the log.
-    QString logLine(const Grouping &grouping) const;
 
     // Per pair and per person, for the score's tiers: whether two persons shared a group in the
     // last round, their weight from the rounds before, and whether a person at a position would

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "seatingplan.h"
+
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -19,8 +21,9 @@ using Constraint = QList<int>;
 // PersonId -> (group number 1..10, seat number 1-based).
 using FixedPositionMap = QMap<int, QPair<int, int>>;
 
-// One list per enabled group, ascending group number. While the engine works a list has one
-// entry per seat (0 = empty); a stored result holds only the seated persons, in seat order.
+// One list per enabled group, ascending group number: the engine's working seats (one entry per
+// seat, 0 = empty), or the members-only view of a plan (seated persons in seat order) that scores
+// and head counts read. A result is kept as a SeatingPlan.
 using Grouping = QList<QList<int>>;
 
 constexpr int GroupCount = 10;
@@ -76,7 +79,8 @@ struct ClassState
     FixedPositionMap fixedPositions;
     QList<Constraint> mustTogether;
     QList<Constraint> mustSeparate;
-    Grouping currentGrouping;
+    // The last plan: generated, adjusted by hand or blank.
+    SeatingPlan currentGrouping;
     QString configPath;
     QString currentStyle;
     QString templatePath;

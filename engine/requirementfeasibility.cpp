@@ -198,6 +198,30 @@ RequirementSolver::RequirementSolver(const ClassState &state, const Grouping &st
         free = qMax(0, free);
 }
 
+std::size_t RequirementSolver::sharedIndex(const Allowance &allowance, const RequirementRules::Breach &breach)
+{
+    const std::size_t a = std::size_t(qMin(breach.first, breach.second));
+    const std::size_t b = std::size_t(qMax(breach.first, breach.second));
+    return a * allowance.split.size() + b;
+}
+
+void RequirementSolver::forbid(Allowance &allowance, const RequirementRules::Breach &finding)
+{
+    using Kind = RequirementRules::Breach::Kind;
+    switch (finding.kind) {
+    case Kind::MustTogetherSplit:
+        allowance.split[std::size_t(finding.first)] = 0;
+        break;
+    case Kind::MustTogetherShared:
+        if (!allowance.shared.empty())
+            allowance.shared[sharedIndex(allowance, finding)] = 0;
+        break;
+    case Kind::MustSeparateJoined:
+        allowance.joined[std::size_t(finding.first)] = 0;
+        break;
+    }
+}
+
 RequirementSolver::Allowance RequirementSolver::none() const
 {
     Allowance allowance;
@@ -218,7 +242,9 @@ RequirementSolver::allowing(const QList<RequirementRules::Breach> &findings) con
             allowance.split[std::size_t(breach.first)] = 1;
             break;
         case Kind::MustTogetherShared:
-            allowance.shared.insert({qMin(breach.first, breach.second), qMax(breach.first, breach.second)});
+            if (allowance.shared.empty())
+                allowance.shared.assign(allowance.split.size() * allowance.split.size(), 0);
+            allowance.shared[sharedIndex(allowance, breach)] = 1;
             break;
         case Kind::MustSeparateJoined:
             allowance.joined[std::size_t(breach.first)] = 1;
@@ -352,7 +378,8 @@ RequirementSolver::Answer RequirementSolver::check(const Allowance &allowance, s
         for (int b = a + 1; b < together; ++b) {
             const Constraint &second = state.mustTogether.at(b);
             if (second.isEmpty() || allowance.sharesFreely[std::size_t(b)] || !valid(second.first()) ||
-                allowance.shared.contains({a, b}))
+                (!allowance.shared.empty() &&
+                 allowance.shared[std::size_t(a) * std::size_t(together) + std::size_t(b)]))
                 continue;
             if (!apart(first.first(), second.first()))
                 return impossible;
@@ -363,7 +390,7 @@ RequirementSolver::Answer RequirementSolver::check(const Allowance &allowance, s
         list.erase(std::unique(list.begin(), list.end()), list.end());
     }
 
-    if (nodesLeft <= 0)
+    if (nodesLeft <= 0 || (stop && stop->load(std::memory_order_relaxed)))
         return Answer::Unknown;
     Layout search(problem, capacity, unseated, qMin(MaxNodes, nodesLeft));
     const int answer = search.solve();

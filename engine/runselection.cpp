@@ -1,7 +1,8 @@
 #include "runselection.h"
 
-#include "groupingscore.h"
+#include "groupingengine.h"
 #include "groupingsearch.h"
+#include "historyscoreterms.h"
 #include "requirementfeasibility.h"
 #include "requirementrules.h"
 
@@ -11,8 +12,8 @@ namespace Velmora {
 
 namespace {
 
-// Lines beyond these are counted, not written, so that hundreds of requirements cannot bury the
-// log.
+// Findings beyond these are counted, not proven one by one, so that hundreds of requirements
+// cannot bury the log or the time.
 constexpr int MaxRequirementLines = 20;
 // Kept requirements tried as the reason for a leader, boarder or gender problem, and the work
 // allowed for each try.
@@ -23,33 +24,17 @@ constexpr long OtherBreakEvaluations = 8000;
 // Runs besides the chosen one that the search also starts from.
 constexpr int ExtraStarts = 2;
 constexpr long CostSearchEvaluations = 3000;
+// Suspects of a conflict beyond this are not tried one by one.
+constexpr int MaxConflictSuspects = 60;
 
 using Breach = RequirementRules::Breach;
+using Reason = GenerateReport::Reason;
 
-QString memberNames(const Constraint &constraint, const Roster &roster)
-{
-    QStringList names;
-    for (PersonId p : constraint)
-        names.append(roster.nameOf(p));
-    return names.join(u' ');
-}
-
-QList<Breach> findingsOf(const ClassState &state, const Grouping &grouping)
+QList<Breach> findingsOf(const ClassState &state, const SeatingPlan &plan)
 {
     return RequirementRules::findBreaches(state.mustTogether, state.mustSeparate,
-                                          buildPersonGroupMap(grouping));
+                                          buildPersonGroupMap(plan.members()));
 }
-
-// A requirement by kind and index.
-struct RequirementRef
-{
-    bool separate;
-    int index;
-    bool operator==(const RequirementRef &other) const
-    {
-        return separate == other.separate && index == other.index;
-    }
-};
 
 const Constraint &membersOf(const ClassState &state, const RequirementRef &ref)
 {
@@ -65,41 +50,76 @@ QList<RequirementRef> requirementsOf(const Breach &breach)
     return {{false, breach.first}};
 }
 
+bool sharePerson(const Constraint &a, const Constraint &b)
+{
+    return std::any_of(a.begin(), a.end(), [&b](PersonId p) { return b.contains(p); });
+}
+
+Reason reasonOfTier(int tier)
+{
+    switch (tier) {
+    case OrderedScore::LeaderProblems:
+        return Reason::Leader;
+    case OrderedScore::BoarderSpread:
+        return Reason::Boarder;
+    case OrderedScore::GenderShortfall:
+        return Reason::Gender;
+    case OrderedScore::FixedAway:
+    case OrderedScore::BrokenRequirements:
+        // Nobody on an accepted fixed seat moves, so of these two only the requirements can gain.
+        return Reason::Requirement;
+    default:
+        return Reason::History;
+    }
+}
+
 class Finisher
 {
 public:
-    Finisher(const ClassState &state, const ScoreTerms &terms, const SeedSource &seeds)
-        : state(state), terms(terms), seeds(seeds)
+    Finisher(const ClassState &state, const ScoreTerms &terms, const SeedSource &seeds,
+             const std::atomic_bool *stop)
+        : state(state), terms(terms), seeds(seeds), stop(stop), traits(personTraits(state)),
+          fixedSeats(acceptedFixedSeats(state))
     {}
 
-    // Searches from the chosen run, then writes what changed, the validation of the result, the
-    // costs of the requirements and the requirements left broken.
-    // `others` are further starting points; the log still tells the change from `start`.
-    QStringList finish(const Grouping &start, const QList<Grouping> &others, Grouping &result);
+    // Searches from the chosen run (and from `others`), undoes what gains nothing, and fills the
+    // report's plan, changes, leader counts, costs and unmet requirements.
+    void finish(const SeatingPlan &start, const QList<SeatingPlan> &others, GenerateReport &report);
 
 private:
+    bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
+    OrderedScore scoreOf(const Grouping &members) const;
     bool tryLayout(const std::vector<int> &layout, long evaluations = GroupingSearch::DefaultEvaluations);
     void proveOrImprove();
     void tryOtherBreaks();
-    QStringList changeLines(const Grouping &start) const;
-    QStringList validationLines() const;
-    QStringList costLines();
-    QStringList requirementLines();
-    QString conflictText(const Breach &breach, RequirementSolver::Allowance allowance) const;
+    QList<GenerateReport::Change> pruneChanges(const SeatingPlan &start);
+    QList<GenerateReport::Cost> costs();
+    QList<GenerateReport::Unmet> unmet(int *notListed);
+    GenerateReport::Unmet prove(const Breach &breach, RequirementSolver::Allowance allowance) const;
 
     const ClassState &state;
     const ScoreTerms &terms;
     const SeedSource &seeds;
+    const std::atomic_bool *stop;
+    const std::vector<unsigned char> traits;
+    const QMap<PersonId, SeatRef> fixedSeats;
     std::unique_ptr<RequirementSolver> solver;
     std::vector<char> immovable;
-    Grouping best;
+    SeatingPlan best;
     OrderedScore bestScore;
 };
 
+OrderedScore Finisher::scoreOf(const Grouping &members) const
+{
+    return Velmora::scoreOf(terms, GroupingView(members, traits));
+}
+
 bool Finisher::tryLayout(const std::vector<int> &layout, long evaluations)
 {
-    GroupingSearch search(state, terms, seeds(), evaluations);
-    const Grouping candidate = search.improveTowards(best, layout);
+    if (stopped())
+        return false;
+    GroupingSearch search(state, terms, seeds(), evaluations, stop);
+    const SeatingPlan candidate = search.improveTowards(best, layout);
     if (!(search.score() < bestScore))
         return false;
     best = candidate;
@@ -119,10 +139,11 @@ void Finisher::proveOrImprove()
         findings = findingsOf(state, best);
     for (int round = 0; round < 4 && !findings.isEmpty(); ++round) {
         bool improved = false;
+        const RequirementSolver::Allowance all = solver->allowing(findings);
         for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines && !improved; ++i) {
-            QList<Breach> others = findings;
-            others.removeAt(i);
-            if (solver->check(solver->allowing(others), &layout) == RequirementSolver::Answer::Possible)
+            RequirementSolver::Allowance others = all;
+            RequirementSolver::forbid(others, findings.at(i));
+            if (solver->check(others, &layout) == RequirementSolver::Answer::Possible)
                 improved = tryLayout(layout);
         }
         if (!improved)
@@ -136,27 +157,39 @@ void Finisher::proveOrImprove()
 // short search.
 void Finisher::tryOtherBreaks()
 {
-    if (bestScore[2] <= lowerBounds(terms)[2])
+    if (bestScore[OrderedScore::LeaderProblems] <= lowerBounds(terms)[OrderedScore::LeaderProblems])
         return;
     const QList<Breach> findings = findingsOf(state, best);
     QList<RequirementRef> broken;
     for (const Breach &breach : findings)
         broken += requirementsOf(breach);
     int tries = 0;
+    const RequirementSolver::Allowance all = solver->allowing(findings);
     for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines; ++i) {
-        QList<Breach> others = findings;
-        others.removeAt(i);
+        RequirementSolver::Allowance others = all;
+        RequirementSolver::forbid(others, findings.at(i));
         for (bool separate : {false, true}) {
             const qsizetype count = separate ? state.mustSeparate.size() : state.mustTogether.size();
             for (int index = 0; index < count; ++index) {
                 if (broken.contains(RequirementRef{separate, index}))
                     continue;
-                if (tries >= MaxOtherBreaks)
+                if (tries >= MaxOtherBreaks || stopped())
                     return;
-                RequirementSolver::Allowance allowance = solver->allowing(others);
-                RequirementSolver::release(allowance, separate, index);
+                // Released in place and put back: a copy per requirement would cost more than the check.
+                const std::size_t at = std::size_t(index);
+                const char split = separate ? 0 : others.split[at];
+                const char freely = separate ? 0 : others.sharesFreely[at];
+                const char joined = separate ? others.joined[at] : 0;
+                RequirementSolver::release(others, separate, index);
                 std::vector<int> layout;
-                if (solver->check(allowance, &layout) != RequirementSolver::Answer::Possible)
+                const RequirementSolver::Answer answer = solver->check(others, &layout);
+                if (separate) {
+                    others.joined[at] = joined;
+                } else {
+                    others.split[at] = split;
+                    others.sharesFreely[at] = freely;
+                }
+                if (answer != RequirementSolver::Answer::Possible)
                     continue;
                 ++tries;
                 tryLayout(layout, OtherBreakEvaluations);
@@ -165,17 +198,18 @@ void Finisher::tryOtherBreaks()
     }
 }
 
-QStringList Finisher::finish(const Grouping &start, const QList<Grouping> &others, Grouping &result)
+void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others, GenerateReport &report)
 {
     const int people = state.roster.maleCount() + state.roster.femaleCount();
     best = start;
     // Different runs leave different requirements broken where not all can be kept, which
     // decides what the lower tiers can still reach; the search starts from a few of them.
-    QList<Grouping> starts{start};
+    QList<SeatingPlan> starts{start};
     starts += others;
     for (qsizetype i = 0; i < starts.size(); ++i) {
-        GroupingSearch search(state, terms, seeds(), GroupingSearch::DefaultEvaluations / starts.size());
-        const Grouping found = search.improve(starts.at(i));
+        GroupingSearch search(state, terms, seeds(), GroupingSearch::DefaultEvaluations / starts.size(),
+                              stop);
+        const SeatingPlan found = search.improve(starts.at(i));
         if (i == 0 || search.score() < bestScore) {
             best = found;
             bestScore = search.score();
@@ -183,123 +217,182 @@ QStringList Finisher::finish(const Grouping &start, const QList<Grouping> &other
         immovable.assign(std::size_t(people) + 1, 0);
         for (int p = 1; p <= people; ++p)
             immovable[std::size_t(p)] = !search.isMovable(p);
-        if (reachesBounds(bestScore, lowerBounds(terms)))
+        if (reachesBounds(bestScore, lowerBounds(terms)) || stopped())
             break;
     }
-    solver = std::make_unique<RequirementSolver>(state, start, immovable);
-    proveOrImprove();
-    tryOtherBreaks();
-    result = best;
-
-    QStringList lines = changeLines(start);
-    if (!lines.isEmpty())
-        lines += validationLines();
-    lines += costLines();
-    lines += requirementLines();
-    return lines;
+    solver = std::make_unique<RequirementSolver>(state, start.members(), immovable);
+    solver->setStop(stop);
+    if (!stopped()) {
+        proveOrImprove();
+        tryOtherBreaks();
+    }
+    // A plan from another start than the chosen run says nothing about the run; it is read as
+    // the run's plan with its persons regrouped.
+    report.changes = pruneChanges(start);
+    report.plan = best;
+    report.score = bestScore;
+    for (int position = 0; position < best.groupCount(); ++position) {
+        int leaders = 0;
+        for (PersonId p : best.membersAt(position))
+            leaders += state.roster.isLeader(p);
+        report.leaders.append({best.numberAt(position), leaders});
+    }
+    if (!stopped())
+        report.costs = costs();
+    report.unmet = unmet(&report.unmetNotListed);
 }
 
-// The net change from the run to the result: exchanges where two persons traded groups, a move
-// for everyone else who changed group.
-QStringList Finisher::changeLines(const Grouping &start) const
+// Undoes every net change from the run that gains nothing on the ordered score, then names for
+// each change left the first tier that gets worse when it alone is undone: that is what it was
+// made for. Two persons who traded groups are one change; anyone else who changed group is a move.
+QList<GenerateReport::Change> Finisher::pruneChanges(const SeatingPlan &start)
 {
-    const PersonGroupMap before = buildPersonGroupMap(start);
-    const PersonGroupMap after = buildPersonGroupMap(best);
-    QList<PersonId> moved;
-    for (PersonId p = 1; p <= state.roster.maleCount() + state.roster.femaleCount(); ++p) {
-        if (after.value(p, -1) != before.value(p, -1))
-            moved.append(p);
+    const int people = state.roster.maleCount() + state.roster.femaleCount();
+    const PersonGroupMap before = buildPersonGroupMap(start.members());
+    std::vector<int> at(std::size_t(people) + 1, -1);
+    for (int position = 0; position < best.groupCount(); ++position) {
+        for (PersonId p : best.membersAt(position)) {
+            if (p >= 1 && p <= people)
+                at[std::size_t(p)] = position;
+        }
     }
-    QStringList lines;
+    const auto was = [&before](PersonId p) { return before.value(p, -1); };
+
+    struct Net
+    {
+        PersonId person;
+        PersonId partner;
+        bool undone = false;
+    };
+    QList<Net> changes;
     QSet<PersonId> done;
-    for (PersonId p : moved) {
-        if (done.contains(p))
+    for (PersonId p = 1; p <= people; ++p) {
+        if (at[std::size_t(p)] == was(p) || done.contains(p))
             continue;
         done.insert(p);
-        const int from = before.value(p, -1);
-        const int to = after.value(p, -1);
         PersonId partner = 0;
-        for (PersonId q : moved) {
-            if (!done.contains(q) && before.value(q, -1) == to && after.value(q, -1) == from) {
+        for (PersonId q = p + 1; q <= people && partner == 0; ++q) {
+            if (!done.contains(q) && was(q) == at[std::size_t(p)] && at[std::size_t(q)] == was(p))
                 partner = q;
-                break;
+        }
+        if (partner != 0)
+            done.insert(partner);
+        changes.append({p, partner});
+    }
+
+    const auto members = [&] {
+        Grouping grouping(best.groupCount());
+        for (PersonId p = 1; p <= people; ++p) {
+            if (at[std::size_t(p)] >= 0)
+                grouping[at[std::size_t(p)]].append(p);
+        }
+        return grouping;
+    };
+    // Seats a group can give to a person coming back: its empty seats that are nobody's fixed seat.
+    const auto roomIn = [&](int position, const Grouping &grouping) {
+        if (position < 0)
+            return true;
+        int reserved = 0;
+        for (int index = 0; index < start.seatCount(position); ++index) {
+            if (start.seatsAt(position).at(index) == 0 &&
+                std::find(fixedSeats.cbegin(), fixedSeats.cend(), start.refAt(position, index)) !=
+                    fixedSeats.cend())
+                ++reserved;
+        }
+        return grouping.at(position).size() < start.seatCount(position) - reserved;
+    };
+    // Each person takes part in one change only, so a change is undone by sending its persons
+    // back, whatever happened to the others.
+    const auto undo = [&](const Net &change) {
+        at[std::size_t(change.person)] = was(change.person);
+        if (change.partner != 0)
+            at[std::size_t(change.partner)] = was(change.partner);
+    };
+    const auto positionsOf = [&](const Net &change) {
+        return qMakePair(at[std::size_t(change.person)],
+                         change.partner != 0 ? at[std::size_t(change.partner)] : -1);
+    };
+    const auto restore = [&](const Net &change, const QPair<int, int> &positions) {
+        at[std::size_t(change.person)] = positions.first;
+        if (change.partner != 0)
+            at[std::size_t(change.partner)] = positions.second;
+    };
+
+    OrderedScore current = scoreOf(members());
+    for (bool undidAny = true; undidAny && !stopped();) {
+        undidAny = false;
+        for (Net &change : changes) {
+            if (change.undone)
+                continue;
+            if (change.partner == 0 && !roomIn(was(change.person), members()))
+                continue;
+            const QPair<int, int> positions = positionsOf(change);
+            undo(change);
+            const OrderedScore undone = scoreOf(members());
+            if (undone <= current) {
+                change.undone = true;
+                current = undone;
+                undidAny = true;
+            } else {
+                restore(change, positions);
             }
         }
-        if (partner != 0) {
-            done.insert(partner);
-            lines.append(u"调整: %1 与 %2 交换，以满足要求"_s.arg(state.roster.nameOf(p),
-                                                                  state.roster.nameOf(partner)));
-        } else {
-            lines.append(u"调整: %1 移到组%2"_s.arg(state.roster.nameOf(p)).arg(to + 1));
-        }
     }
-    return lines;
-}
+    if (current != bestScore ||
+        std::any_of(changes.begin(), changes.end(), [](const Net &c) { return c.undone; })) {
+        best = reseat(start, members(), fixedSeats);
+        bestScore = current;
+    }
 
-QStringList Finisher::validationLines() const
-{
-    QStringList lines;
-    for (int position = 0; position < best.size(); ++position) {
-        int leaders = 0;
-        for (PersonId p : best.at(position))
-            leaders += state.roster.isLeader(p);
-        if (leaders == 1)
-            lines.append(u"✓ 组长分配验证通过: 组%1 有1个组长"_s.arg(position + 1));
-        else if (leaders == 0)
-            lines.append(u"⚠ 组长分配警告: 组%1 没有组长"_s.arg(position + 1));
-        else
-            lines.append(u"✗ 组长分配失败: 组%1 有%2个组长"_s.arg(position + 1).arg(leaders));
+    QList<GenerateReport::Change> result;
+    for (const Net &change : std::as_const(changes)) {
+        if (change.undone)
+            continue;
+        GenerateReport::Change entry;
+        entry.person = change.person;
+        entry.partner = change.partner;
+        const int position = at[std::size_t(change.person)];
+        entry.toGroup = position >= 0 ? best.numberAt(position) : 0;
+        const QPair<int, int> positions = positionsOf(change);
+        undo(change);
+        const int tier = scoreOf(members()).firstWorseTier(current);
+        restore(change, positions);
+        entry.reason = reasonOfTier(tier < 0 ? OrderedScore::BrokenRequirements : tier);
+        result.append(entry);
     }
-    return lines;
-}
-
-QString problemLine(int tier, int position, const GroupingView &view, const ClassState &state,
-                    const QString &why)
-{
-    const int group = position + 1;
-    if (tier == 2) {
-        const int leaders = view.count(position, GroupingView::Leader);
-        return leaders == 0 ? u"组%1 没有组长：为满足要求 %2"_s.arg(group).arg(why)
-                            : u"组%1 有%2个组长：为满足要求 %3"_s.arg(group).arg(leaders).arg(why);
-    }
-    if (tier == 3)
-        return u"组%1 有%2个外宿生：为满足要求 %3"_s.arg(group)
-            .arg(view.count(position, GroupingView::Boarder))
-            .arg(why);
-    const GroupConfig &config = state.groupConfigs.at(state.enabledGroups().at(position));
-    const int boys = view.count(position, GroupingView::Boy);
-    const int girls = view.sizeOf(position) - boys;
-    if (qint64(config.males) > boys)
-        return u"组%1 男生比目标少%2人：为满足要求 %3"_s.arg(group).arg(qint64(config.males) - boys).arg(why);
-    return u"组%1 女生比目标少%2人：为满足要求 %3"_s.arg(group).arg(qint64(config.females) - girls).arg(why);
+    return result;
 }
 
 // When keeping a requirement costs a leader, a boarder's balance or a gender target: a kept
 // requirement counts as the reason when a short search without it does better on that tier.
-QStringList Finisher::costLines()
+QList<GenerateReport::Cost> Finisher::costs()
 {
-    QStringList lines;
+    using Tier = GenerateReport::Cost::Tier;
+    QList<GenerateReport::Cost> result;
     const OrderedScore bounds = lowerBounds(terms);
-    const GroupingView view(best, personTraits(state));
+    const Grouping members = best.members();
+    const GroupingView view(members, traits);
     QList<RequirementRef> broken;
     for (const Breach &breach : findingsOf(state, best))
         broken += requirementsOf(breach);
     const ScoreTerms extra(terms.begin() + BuiltInTermCount, terms.end());
+    const QList<int> enabled = state.enabledGroups();
 
-    for (int tier = 2; tier < BuiltInTermCount; ++tier) {
-        if (bestScore[std::size_t(tier)] <= bounds[std::size_t(tier)])
+    for (int tier = OrderedScore::LeaderProblems; tier < BuiltInTermCount; ++tier) {
+        if (bestScore[std::size_t(tier)] <= bounds[std::size_t(tier)] || stopped())
             continue;
         int most = 0;
         for (int position = 0; position < view.groupCount(); ++position)
             most = qMax(most, view.count(position, GroupingView::Boarder));
         QList<int> problems;
         for (int position = 0; position < view.groupCount(); ++position) {
-            const GroupConfig &config = state.groupConfigs.at(state.enabledGroups().at(position));
+            const GroupConfig &config = state.groupConfigs.at(enabled.at(position));
             const int boys = view.count(position, GroupingView::Boy);
-            const bool problem = tier == 2   ? view.count(position, GroupingView::Leader) != 1
-                                 : tier == 3 ? view.count(position, GroupingView::Boarder) == most
-                                             : qint64(config.males) > boys ||
-                                                   qint64(config.females) > view.sizeOf(position) - boys;
+            const bool problem =
+                tier == OrderedScore::LeaderProblems ? view.count(position, GroupingView::Leader) != 1
+                : tier == OrderedScore::BoarderSpread
+                    ? view.count(position, GroupingView::Boarder) == most
+                    : qint64(config.males) > boys || qint64(config.females) > view.sizeOf(position) - boys;
             if (problem)
                 problems.append(position);
         }
@@ -314,42 +407,72 @@ QStringList Finisher::costLines()
                 // unbalance them; a gender target can be missed for anyone sitting by it.
                 bool touches = false;
                 for (PersonId p : list.at(index)) {
-                    touches = touches || (tier == 2   ? state.roster.isLeader(p)
-                                          : tier == 3 ? state.roster.isBoarder(p)
-                                                      : problems.contains(view.positionOf(p)));
+                    touches = touches ||
+                              (tier == OrderedScore::LeaderProblems  ? state.roster.isLeader(p)
+                               : tier == OrderedScore::BoarderSpread ? state.roster.isBoarder(p)
+                                                                     : problems.contains(view.positionOf(p)));
                 }
                 if (touches)
                     candidates.append(ref);
             }
         }
-        QStringList why;
+        QList<RequirementRef> because;
         for (const RequirementRef &ref : candidates) {
             ClassState reduced = state;
             (ref.separate ? reduced.mustSeparate : reduced.mustTogether).removeAt(ref.index);
             ScoreTerms reducedTerms = builtInTerms(reduced);
             reducedTerms.insert(reducedTerms.end(), extra.begin(), extra.end());
-            const OrderedScore before = scoreOf(reducedTerms, GroupingView(best, personTraits(reduced)));
-            GroupingSearch search(reduced, reducedTerms, seeds(), CostSearchEvaluations);
+            const OrderedScore before =
+                Velmora::scoreOf(reducedTerms, GroupingView(members, personTraits(reduced)));
+            GroupingSearch search(reduced, reducedTerms, seeds(), CostSearchEvaluations, stop);
             search.improve(best);
             const OrderedScore &after = search.score();
             bool costs = after[std::size_t(tier)] < before[std::size_t(tier)];
             for (int above = 0; above < tier; ++above)
                 costs = costs && after[std::size_t(above)] <= before[std::size_t(above)];
             if (costs)
-                why.append(memberNames(membersOf(state, ref), state.roster));
+                because.append(ref);
         }
-        if (why.isEmpty())
+        if (because.isEmpty())
             continue;
-        for (int position : problems)
-            lines.append(problemLine(tier, position, view, state, why.join(u'、')));
+        for (int position : std::as_const(problems)) {
+            GenerateReport::Cost cost;
+            cost.group = best.numberAt(position);
+            cost.because = because;
+            const int boys = view.count(position, GroupingView::Boy);
+            const GroupConfig &config = state.groupConfigs.at(enabled.at(position));
+            if (tier == OrderedScore::LeaderProblems) {
+                cost.tier = Tier::Leader;
+                cost.count = view.count(position, GroupingView::Leader);
+            } else if (tier == OrderedScore::BoarderSpread) {
+                cost.tier = Tier::Boarder;
+                cost.count = view.count(position, GroupingView::Boarder);
+            } else {
+                cost.tier = Tier::Gender;
+                cost.boysMissing = qint64(config.males) > boys;
+                cost.count = int(cost.boysMissing ? qint64(config.males) - boys
+                                                  : qint64(config.females) - (view.sizeOf(position) - boys));
+            }
+            result.append(cost);
+        }
     }
-    return lines;
+    return result;
 }
 
-QString Finisher::conflictText(const Breach &breach, RequirementSolver::Allowance allowance) const
+GenerateReport::Unmet Finisher::prove(const Breach &breach, RequirementSolver::Allowance allowance) const
 {
     using Answer = RequirementSolver::Answer;
+    using Proof = GenerateReport::Proof;
+    GenerateReport::Unmet result{breach, Proof::Unknown, {}};
     const QList<RequirementRef> own = requirementsOf(breach);
+    // Two must-together requirements that share a pupil can only both be met in one group, which
+    // is the finding itself: each is the other's reason.
+    if (breach.kind == Breach::Kind::MustTogetherShared &&
+        sharePerson(state.mustTogether.at(breach.first), state.mustTogether.at(breach.second))) {
+        result.proof = Proof::OtherRequirements;
+        result.others = {own.at(1)};
+        return result;
+    }
     QList<RequirementRef> all;
     for (int index = 0; index < state.mustTogether.size(); ++index)
         all.append({false, index});
@@ -365,7 +488,7 @@ QString Finisher::conflictText(const Breach &breach, RequirementSolver::Allowanc
     QList<RequirementRef> linked;
     for (bool grew = true; grew;) {
         grew = false;
-        for (const RequirementRef &ref : all) {
+        for (const RequirementRef &ref : std::as_const(all)) {
             if (own.contains(ref) || linked.contains(ref))
                 continue;
             const Constraint &members = membersOf(state, ref);
@@ -379,110 +502,145 @@ QString Finisher::conflictText(const Breach &breach, RequirementSolver::Allowanc
         }
     }
     RequirementSolver::Allowance trial = allowance;
-    for (const RequirementRef &ref : all) {
+    for (const RequirementRef &ref : std::as_const(all)) {
         if (!own.contains(ref) && !linked.contains(ref))
             RequirementSolver::release(trial, ref.separate, ref.index);
     }
     QList<RequirementRef> suspects;
-    if (solver->check(trial) == Answer::Impossible) {
+    const Answer linkedOnly = solver->check(trial);
+    if (linkedOnly == Answer::Impossible) {
         allowance = trial;
         suspects = linked;
     } else {
-        for (const RequirementRef &ref : all) {
+        for (const RequirementRef &ref : std::as_const(all)) {
             if (!own.contains(ref))
                 suspects.append(ref);
         }
     }
-    if (suspects.size() > 60)
-        return u"（与其他要求冲突）"_s;
-    // Whatever can be given up while the conflict stays is not part of it.
-    QStringList conflicts;
-    for (const RequirementRef &ref : suspects) {
+    if (suspects.size() > MaxConflictSuspects) {
+        result.proof = Proof::ManyRequirements;
+        return result;
+    }
+    // Whatever can be given up while the conflict stays is not part of it; a suspect whose
+    // answer is unknown is not known to be part of it either, so it is never named.
+    bool unknown = linkedOnly == Answer::Unknown;
+    for (const RequirementRef &ref : std::as_const(suspects)) {
         RequirementSolver::Allowance without = allowance;
         RequirementSolver::release(without, ref.separate, ref.index);
-        if (solver->check(without) == Answer::Impossible)
+        const Answer answer = solver->check(without);
+        if (answer == Answer::Impossible)
             allowance = without;
+        else if (answer == Answer::Possible)
+            result.others.append(ref);
         else
-            conflicts.append(memberNames(membersOf(state, ref), state.roster));
+            unknown = true;
     }
-    if (!conflicts.isEmpty())
-        return u"（与要求 %1 冲突）"_s.arg(conflicts.join(u'、'));
+    if (!result.others.isEmpty()) {
+        result.proof = Proof::OtherRequirements;
+        return result;
+    }
+    if (unknown)
+        return result;
     for (const RequirementRef &ref : own) {
         for (PersonId p : membersOf(state, ref)) {
-            if (p >= 1 && std::size_t(p) < immovable.size() && immovable[std::size_t(p)])
-                return u"（与固定位置冲突）"_s;
+            if (fixedSeats.contains(p) && p >= 1 && std::size_t(p) < immovable.size() &&
+                immovable[std::size_t(p)]) {
+                result.proof = Proof::FixedSeat;
+                return result;
+            }
         }
     }
-    return u"（座位不足）"_s;
+    result.proof = Proof::TooFewSeats;
+    return result;
 }
 
 // A finding no layout of the members can avoid, keeping what the result keeps, is proven
 // impossible and says what it conflicts with; any other is a finding the search missed.
-QStringList Finisher::requirementLines()
+QList<GenerateReport::Unmet> Finisher::unmet(int *notListed)
 {
-    QStringList lines;
+    QList<GenerateReport::Unmet> result;
     const QList<Breach> findings = findingsOf(state, best);
+    const RequirementSolver::Allowance all = solver->allowing(findings);
     for (qsizetype i = 0; i < findings.size() && i < MaxRequirementLines; ++i) {
-        QList<Breach> others = findings;
-        others.removeAt(i);
-        const RequirementSolver::Allowance allowance = solver->allowing(others);
-        const QString names = RequirementRules::breachNames(findings.at(i), state).trimmed();
-        if (solver->check(allowance) == RequirementSolver::Answer::Impossible)
-            lines.append(u"无法满足的要求: %1%2"_s.arg(names, conflictText(findings.at(i), allowance)));
+        RequirementSolver::Allowance allowance = all;
+        RequirementSolver::forbid(allowance, findings.at(i));
+        if (!stopped() && solver->check(allowance) == RequirementSolver::Answer::Impossible)
+            result.append(prove(findings.at(i), allowance));
         else
-            lines.append(u"未能满足的要求: %1"_s.arg(names));
+            result.append({findings.at(i), GenerateReport::Proof::NotProven, {}});
     }
-    if (findings.size() > MaxRequirementLines)
-        lines.append(u"另有 %1 条要求未满足，未逐条列出"_s.arg(findings.size() - MaxRequirementLines));
-    return lines;
+    *notListed = int(qMax<qsizetype>(0, findings.size() - MaxRequirementLines));
+    return result;
+}
+
+// The engine's last stage may carry a person onto a seat another person was fixed to first, as its
+// rules say; the plan shown puts every accepted fixed person back on their seat.
+QList<GenerateReport::Restored> restoreFixedSeats(SeatingPlan &plan,
+                                                  const QMap<PersonId, SeatRef> &fixedSeats)
+{
+    QList<GenerateReport::Restored> restored;
+    for (auto it = fixedSeats.cbegin(); it != fixedSeats.cend(); ++it) {
+        const SeatRef own = plan.seatOf(it.key());
+        if (!own.isValid() || own == it.value() || !plan.holds(it.value()))
+            continue;
+        plan.setOccupant(own, plan.occupant(it.value()));
+        plan.setOccupant(it.value(), it.key());
+        restored.append({it.key(), it.value()});
+    }
+    return restored;
 }
 
 } // namespace
 
-SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
-                                      const GroupingEngine::WarningSink &warning, int maxRuns)
-{
-    return generateBestGrouping(state, seeds, warning, ScoreTerms(), maxRuns);
-}
-
-SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource &seeds,
-                                      const GroupingEngine::WarningSink &warning,
-                                      const ScoreTerms &extraTerms, int maxRuns)
+GenerateReport generatePlan(const ClassState &state, const SeedSource &seeds, const GenerateOptions &options)
 {
     const SeedSource source = seeds ? seeds : randomDeviceSeeds();
-    SelectedGrouping result;
+    GenerateReport report;
+    const auto warn = [&report](const QString &text) { report.warnings.append(text); };
 
-    // Without a group the pipeline stops with its warning box, which must show once, not per run.
+    // Without a group the engine stops with its warning box, which must show once, not per run.
     if (state.enabledGroups().isEmpty()) {
         GroupingEngine engine(
-            state, [&](const QString &line) { result.log.append(line); }, warning, seedSequence(source()));
-        result.grouping = engine.run();
-        result.runs = 1;
-        return result;
+            state, [&](const QString &line) { report.narration.append(line); }, warn, seedSequence(source()));
+        report.plan = engine.run();
+        return report;
     }
 
+    std::shared_ptr<const HistoryTerms> history;
+    if (options.history) {
+        history = std::make_shared<const HistoryTerms>(state, *options.history);
+        if (!history->isActive())
+            history.reset();
+    }
     ScoreTerms terms = builtInTerms(state);
-    terms.insert(terms.end(), extraTerms.cbegin(), extraTerms.cend());
+    const ScoreTerms historyTerms = historyScoreTerms(history);
+    terms.insert(terms.end(), historyTerms.cbegin(), historyTerms.cend());
+    terms.insert(terms.end(), options.extraTerms.cbegin(), options.extraTerms.cend());
     const OrderedScore bounds = lowerBounds(terms);
     const std::vector<unsigned char> traits = personTraits(state);
+    const auto stopped = [&options] { return options.stop && options.stop->load(std::memory_order_relaxed); };
+
     OrderedScore bestScore;
     QStringList runLog;
-    QList<QPair<OrderedScore, Grouping>> runnersUp; // the best runs after the chosen one
-    for (int run = 0; run < qMax(1, maxRuns); ++run) {
+    QList<QPair<OrderedScore, SeatingPlan>> runnersUp; // the best runs after the chosen one
+    for (int run = 0; run < qMax(1, options.maxRuns); ++run) {
+        // The first run always completes: "停止" keeps a plan, never none.
+        if (run > 0 && stopped())
+            break;
         runLog.clear();
         GroupingEngine engine(
-            state, [&runLog](const QString &line) { runLog.append(line); }, warning, seedSequence(source()));
-        Grouping grouping = engine.run();
-        const OrderedScore score = scoreOf(terms, GroupingView(grouping, traits));
-        ++result.runs;
+            state, [&runLog](const QString &line) { runLog.append(line); }, warn, seedSequence(source()));
+        SeatingPlan plan = engine.run();
+        const OrderedScore score = scoreOf(terms, GroupingView(plan.members(), traits));
+        ++report.runs;
         if (run == 0 || score < bestScore) {
             if (run > 0)
-                runnersUp.append({bestScore, result.grouping});
+                runnersUp.append({bestScore, report.plan});
             bestScore = score;
-            result.grouping = std::move(grouping);
-            result.log.swap(runLog);
+            report.plan = std::move(plan);
+            report.narration.swap(runLog);
         } else {
-            runnersUp.append({score, std::move(grouping)});
+            runnersUp.append({score, std::move(plan)});
         }
         std::stable_sort(runnersUp.begin(), runnersUp.end(),
                          [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -491,15 +649,25 @@ SelectedGrouping generateBestGrouping(const ClassState &state, const SeedSource 
         if (reachesBounds(bestScore, bounds))
             break;
     }
-    result.log.append(u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(result.runs));
-    Finisher finisher(state, terms, source);
-    Grouping finished;
-    QList<Grouping> others;
-    for (const auto &runnerUp : runnersUp)
+
+    Finisher finisher(state, terms, source, options.stop);
+    const QMap<PersonId, SeatRef> fixedSeats = acceptedFixedSeats(state);
+    QList<SeatingPlan> others;
+    for (const auto &runnerUp : std::as_const(runnersUp)) {
         others.append(runnerUp.second);
-    result.log += finisher.finish(result.grouping, others, finished);
-    result.grouping = std::move(finished);
-    return result;
+        restoreFixedSeats(others.last(), fixedSeats);
+    }
+    SeatingPlan chosen = report.plan;
+    report.restored = restoreFixedSeats(chosen, fixedSeats);
+    finisher.finish(chosen, others, report);
+    if (history) {
+        const Grouping members = report.plan.members();
+        report.history =
+            GenerateReport::HistoryNote{history->rounds(), report.score.tier(OrderedScore::LastRoundPairs),
+                                        history->recentRepeats(members)};
+    }
+    report.stopped = stopped();
+    return report;
 }
 
 } // namespace Velmora

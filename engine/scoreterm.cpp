@@ -77,21 +77,6 @@ void GroupingView::revert(const std::vector<PersonMove> &moves)
         move(it->person, it->from);
 }
 
-int fixedSeatPosition(const ClassState &state, const QList<int> &enabled, PersonId person)
-{
-    const auto it = state.fixedPositions.constFind(person);
-    if (it == state.fixedPositions.cend())
-        return -1;
-    // Compared before subtracting, so that no number from the file can overflow.
-    const int number = it->first;
-    if (number < 1 || number > state.groupConfigs.size())
-        return -1;
-    const GroupConfig &config = state.groupConfigs.at(number - 1);
-    if (!config.enabled || it->second < 1 || it->second > config.total)
-        return -1;
-    return int(enabled.indexOf(number - 1));
-}
-
 std::vector<unsigned char> personTraits(const ClassState &state)
 {
     const int people = state.roster.maleCount() + state.roster.femaleCount();
@@ -206,11 +191,9 @@ public:
     explicit FixedTerm(const ClassState &state)
     {
         const QList<int> enabled = state.enabledGroups();
-        for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
-            const int position = fixedSeatPosition(state, enabled, it.key());
-            if (position >= 0)
-                fixed.push_back({it.key(), position});
-        }
+        const QMap<PersonId, SeatRef> accepted = acceptedFixedSeats(state);
+        for (auto it = accepted.cbegin(); it != accepted.cend(); ++it)
+            fixed.push_back({it.key(), int(enabled.indexOf(it.value().group - 1))});
     }
 
     qint64 cost(const GroupingView &view) const override

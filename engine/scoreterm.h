@@ -100,19 +100,59 @@ using ScoreTermPointer = std::shared_ptr<const ScoreTerm>;
 // caller passes to the generate are appended after them and rank below them.
 using ScoreTerms = std::vector<ScoreTermPointer>;
 
-// One cost per term, in the order of the terms; compares lexicographically.
-using OrderedScore = std::vector<qint64>;
+// The score of a plan: one cost per term, in the order of the terms, compared lexicographically.
+// The built-in tiers come first; the history's three follow when the history takes part.
+class OrderedScore
+{
+public:
+    enum Tier : int
+    {
+        FixedAway,          // persons away from the group of their accepted fixed seat
+        BrokenRequirements, // findings of the requirement check
+        LeaderProblems,     // groups without exactly one leader
+        BoarderSpread,      // most minus fewest boarders in a group
+        GenderShortfall,    // boys and girls missing to the groups' targets
+        LastRoundPairs,     // pairs that shared a group in the last saved round
+        EarlierPairs,       // pairs of the rounds before, weighted by recency and frequency
+        SameGroupNumber,    // pupils in the group number they had last time
+    };
 
-// The position of a person's valid fixed seat, -1 when the person has none or the pipeline
-// refuses it (group disabled or out of range, seat outside the group). Safe for any numbers.
-int fixedSeatPosition(const ClassState &state, const QList<int> &enabled, PersonId person);
+    OrderedScore() = default;
+    explicit OrderedScore(std::vector<qint64> costs) : costs(std::move(costs)) {}
+
+    std::size_t size() const { return costs.size(); }
+    bool empty() const { return costs.empty(); }
+    qint64 operator[](std::size_t i) const { return costs[i]; }
+    // 0 for a tier the score does not have (the history's, without history).
+    qint64 tier(Tier t) const { return std::size_t(t) < costs.size() ? costs[std::size_t(t)] : 0; }
+    void push_back(qint64 cost) { costs.push_back(cost); }
+    void reserve(std::size_t n) { costs.reserve(n); }
+    const std::vector<qint64> &values() const { return costs; }
+
+    // The first tier in which this score is worse than `other`, where every tier before it ties;
+    // -1 when it is not worse.
+    int firstWorseTier(const OrderedScore &other) const
+    {
+        for (std::size_t i = 0; i < costs.size() && i < other.costs.size(); ++i) {
+            if (costs[i] != other.costs[i])
+                return costs[i] > other.costs[i] ? int(i) : -1;
+        }
+        return -1;
+    }
+
+    friend bool operator<(const OrderedScore &a, const OrderedScore &b) { return a.costs < b.costs; }
+    friend bool operator<=(const OrderedScore &a, const OrderedScore &b) { return a.costs <= b.costs; }
+    friend bool operator==(const OrderedScore &a, const OrderedScore &b) { return a.costs == b.costs; }
+    friend bool operator!=(const OrderedScore &a, const OrderedScore &b) { return a.costs != b.costs; }
+
+private:
+    std::vector<qint64> costs;
+};
 
 // The traits table of a class, for GroupingView.
 std::vector<unsigned char> personTraits(const ClassState &state);
 
-// The built-in tiers, in this order: fixed persons away from their group; findings of the
-// requirement check; groups without exactly one leader; most minus fewest boarders in a group;
-// boys and girls missing to the groups' targets.
+// The built-in tiers, in the order of OrderedScore::Tier.
 ScoreTerms builtInTerms(const ClassState &state);
 constexpr int BuiltInTermCount = 5;
 

@@ -234,13 +234,33 @@ void SeatingExporter::reportFailure(const std::exception_ptr &failure)
     }
 }
 
-void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
+PersonId SeatingExporter::seatMarkerOccupant(const SeatingPlan &plan, const QString &text, bool *isMarker)
 {
     static const QRegularExpression seatPattern(u"^(\\d+)-(\\d+)$"_s);
-    const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
-    const Grouping &grouping = state.currentGrouping;
+    // "$" also matches before one final line break, which is what Alt+Enter leaves behind
+    // a marker: the teacher sees "1-2", so the cell is a seat.
+    const QRegularExpressionMatch match = seatPattern.match(text);
+    if (isMarker)
+        *isMarker = match.hasMatch() && !text.contains(u"XXXX.XX.XX"_s);
+    if (!match.hasMatch())
+        return 0;
+    // "g-s" is seat s of the g-th group of the plan: the seat, not the s-th person seated, so that
+    // a pupil behind an empty seat stays on the seat the log names.
+    bool groupOk = false;
+    bool seatOk = false;
+    const int group = match.captured(1).toInt(&groupOk);
+    const int seat = match.captured(2).toInt(&seatOk);
+    if (!groupOk || !seatOk || group < 1 || group > plan.groupCount())
+        return 0;
+    return plan.occupant(plan.refAt(group - 1, seat - 1));
+}
 
-    UnusedGroupBoxes unused(int(grouping.size()));
+void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
+{
+    const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
+    const SeatingPlan &plan = state.currentGrouping;
+
+    UnusedGroupBoxes unused(plan.groupCount());
     backend.visitCells([&](SpreadsheetCell &cell) {
         const std::optional<QString> text = cell.text();
         if (!text)
@@ -250,21 +270,14 @@ void SeatingExporter::fillSheet(SpreadsheetBackend &backend)
             cell.setText(today);
             return;
         }
-        // "$" also matches before one final line break, which is what Alt+Enter leaves behind
-        // a marker: the teacher sees "1-2", so the cell is a seat.
-        const QRegularExpressionMatch match = seatPattern.match(*text);
-        if (!match.hasMatch())
+        bool isMarker = false;
+        const PersonId person = seatMarkerOccupant(plan, *text, &isMarker);
+        if (!isMarker)
             return;
-        bool groupOk = false;
-        bool seatOk = false;
-        const int group = match.captured(1).toInt(&groupOk);
-        const int seat = match.captured(2).toInt(&seatOk);
-        if (!groupOk || !seatOk || group < 1 || group > grouping.size() || seat < 1 ||
-            seat > grouping.at(group - 1).size()) {
+        if (person == 0) {
             cell.setText(QString());
             return;
         }
-        const PersonId person = grouping.at(group - 1).at(seat - 1);
         cell.setText(state.roster.nameOf(person));
         SeatFormat format;
         format.bold = state.roster.isLeader(person);

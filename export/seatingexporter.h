@@ -29,6 +29,11 @@ public:
     // reports like exportToFile.
     void exportPdf(const QString &outputPath);
 
+    // Who a template cell stands for: for a seat marker "g-s", the occupant of seat s of the g-th
+    // group of the plan; 0 for an empty seat, a place the plan lacks, or a cell that is no marker.
+    static PersonId seatMarkerOccupant(const SeatingPlan &plan, const QString &text,
+                                       bool *isMarker = nullptr);
+
     // The output name: ".xlsx" appended unless the path already ends in it, in any case.
     static QString withXlsxSuffix(const QString &path);
     static QString withPdfSuffix(const QString &path);

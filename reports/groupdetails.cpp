@@ -9,15 +9,16 @@ namespace Velmora {
 
 std::optional<QString> groupDetailsText(const ClassState &state, int row)
 {
-    if (row < 0 || row >= state.currentGrouping.size() || row >= state.enabledGroups().size())
+    const SeatingPlan &plan = state.currentGrouping;
+    if (row < 0 || row >= plan.groupCount() || row >= state.enabledGroups().size())
         return std::nullopt;
 
     QString text = u"<b>组 %1 详情:</b><br>"_s.arg(row + 1);
     // The names go into rich text; a roster name is free text and must not be read as markup.
-    for (int person : state.currentGrouping.at(row))
+    for (int person : plan.membersAt(row))
         text += state.roster.nameOf(person).toHtmlEscaped() + u' ';
 
-    const PersonGroupMap map = buildPersonGroupMap(state.currentGrouping);
+    const PersonGroupMap map = buildPersonGroupMap(plan.members());
     for (const Constraint &constraint : state.mustTogether) {
         if (RequirementRules::mustTogetherBroken(constraint, map))
             text += u"<br><font color='red'>警告: 必须同组要求未满足</font>"_s;

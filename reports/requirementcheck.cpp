@@ -12,8 +12,8 @@ RequirementCheckResult checkRequirements(const ClassState &state)
     using RequirementRules::Breach;
     RequirementCheckResult result;
     result.lines.append(u"开始检查要求..."_s);
-    const QList<Breach> breaches = RequirementRules::findBreaches(state.mustTogether, state.mustSeparate,
-                                                                  buildPersonGroupMap(state.currentGrouping));
+    const QList<Breach> breaches = RequirementRules::findBreaches(
+        state.mustTogether, state.mustSeparate, buildPersonGroupMap(state.currentGrouping.members()));
     for (const Breach &breach : breaches) {
         switch (breach.kind) {
         case Breach::Kind::MustTogetherSplit:

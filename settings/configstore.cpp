@@ -104,10 +104,11 @@ void readFixedPositions(const QSettings &settings, ClassState &state, QStringLis
             continue;
         const qlonglong group = toLong(parts.at(1));
         const qlonglong seat = toLong(parts.at(2));
+        // Only what no group could ever have is dropped here. A seat beyond its group's count
+        // stays in the file: the teacher may raise the count again, and until then the engine
+        // refuses it with its own line.
         const bool groupValid = group >= 1 && group <= GroupCount;
-        const GroupConfig *config = groupValid ? &state.groupConfigs.at(int(group) - 1) : nullptr;
-        const int seats = config && config->enabled ? config->total : maxSeats;
-        if (!groupValid || seat < 1 || seat > seats) {
+        if (!groupValid || seat < 1 || seat > maxSeats) {
             warnings.append(u"警告: 固定位置 %1 超出范围，已忽略"_s.arg(item));
             continue;
         }

@@ -24,9 +24,10 @@ QStringList loadConfiguration(ClassState &state);
 // Reads the ten group records, the fixed positions, both requirement lists and whether to balance
 // by scores from configPath.
 // A seat count outside 0..maxSeats and a gender target outside 0..seats are clamped, a fixed
-// position outside the groups or their seats is dropped, and requirements past maxRequirements are
-// left out; returns one warning line for each. Leaving requirements out first keeps a copy of the
-// file, and `notice` receives the text of the box that tells the teacher so.
+// position outside groups 1..10 or seats 1..maxSeats is dropped (one beyond its group's count is
+// kept, for the engine to refuse), and requirements past maxRequirements are left out; returns one
+// warning line for each. Leaving requirements out first keeps a copy of the file, and `notice`
+// receives the text of the box that tells the teacher so.
 QStringList loadGroupConfiguration(ClassState &state, QString *notice = nullptr);
 
 // No classroom group comes near it, and the engine and the results table size by it.

@@ -177,7 +177,7 @@ QString HistoryStore::writeFailure() const
 QString HistoryStore::recordSaved(const ClassState &state, const QDateTime &savedAt)
 {
     ensureLoaded();
-    HistoryRound round = roundFromGrouping(state, state.currentGrouping, savedAt);
+    HistoryRound round = roundFromPlan(state, state.currentGrouping, savedAt);
     // A blank chart teaches nothing about who sat with whom.
     if (round.pupilCount() == 0)
         return {};

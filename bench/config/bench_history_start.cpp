@@ -32,9 +32,10 @@ ClassState classOf(int pupils)
     }
     state.roster.rebuildNameMaps();
     state.groupConfigs = defaultGroupConfigs();
-    state.currentGrouping = Grouping(8);
+    Grouping members(8);
     for (int person = 1; person <= pupils; ++person)
-        state.currentGrouping[(person - 1) % 8].append(person);
+        members[(person - 1) % 8].append(person);
+    state.currentGrouping = SeatingPlan::fromMembers(members);
     return state;
 }
 
@@ -43,7 +44,7 @@ bool writeCase(const QString &path, const QString &name)
     const ClassState state = classOf(name == u"rounds12"_s ? 12 : 48);
     GroupHistory history;
     const HistoryRound round =
-        roundFromGrouping(state, state.currentGrouping, QDateTime(QDate(2025, 1, 1), QTime(8, 0)));
+        roundFromPlan(state, state.currentGrouping, QDateTime(QDate(2025, 1, 1), QTime(8, 0)));
     if (name.startsWith(u"rounds"_s)) {
         for (int i = 0; i < 10000; ++i)
             history.rounds.append(round);

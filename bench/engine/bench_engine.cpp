@@ -96,8 +96,8 @@ ClassState makeClass(const Case &c)
     QStringList log;
     GroupingEngine engine(
         state, [&log](const QString &line) { log.append(line); }, {}, seedSequence(seed));
-    const Grouping grouping = engine.run();
-    return grouping.isEmpty() ? 0 : log.size();
+    const SeatingPlan plan = engine.run();
+    return plan.isEmpty() ? 0 : log.size();
 }
 
 const Case *findCase(const QString &key)

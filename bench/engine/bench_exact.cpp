@@ -2,6 +2,7 @@
 // solver (CBC), on seeded random classes; plus the time per generate and three large classes.
 // Usage: rules_exact_bench [classes]   (or VELMORA_EXACT_CLASSES; default 2000)
 
+#include "benchclasses.h"
 #include "groupingscore.h"
 #include "runselection.h"
 
@@ -20,101 +21,11 @@
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
+using namespace Velmora::Bench;
 
 namespace {
 
 constexpr double SecondsPerSolve = 20.0;
-
-int between(std::mt19937 &random, int low, int high)
-{
-    return low + int(random() % std::uint32_t(high - low + 1));
-}
-
-// 30-60 pupils in 6-10 groups of unequal sizes; fewer, as many or more leaders than groups;
-// 0-15 % boarders; 0-3 fixed seats; 2-8 requirements of two or three, some sharing a person,
-// some holding a leader.
-ClassState randomClass(std::mt19937 &random)
-{
-    ClassState state;
-    const int pupils = between(random, 30, 60);
-    const int boys = qBound(1, pupils / 2 + between(random, -5, 5), pupils - 1);
-    for (int i = 1; i <= boys; ++i)
-        state.roster.maleNames.append(u"男%1"_s.arg(i));
-    for (int i = 1; i <= pupils - boys; ++i)
-        state.roster.femaleNames.append(u"女%1"_s.arg(i));
-    state.roster.rebuildNameMaps();
-
-    const int groups = between(random, 6, 10);
-    const int seats = pupils + between(random, 0, 3);
-    std::vector<int> sizes(std::size_t(groups), seats / groups);
-    for (int i = 0; i < seats % groups; ++i)
-        ++sizes[std::size_t(i)];
-    for (int i = 0; i < groups; ++i) {
-        const int from = between(random, 0, groups - 1);
-        const int to = between(random, 0, groups - 1);
-        if (sizes[std::size_t(from)] > 3) {
-            --sizes[std::size_t(from)];
-            ++sizes[std::size_t(to)];
-        }
-    }
-    const bool targets = random() % 5 < 3;
-    state.groupConfigs = defaultGroupConfigs();
-    for (int g = 0; g < 10; ++g) {
-        GroupConfig &config = state.groupConfigs[g];
-        config.enabled = g < groups;
-        config.total = g < groups ? sizes[std::size_t(g)] : 0;
-        config.males = -1;
-        config.females = -1;
-        if (targets && g < groups) {
-            config.males = qMax(0, (config.total * boys + pupils / 2) / pupils + between(random, -1, 1));
-            config.females = qMax(0, config.total - config.males - between(random, 0, 1));
-        }
-    }
-    state.enabledGroupCount = groups;
-
-    const auto anyone = [&] { return between(random, 1, pupils); };
-    const int leaders = qMax(1, groups + between(random, -2, 2));
-    while (state.roster.leaderNames.size() < leaders)
-        state.roster.leaderNames.insert(state.roster.nameOf(anyone()));
-    const int boarders = between(random, 0, pupils * 15 / 100);
-    while (state.roster.boarderNames.size() < boarders)
-        state.roster.boarderNames.insert(state.roster.nameOf(anyone()));
-    const int fixed = between(random, 0, 3);
-    QSet<QPair<int, int>> taken;
-    while (state.fixedPositions.size() < fixed) {
-        const int g = between(random, 1, groups);
-        const QPair<int, int> seat(g, between(random, 1, sizes[std::size_t(g - 1)]));
-        if (taken.contains(seat))
-            continue;
-        taken.insert(seat);
-        state.fixedPositions.insert(anyone(), seat);
-    }
-
-    QList<int> leaderIds;
-    for (int p = 1; p <= pupils; ++p) {
-        if (state.roster.isLeader(p))
-            leaderIds.append(p);
-    }
-    QList<int> used;
-    const int requirements = between(random, 2, 8);
-    for (int r = 0; r < requirements; ++r) {
-        Constraint members;
-        const int size = random() % 10 < 7 ? 2 : 3;
-        while (members.size() < size) {
-            const int roll = int(random() % 10);
-            int p = anyone();
-            if (roll < 2 && !used.isEmpty())
-                p = used.at(int(random() % std::uint32_t(used.size())));
-            else if (roll < 4)
-                p = leaderIds.at(int(random() % std::uint32_t(leaderIds.size())));
-            if (!members.contains(p))
-                members.append(p);
-        }
-        used += members;
-        (random() % 2 ? state.mustTogether : state.mustSeparate).append(members);
-    }
-    return state;
-}
 
 struct Tiers
 {
@@ -334,13 +245,6 @@ Tiers optimum(const ClassState &state)
 
 // The processor time of this thread: the machine is shared, and wall time would measure the
 // neighbours too.
-double threadMilliseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 double percent(long long count, long long of)
 {
     return of == 0 ? 0.0 : 100.0 * double(count) / double(of);
@@ -352,43 +256,6 @@ double quantile(std::vector<double> values, double q)
         return 0;
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, std::size_t(q * double(values.size())))];
-}
-
-int countLines(const QStringList &log, const QString &prefix)
-{
-    return int(std::count_if(log.cbegin(), log.cend(),
-                             [&](const QString &line) { return line.startsWith(prefix); }));
-}
-
-// A large class: `people` persons in ten groups, `requirements` pairs and triples over them.
-ClassState largeClass(int people, int requirements, std::mt19937 &random)
-{
-    ClassState state;
-    for (int i = 1; i <= people / 2; ++i)
-        state.roster.maleNames.append(u"男%1"_s.arg(i));
-    for (int i = 1; i <= people - people / 2; ++i)
-        state.roster.femaleNames.append(u"女%1"_s.arg(i));
-    state.roster.rebuildNameMaps();
-    state.groupConfigs = defaultGroupConfigs();
-    for (int g = 0; g < 10; ++g) {
-        state.groupConfigs[g] = {true, (people + 9) / 10, (people + 39) / 40, (people + 39) / 40};
-    }
-    state.enabledGroupCount = 10;
-    for (int i = 0; i < 12; ++i)
-        state.roster.leaderNames.insert(state.roster.nameOf(between(random, 1, people)));
-    for (int i = 0; i < people / 10; ++i)
-        state.roster.boarderNames.insert(state.roster.nameOf(between(random, 1, people)));
-    for (int r = 0; r < requirements; ++r) {
-        Constraint members;
-        const int size = r % 3 == 0 ? 3 : 2;
-        while (members.size() < size) {
-            const int p = between(random, 1, people);
-            if (!members.contains(p))
-                members.append(p);
-        }
-        (r % 2 ? state.mustTogether : state.mustSeparate).append(members);
-    }
-    return state;
 }
 
 } // namespace
@@ -425,11 +292,12 @@ int main(int argc, char **argv)
             continue;
         }
         const double started = threadMilliseconds();
-        const SelectedGrouping selected = generateBestGrouping(state, seedSequence(seed), {});
+        const GenerateReport report = generatePlan(state, seedSequence(seed));
         times.push_back(threadMilliseconds() - started);
-        const GroupingScore score = scoreGrouping(state, selected.grouping);
-        const std::array<long long, 4> got = {score.brokenRequirements, score.leaderProblems,
-                                              score.boarderSpread, score.genderShortfall};
+        const OrderedScore score = scoreGrouping(state, report.plan);
+        const std::array<long long, 4> got = {
+            score.tier(OrderedScore::BrokenRequirements), score.tier(OrderedScore::LeaderProblems),
+            score.tier(OrderedScore::BoarderSpread), score.tier(OrderedScore::GenderShortfall)};
         const Tiers best = optimum(state);
         if (!best.proven) {
             ++unproven;
@@ -440,7 +308,9 @@ int main(int argc, char **argv)
         worseLeaders += std::make_pair(got[0], got[1]) > std::make_pair(o[0], o[1]);
         worseAny += got > o;
         beatSolver += got < o;
-        const long long impossible = countLines(selected.log, u"无法满足的要求: "_s);
+        const long long impossible =
+            std::count_if(report.unmet.cbegin(), report.unmet.cend(),
+                          [](const auto &u) { return u.proof != GenerateReport::Proof::NotProven; });
         falseImpossible += impossible > o[0];
         unnamed += std::max(0LL, o[0] - impossible);
         unnamedClasses += o[0] > impossible;
@@ -490,10 +360,10 @@ int main(int argc, char **argv)
         std::mt19937 classRandom(7);
         const ClassState state = largeClass(c.people, c.requirements, classRandom);
         const double started = threadMilliseconds();
-        const SelectedGrouping selected = generateBestGrouping(state, seedSequence(1), {});
+        const GenerateReport report = generatePlan(state, seedSequence(1));
         const double ms = threadMilliseconds() - started;
-        std::printf("  %-32s %8.1f ms, %lld log lines  (goal <%.0f ms) %s\n", c.title, ms,
-                    (long long)selected.log.size(), c.goalMs, ms < c.goalMs ? "met" : "MISSED");
+        std::printf("  %-32s %8.1f ms, %lld changes  (goal <%.0f ms) %s\n", c.title, ms,
+                    (long long)report.changes.size(), c.goalMs, ms < c.goalMs ? "met" : "MISSED");
     }
     return 0;
 }

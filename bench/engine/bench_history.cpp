@@ -2,8 +2,8 @@
 // each round repeats from the one before, how many classmates a pupil has met after ten rounds,
 // how often the busiest pair met, and the time of one generate. See README.md beside this file.
 
-#include "generatewithhistory.h"
 #include "grouphistory.h"
+#include "runselection.h"
 #include "sampleclass.h"
 
 #include <QCoreApplication>
@@ -106,14 +106,15 @@ Figures simulate(const ClassState &state, bool useHistory, std::uint32_t seed)
         QElapsedTimer timer;
         timer.start();
         const std::clock_t cpuStart = std::clock();
-        const SelectedGrouping selected =
-            generateWithHistory(state, seedSequence(std::uint32_t(seeds())), {}, history);
+        GenerateOptions options;
+        options.history = &history;
+        const GenerateReport selected = generatePlan(state, seedSequence(std::uint32_t(seeds())), options);
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
         cpuTimes.push_back(1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
-        history.record(roundFromGrouping(state, selected.grouping, QDateTime()));
+        history.record(roundFromPlan(state, selected.plan, QDateTime()));
 
         std::set<std::pair<int, int>> pairs;
-        for (const QList<int> &group : selected.grouping) {
+        for (const QList<int> &group : selected.plan.members()) {
             for (int a : group) {
                 for (int b : group) {
                     if (a < b && !forced.count({a, b}))

@@ -37,9 +37,9 @@ ChartFileCommands::ChartFileCommands(ClassState &state, Dialogs &dialogs, Export
                std::move(launcher))
 {}
 
-Grouping ChartFileCommands::blankGrouping()
+SeatingPlan ChartFileCommands::blankPlan()
 {
-    return Grouping(9);
+    return SeatingPlan::blank(9, 6);
 }
 
 QString ChartFileCommands::withXlsxSuffix(const QString &path)

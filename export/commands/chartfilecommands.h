@@ -17,8 +17,8 @@ public:
     ChartFileCommands(ClassState &state, Dialogs &dialogs, ExportSinks sinks,
                       std::unique_ptr<BackendLauncher> launcher = BackendLauncher::createForPlatform());
 
-    // Nine empty groups, however many groups are enabled.
-    static Grouping blankGrouping();
+    // Groups 1 to 9 with six empty seats each, however many groups are enabled.
+    static SeatingPlan blankPlan();
     static QString withXlsxSuffix(const QString &path);
 
     // The part of "新建座位表" after the grouping and the results table were emptied.

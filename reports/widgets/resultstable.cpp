@@ -35,9 +35,13 @@ void refreshResultsTable(QTableWidget *table, const ClassState &state)
         return;
     }
 
+    const SeatingPlan &plan = state.currentGrouping;
     int columns = 11;
-    for (int index : enabled)
-        columns = std::max(columns, state.groupConfigs.at(index).total + 1);
+    int seats = 0; // the most seats any row shows
+    for (int row = 0; row < enabled.size(); ++row) {
+        columns = std::max(columns, state.groupConfigs.at(enabled.at(row)).total + 1);
+        seats = std::max(seats, row < plan.groupCount() ? plan.seatCount(row) : 0);
+    }
 
     table->setRowCount(int(enabled.size()));
     table->setColumnCount(columns);
@@ -47,16 +51,21 @@ void refreshResultsTable(QTableWidget *table, const ClassState &state)
     table->setHorizontalHeaderLabels(labels);
 
     for (int row = 0; row < enabled.size(); ++row) {
-        // The grouping and the enabled groups agree right after a generate; a shorter grouping
-        // shows empty rows rather than reading past its end.
-        const QList<int> group = state.currentGrouping.value(row);
+        // Column s shows seat s, so an empty seat stays an empty cell where it is. The plan and the
+        // enabled groups agree right after a generate; a shorter plan shows empty rows rather than
+        // reading past its end.
+        const QList<PersonId> group = row < plan.groupCount() ? plan.seatsAt(row) : QList<PersonId>();
         table->setItem(row, 0, new QTableWidgetItem(u"组 %1"_s.arg(enabled.at(row) + 1)));
-        const int shown = std::min(int(group.size()), columns - 1);
-        for (int k = 0; k < shown; ++k)
-            table->setItem(row, k + 1, memberItem(state.roster, group.at(k)));
-        for (int column = shown + 1; column < columns; ++column)
-            table->setItem(row, column, new QTableWidgetItem(QString()));
+        for (int column = 1; column < columns; ++column) {
+            const PersonId person = group.value(column - 1);
+            table->setItem(row, column,
+                           person != 0 ? memberItem(state.roster, person) : new QTableWidgetItem(QString()));
+        }
     }
+    // A column past every group's seats is empty in every row and only takes width; an empty seat
+    // that some group has stays visible, since dropping a name on it moves the person there.
+    for (int column = 1; column < columns; ++column)
+        table->setColumnHidden(column, column > seats);
 
     table->resizeColumnsToContents();
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -72,6 +81,8 @@ void showBlankResultsTable(QTableWidget *table, int groups)
         for (int column = 1; column <= 6; ++column)
             table->setItem(row, column, new QTableWidgetItem(QString()));
     }
+    for (int column = 1; column < table->columnCount(); ++column)
+        table->setColumnHidden(column, column > 6);
 }
 
 } // namespace Velmora

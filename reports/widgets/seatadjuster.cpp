@@ -19,7 +19,7 @@ namespace Velmora {
 class AdjustmentCommand : public QUndoCommand
 {
 public:
-    AdjustmentCommand(SeatAdjuster *adjuster, Grouping before, Grouping after, const QString &line)
+    AdjustmentCommand(SeatAdjuster *adjuster, SeatingPlan before, SeatingPlan after, const QString &line)
         : QUndoCommand(line), adjuster(adjuster), before(std::move(before)), after(std::move(after))
     {}
 
@@ -32,8 +32,8 @@ public:
     void undo() override { adjuster->showStep(before, u"撤销: "_s + text()); }
 
     SeatAdjuster *adjuster;
-    const Grouping before;
-    const Grouping after;
+    const SeatingPlan before;
+    const SeatingPlan after;
     bool done = false;
 };
 
@@ -78,34 +78,31 @@ SeatAdjuster::SeatAdjuster(ClassState &state, ResultsTableWidget *table, LogSink
 void SeatAdjuster::adjust(int fromRow, int fromColumn, int toRow, int toColumn)
 {
     using namespace GroupingEdits;
-    // Column 0 holds the group labels; seat k of a group is shown in column k + 1.
+    // Column 0 holds the group labels; column s shows seat s.
     if (fromColumn < 1 || toColumn < 1 || (fromRow == toRow && fromColumn == toColumn))
         return;
-    const Grouping grouping = state.currentGrouping;
-    const Seat from{fromRow, fromColumn - 1};
-    const Seat to{toRow, toColumn - 1};
-    if (!holdsPerson(grouping, from))
+    const SeatingPlan plan = state.currentGrouping;
+    if (fromRow < 0 || fromRow >= plan.groupCount() || toRow < 0 || toRow >= plan.groupCount())
         return;
-    const QString name = state.roster.nameOf(grouping.at(from.group).at(from.index));
+    const SeatRef from = plan.refAt(fromRow, fromColumn - 1);
+    const SeatRef to = plan.refAt(toRow, toColumn - 1);
+    const PersonId person = plan.occupant(from);
+    if (person == 0)
+        return;
+    const QString name = state.roster.nameOf(person);
 
-    if (holdsPerson(grouping, to)) {
-        const std::optional<Grouping> swapped = swapPersons(grouping, from, to);
-        const QString other = state.roster.nameOf(grouping.at(to.group).at(to.index));
-        steps.push(new AdjustmentCommand(this, grouping, *swapped, u"手动交换: %1 ↔ %2"_s.arg(name, other)));
+    if (const std::optional<SeatingPlan> swapped = swapPersons(plan, from, to)) {
+        const QString other = state.roster.nameOf(plan.occupant(to));
+        steps.push(new AdjustmentCommand(this, plan, *swapped, u"手动交换: %1 ↔ %2"_s.arg(name, other)));
         return;
     }
 
-    const QList<int> enabled = state.enabledGroups();
-    if (toRow < 0 || toRow >= enabled.size())
-        return;
-    const QString number = QString::number(enabled.at(toRow) + 1);
-    const MoveResult moved =
-        movePerson(grouping, from, toRow, state.groupConfigs.at(enabled.at(toRow)).total);
+    const QString number = QString::number(to.group);
+    const MoveResult moved = movePerson(plan, from, to.group, acceptedFixedSeats(state));
     if (moved.outcome == MoveOutcome::TargetFull)
         Dialogs::instance().warning(dialogParent, u"错误"_s, u"组%1已满，无法移入 %2"_s.arg(number, name));
     else if (moved.outcome == MoveOutcome::Moved)
-        steps.push(new AdjustmentCommand(this, grouping, moved.grouping,
-                                         u"手动移动: %1 到组%2"_s.arg(name, number)));
+        steps.push(new AdjustmentCommand(this, plan, moved.plan, u"手动移动: %1 到组%2"_s.arg(name, number)));
 }
 
 void SeatAdjuster::undo()
@@ -140,13 +137,13 @@ bool SeatAdjuster::historyMatchesGrouping() const
     return state.currentGrouping == (index > 0 ? command->after : command->before);
 }
 
-void SeatAdjuster::showStep(const Grouping &grouping, const QString &line)
+void SeatAdjuster::showStep(const SeatingPlan &plan, const QString &line)
 {
-    state.currentGrouping = grouping;
+    state.currentGrouping = plan;
     refreshResultsTable(table, state);
     log(line);
     const int broken = RequirementRules::brokenCount(state.mustTogether, state.mustSeparate,
-                                                     buildPersonGroupMap(state.currentGrouping));
+                                                     buildPersonGroupMap(state.currentGrouping.members()));
     if (broken > 0)
         log(u"<font color='red'>注意: 有 %1 条要求未满足</font>"_s.arg(broken));
 }

@@ -14,8 +14,9 @@ namespace Velmora {
 
 class ResultsTableWidget;
 
-// Hand adjustments of the stored grouping in the results table: a name dropped on a name swaps
-// the two, a name dropped on an empty cell of another row moves the person there. Every step goes
+// Hand adjustments of the stored plan in the results table: a name dropped on a name swaps the
+// two seats, a name dropped on an empty cell of another row moves the person to a free seat of
+// that group. Every step goes
 // through an undo stack, redraws the table and reports broken requirements at once.
 class SeatAdjuster : public QObject
 {
@@ -39,7 +40,7 @@ public:
 
 private:
     friend class AdjustmentCommand;
-    void showStep(const Grouping &grouping, const QString &line);
+    void showStep(const SeatingPlan &plan, const QString &line);
     bool historyMatchesGrouping() const;
 
     ClassState &state;

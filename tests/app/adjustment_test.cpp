@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "generatewait.h"
 #include "hostcheck.h"
 #include "mainwindow.h"
 #include "resultstable.h"
@@ -42,7 +43,7 @@ private Q_SLOTS:
 
 private:
     QStringList logLines() const { return window->logView->toPlainText().split(u'\n'); }
-    // The first three groups by name, from the grouping and from the table; both must agree.
+    // The first three groups by name, in seat order; the table must show each seat in its own column.
     QString seating() const;
     void dropOnto(int fromRow, int fromColumn, int toRow, int toColumn);
 
@@ -67,7 +68,8 @@ void AdjustmentTest::init()
     state.roster.rebuildNameMaps();
     state.mustTogether = {{1, 9}};
     state.mustSeparate = {{9, 13}};
-    state.currentGrouping = {{1, 9}, {2, 3, 4, 10, 11, 12}, {13}, {}, {}, {}, {}, {}, {}};
+    state.currentGrouping = SeatingPlan::fromMembers(
+        {{1, 9}, {2, 3, 4, 10, 11, 12}, {13}, {}, {}, {}, {}, {}, {}}, state.groupConfigs);
     refreshResultsTable(window->resultsTable, state);
     dialogs.clear();
 }
@@ -77,14 +79,18 @@ QString AdjustmentTest::seating() const
     QStringList fromGrouping;
     QStringList fromTable;
     for (int row = 0; row < 3; ++row) {
+        const SeatingPlan &plan = window->state.currentGrouping;
         QStringList names;
-        for (int person : window->state.currentGrouping.at(row))
+        for (int person : plan.membersAt(row))
             names.append(window->state.roster.nameOf(person));
         fromGrouping.append(names.join(u' '));
         names.clear();
         for (int column = 1; column < window->resultsTable->columnCount(); ++column) {
-            if (!window->resultsTable->item(row, column)->text().isEmpty())
-                names.append(window->resultsTable->item(row, column)->text());
+            const QString shown = window->resultsTable->item(row, column)->text();
+            if (shown != window->state.roster.nameOf(plan.occupant(plan.refAt(row, column - 1))))
+                names.append(u"<seat %1: %2>"_s.arg(column).arg(shown));
+            else if (!shown.isEmpty())
+                names.append(shown);
         }
         fromTable.append(names.join(u' '));
     }
@@ -111,19 +117,29 @@ void AdjustmentTest::drop_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QStringList>("logged");
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<FixedPositionMap>("fixed");
 
-    QTest::newRow("nameOnName_sameGroup_swaps") << QList<int>{0, 1, 0, 2} << u"G1 B1|B2 B3 B4 G2 G3 G4|G5"_s
-                                                << QStringList{u"手动交换: B1 ↔ G1"_s} << QStringList();
+    QTest::newRow("nameOnName_sameGroup_swaps")
+        << QList<int>{0, 1, 0, 2} << u"G1 B1|B2 B3 B4 G2 G3 G4|G5"_s << QStringList{u"手动交换: B1 ↔ G1"_s}
+        << QStringList() << FixedPositionMap{};
     QTest::newRow("boyOnGirl_otherGroup_swapsAndCountsBothBroken")
         << QList<int>{0, 1, 2, 1} << u"G5 G1|B2 B3 B4 G2 G3 G4|B1"_s
-        << QStringList{u"手动交换: B1 ↔ G5"_s, u"注意: 有 2 条要求未满足"_s} << QStringList();
-    QTest::newRow("emptyCell_groupWithRoom_movesToItsEnd")
+        << QStringList{u"手动交换: B1 ↔ G5"_s, u"注意: 有 2 条要求未满足"_s} << QStringList()
+        << FixedPositionMap{};
+    // The seat left behind stays empty: G1 keeps seat 2.
+    QTest::newRow("emptyCell_groupWithRoom_takesFirstFreeSeat")
         << QList<int>{0, 1, 2, 4} << u"G1|B2 B3 B4 G2 G3 G4|G5 B1"_s
-        << QStringList{u"手动移动: B1 到组3"_s, u"注意: 有 1 条要求未满足"_s} << QStringList();
-    QTest::newRow("emptyCell_fullGroup_refused") << QList<int>{0, 1, 1, 7} << start << QStringList()
-                                                 << QStringList{u"warning: 错误 / 组2已满，无法移入 B1"_s};
-    QTest::newRow("ontoColumn0_nothing") << QList<int>{0, 1, 2, 0} << start << QStringList() << QStringList();
-    QTest::newRow("sameCell_nothing") << QList<int>{1, 2, 1, 2} << start << QStringList() << QStringList();
+        << QStringList{u"手动移动: B1 到组3"_s, u"注意: 有 1 条要求未满足"_s} << QStringList()
+        << FixedPositionMap{};
+    // Seats 2 to 6 of group 3 are fixed seats of pupils not seated now: nobody else may take them.
+    QTest::newRow("emptyCell_onlyFixedSeatsFree_refused")
+        << QList<int>{0, 1, 2, 4} << start << QStringList()
+        << QStringList{u"warning: 错误 / 组3已满，无法移入 B1"_s}
+        << FixedPositionMap{{5, {3, 2}}, {6, {3, 3}}, {7, {3, 4}}, {8, {3, 5}}, {14, {3, 6}}};
+    QTest::newRow("ontoColumn0_nothing")
+        << QList<int>{0, 1, 2, 0} << start << QStringList() << QStringList() << FixedPositionMap{};
+    QTest::newRow("sameCell_nothing")
+        << QList<int>{1, 2, 1, 2} << start << QStringList() << QStringList() << FixedPositionMap{};
 }
 
 void AdjustmentTest::drop()
@@ -132,7 +148,9 @@ void AdjustmentTest::drop()
     QFETCH(QString, expected);
     QFETCH(QStringList, logged);
     QFETCH(QStringList, boxes);
+    QFETCH(FixedPositionMap, fixed);
 
+    window->state.fixedPositions = fixed;
     const int before = int(logLines().size());
     dropOnto(cells[0], cells[1], cells[2], cells[3]);
 
@@ -154,9 +172,9 @@ void AdjustmentTest::undoRedo_restoreTableAndGroupingExactly()
     QCOMPARE(menu.at(0)->text() + menu.at(1)->text(), u"撤销重做"_s);
     QCOMPARE(enabled(), (QList<bool>{false, false}));
 
-    const Grouping original = window->state.currentGrouping;
+    const SeatingPlan original = window->state.currentGrouping;
     dropOnto(0, 1, 2, 1);
-    const Grouping adjusted = window->state.currentGrouping;
+    const SeatingPlan adjusted = window->state.currentGrouping;
     QCOMPARE(enabled(), (QList<bool>{true, false}));
 
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
@@ -184,9 +202,12 @@ void AdjustmentTest::history_clearedWhenGroupingIsReplaced()
     QFETCH(QString, command);
 
     dropOnto(0, 1, 0, 2);
-    QVERIFY(QMetaObject::invokeMethod(window.get(), command.toLatin1().constData()));
+    if (command == u"generateGroups"_s)
+        QVERIFY(Test::generateAndWait(*window));
+    else
+        QVERIFY(QMetaObject::invokeMethod(window.get(), command.toLatin1().constData()));
     QCOMPARE(window->seatAdjuster->history().count(), 0);
-    const Grouping replaced = window->state.currentGrouping;
+    const SeatingPlan replaced = window->state.currentGrouping;
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(window->state.currentGrouping, replaced);
 }

@@ -1,4 +1,6 @@
 #include "appdirectory.h"
+#include "generatelog.h"
+#include "generatewait.h"
 #include "mainwindow.h"
 #include "personneldialog.h"
 #include "runselection.h"
@@ -9,7 +11,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -18,8 +19,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -46,20 +50,39 @@ QStringList tableTexts(const QTableWidget *table)
     return rows;
 }
 
-// What the table must show for a grouping: group number, then the names, then empty fillers.
+// What the table must show for a plan: group number, then seat s in column s, empty seats and
+// fillers as empty cells.
 QStringList expectedTable(const ClassState &state, int columns)
 {
     QStringList rows;
     const QList<int> enabled = state.enabledGroups();
+    const SeatingPlan &plan = state.currentGrouping;
     for (int row = 0; row < enabled.size(); ++row) {
         QStringList cells{u"组 %1"_s.arg(enabled.at(row) + 1)};
-        for (int person : state.currentGrouping.at(row))
-            cells.append(state.roster.nameOf(person));
-        while (cells.size() < columns)
-            cells.append(QString());
+        for (int column = 1; column < columns; ++column)
+            cells.append(state.roster.nameOf(plan.occupant(plan.refAt(row, column - 1))));
         rows.append(cells.join(u'|'));
     }
     return rows;
+}
+
+// A seed source that holds the worker at its `holdAt`-th seed until the test opens it.
+struct Gate
+{
+    std::atomic_int calls{0};
+    std::atomic_bool open{false};
+};
+
+SeedSource gatedSeeds(const std::shared_ptr<Gate> &gate, int holdAt, std::uint32_t seed)
+{
+    const SeedSource seeds = seedSequence(seed);
+    return [gate, holdAt, seeds] {
+        if (++gate->calls == holdAt) {
+            while (!gate->open)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return seeds();
+    };
 }
 
 } // namespace
@@ -80,6 +103,8 @@ private Q_SLOTS:
     void cleanup() { window.reset(); }
 
     void generate_seeded_tableAndLogAgreeWithEngine();
+    void generate_whileRunning_data();
+    void generate_whileRunning();
     void generate_sampleWithRequirements_checkFindsAllKept();
     void generate_failure_data();
     void generate_failure();
@@ -98,29 +123,24 @@ private:
 
 void GenerateTest::generate_seeded_tableAndLogAgreeWithEngine()
 {
-    const SelectedGrouping expected = generateBestGrouping(window->state, seedSequence(2024), {});
-    QVERIFY(!expected.grouping.isEmpty());
+    // The worker gives what the engine gives on the window's thread, seed for seed.
+    const GenerateReport expected = generatePlan(window->state, seedSequence(2024));
+    const QStringList expectedLog = generateLogLines(expected, window->state);
+    QVERIFY(!expected.plan.isEmpty());
 
-    // The busy dialog is looked at while the runs draw their seeds, i.e. in the middle of the work.
-    bool busySeen = false;
-    const SeedSource seeds = seedSequence(2024);
-    window->seedSource = [&] {
-        if (const auto *busy = window->findChild<QProgressDialog *>()) {
-            busySeen = busy->isVisible() && busy->windowModality() == Qt::WindowModal &&
-                       busy->labelText() == u"正在生成分组..."_s && busy->minimum() == 0 &&
-                       busy->maximum() == 0 && busy->findChildren<QPushButton *>().isEmpty();
-        }
-        return seeds();
-    };
+    window->seedSource = seedSequence(2024);
     QStringList before = logLines(*window);
+    QSignalSpy shown(window->generation, &GenerateCommand::finished);
     window->generateGroups();
+    QVERIFY(window->generation->isRunning());
+    QCOMPARE(window->generateButton->text(), u"停止"_s);
+    QVERIFY(shown.wait(120000));
+    QCOMPARE(window->generateButton->text(), u"生成分组"_s);
     // The sample's groups have 18 boys' seats for 24 boys: the hint comes first, and the question,
     // unanswered, keeps the groups.
     before.append(u"提示: 男生 24 人，各组男生座位共 18 个；女生 24 人，各组女生座位共 36 个"_s);
 
-    QVERIFY(busySeen);
-    QVERIFY(!window->findChild<QProgressDialog *>());
-    QCOMPARE(window->state.currentGrouping, expected.grouping);
+    QCOMPARE(window->state.currentGrouping, expected.plan);
     QCOMPARE(tableTexts(window->resultsTable), expectedTable(window->state, 11));
     QCOMPARE(dialogs.transcript(), QStringList{sampleFitQuestion});
 
@@ -128,14 +148,80 @@ void GenerateTest::generate_seeded_tableAndLogAgreeWithEngine()
     // kept, so nothing follows it but the time-stamped end.
     const QStringList lines = logLines(*window);
     QCOMPARE(lines.mid(before.size()).count(u"分组完成"_s), 1);
-    QCOMPARE(lines.mid(before.size(), expected.log.size()), expected.log);
-    QCOMPARE(lines.size(), before.size() + expected.log.size() + 1);
+    QCOMPARE(lines.mid(before.size(), expectedLog.size()), expectedLog);
+    QCOMPARE(lines.size(), before.size() + expectedLog.size() + 1);
     QCOMPARE(lines.at(lines.size() - 2),
              u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(expected.runs));
     const QRegularExpressionMatch last = stamped.match(lines.last());
     QVERIFY(last.hasMatch());
     QCOMPARE(last.captured(1), u"分组生成完成"_s);
     QCOMPARE(window->statusLabel->text(), lines.last());
+}
+
+void GenerateTest::generate_whileRunning_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("stopButton_keepsValidPlan") << u"stop"_s;
+    QTest::newRow("requirementAdded_resultDropped") << u"change"_s;
+    QTest::newRow("reset_resultDroppedSilently") << u"reset"_s;
+}
+
+// While the worker runs the window answers: the button reads "停止", the status line says it is
+// working, and what the teacher does meanwhile decides what becomes of the result.
+void GenerateTest::generate_whileRunning()
+{
+    QFETCH(QString, action);
+    auto gate = std::make_shared<Gate>();
+    window->seedSource = gatedSeeds(gate, 3, 31);
+    const SeatingPlan before = window->state.currentGrouping;
+    QSignalSpy shown(window->generation, &GenerateCommand::finished);
+    window->generateGroups();
+    QTRY_VERIFY(gate->calls >= 3);
+    QTest::qWait(GenerateCommand::StatusDelayMs + 100);
+    QCOMPARE(window->statusLabel->text(), u"正在生成分组…"_s);
+    QCOMPARE(window->generateButton->text(), u"停止"_s);
+    // A second click while it runs stops it rather than starting another.
+    if (action == u"stop"_s)
+        window->generateGroups();
+    else if (action == u"change"_s)
+        window->state.mustTogether.append({1, 2});
+    else
+        window->resetAll();
+    const int logged = int(logLines(*window).size());
+    gate->open = true;
+    QVERIFY(shown.wait(120000));
+    QCOMPARE(window->generateButton->text(), u"生成分组"_s);
+    QVERIFY(!window->generation->isRunning());
+    const QStringList added = logLines(*window).mid(logged);
+
+    if (action == u"reset"_s) {
+        QCOMPARE(added, QStringList());
+        QVERIFY(window->state.currentGrouping.isEmpty());
+        // The working note goes; the reset's own line stays.
+        QCOMPARE(stamped.match(window->statusLabel->text()).captured(1), u"系统已重置"_s);
+        return;
+    }
+    if (action == u"change"_s) {
+        QCOMPARE(added.size(), 1);
+        QCOMPARE(stamped.match(added.first()).captured(1),
+                 u"生成期间名单或设置已改变，本次分组结果未采用，请重新生成分组"_s);
+        QCOMPARE(window->state.currentGrouping, before);
+        return;
+    }
+    QVERIFY(added.contains(u"已停止：采用目前找到的最好分组"_s));
+    QCOMPARE(stamped.match(added.last()).captured(1), u"分组生成完成"_s);
+    // The plan kept is whole: everyone seated once, fixed persons on their own seats.
+    const SeatingPlan &plan = window->state.currentGrouping;
+    QList<int> seated;
+    for (const QList<int> &group : plan.members())
+        seated += group;
+    std::sort(seated.begin(), seated.end());
+    QVERIFY(std::adjacent_find(seated.begin(), seated.end()) == seated.end());
+    QCOMPARE(seated.size(), window->state.roster.maleCount() + window->state.roster.femaleCount());
+    const QMap<PersonId, SeatRef> fixed = acceptedFixedSeats(window->state);
+    for (auto it = fixed.cbegin(); it != fixed.cend(); ++it)
+        QCOMPARE(plan.occupant(it.value()), it.key());
+    QCOMPARE(tableTexts(window->resultsTable), expectedTable(window->state, 11));
 }
 
 void GenerateTest::generate_sampleWithRequirements_checkFindsAllKept()
@@ -152,7 +238,7 @@ void GenerateTest::generate_sampleWithRequirements_checkFindsAllKept()
                                   ids({"何亮", "郭宇", "罗菲"})};
     for (std::uint32_t seed = 1; seed <= 5; ++seed) {
         window->seedSource = seedSequence(seed);
-        window->generateGroups();
+        QVERIFY(Test::generateAndWait(*window));
         window->checkConstraints();
         const QStringList lines = logLines(*window);
         QCOMPARE(lines.at(lines.size() - 2), u"所有要求已满足"_s);
@@ -175,8 +261,8 @@ void GenerateTest::generate_failure()
     QFETCH(QString, message);
 
     window->seedSource = seedSequence(7);
-    window->generateGroups();
-    const Grouping grouping = window->state.currentGrouping;
+    QVERIFY(Test::generateAndWait(*window));
+    const SeatingPlan grouping = window->state.currentGrouping;
     const QStringList table = tableTexts(window->resultsTable);
     const QString log = window->logView->toPlainText();
     const QString status = window->statusLabel->text();
@@ -189,29 +275,30 @@ void GenerateTest::generate_failure()
             throw std::runtime_error("");
         throw 42;
     };
-    window->generateGroups();
+    // Thrown on the worker's thread, shown on the window's.
+    QVERIFY(Test::generateAndWait(*window));
 
     QCOMPARE(dialogs.transcript(), QStringList{u"critical: 错误 / "_s + message});
     QCOMPARE(dialogs.calls.first().parent, window.get());
-    QVERIFY(!window->findChild<QProgressDialog *>());
     QCOMPARE(window->state.currentGrouping, grouping);
     QCOMPARE(tableTexts(window->resultsTable), table);
     QCOMPARE(window->statusLabel->text(), status);
-    // The engine may have narrated its first steps; it never gets to the closing line.
-    QVERIFY(window->logView->toPlainText().startsWith(log));
-    QVERIFY(!window->logView->toPlainText().mid(log.size()).contains(u"分组生成完成"_s));
+    // Only the sample's fit hint, which every generate of these groups starts with.
+    QCOMPARE(window->logView->toPlainText(),
+             log + u"\n提示: 男生 24 人，各组男生座位共 18 个；女生 24 人，各组女生座位共 36 个"_s);
+    QCOMPARE(window->generateButton->text(), u"生成分组"_s);
 }
 
 void GenerateTest::generate_noEnabledGroup_warnsAndStillFinishes()
 {
     window->seedSource = seedSequence(7);
-    window->generateGroups();
+    QVERIFY(Test::generateAndWait(*window));
     QVERIFY(window->resultsTable->rowCount() > 0);
     for (GroupConfig &config : window->state.groupConfigs)
         config.enabled = false;
     dialogs.clear();
 
-    window->generateGroups();
+    QVERIFY(Test::generateAndWait(*window));
     QCOMPARE(dialogs.transcript(), QStringList{u"warning: 错误 / 没有启用的分组"_s});
     QCOMPARE(window->resultsTable->rowCount(), 0);
     QVERIFY(window->state.currentGrouping.isEmpty());
@@ -243,11 +330,11 @@ void GenerateTest::details()
         window->state.groupConfigs[i].total = 6;
     }
     window->seedSource = seedSequence(11);
-    window->generateGroups();
+    QVERIFY(Test::generateAndWait(*window));
     QCOMPARE(window->resultsTable->item(row, 0)->text(), label);
 
     QString names;
-    for (int person : window->state.currentGrouping.at(row))
+    for (int person : window->state.currentGrouping.membersAt(row))
         names += window->state.roster.nameOf(person) + u' ';
     const int blocks = window->logView->document()->blockCount();
     Q_EMIT window->resultsTable->cellClicked(row, 3);
@@ -271,8 +358,8 @@ void GenerateTest::checks_withoutGrouping_refuseAndLogNothing()
 void GenerateTest::checkConstraints_reportsBrokenRequirement()
 {
     window->seedSource = seedSequence(5);
-    window->generateGroups();
-    const QList<int> first = window->state.currentGrouping.first();
+    QVERIFY(Test::generateAndWait(*window));
+    const QList<int> first = window->state.currentGrouping.membersAt(0);
     QVERIFY(first.size() >= 2);
     window->state.mustTogether.clear();
     window->state.mustSeparate = {{first.at(0), first.at(1)}};
@@ -293,10 +380,10 @@ void GenerateTest::checkConstraints_reportsBrokenRequirement()
 void GenerateTest::checkPersonnel_showsReportOfGrouping()
 {
     window->seedSource = seedSequence(3);
-    window->generateGroups();
+    QVERIFY(Test::generateAndWait(*window));
     const int seated = [this] {
         int n = 0;
-        for (const QList<int> &group : std::as_const(window->state.currentGrouping))
+        for (const QList<int> &group : window->state.currentGrouping.members())
             n += int(group.size());
         return n;
     }();

@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "generatewait.h"
 #include "historystore.h"
 #include "historytab.h"
 #include "mainwindow.h"
@@ -59,13 +60,13 @@ void HistoryTest::saveAndGenerate_roundsRecordedAndAvoided()
     MainWindow window;
     window.seedSource = seedSequence(5);
 
-    window.generateGroups();
+    QVERIFY(Test::generateAndWait(window));
     QVERIFY(!window.logView->toPlainText().contains(u"已参考"_s));
     window.saveFile();
     window.saveFile();
     QCOMPARE(storedRounds(), 1);
 
-    window.generateGroups();
+    QVERIFY(Test::generateAndWait(window));
     QVERIFY(window.logView->toPlainText().contains(
         u"已参考 1 次历史分组：与上次同组 0 对，近 1 次中重复 0 对"_s));
     dialogs.queueFileName(appDir + u"/另存"_s);
@@ -73,7 +74,7 @@ void HistoryTest::saveAndGenerate_roundsRecordedAndAvoided()
     QCOMPARE(storedRounds(), 2);
 
     // A cancelled save-as writes no chart, so it records nothing either.
-    window.generateGroups();
+    QVERIFY(Test::generateAndWait(window));
     window.saveAs();
     QCOMPARE(storedRounds(), 2);
     QCOMPARE(dialogs.transcript().filter(u"warning"_s), QStringList());
@@ -86,7 +87,7 @@ void HistoryTest::historyTab_actsAtOnceAndSurvivesRestart()
         MainWindow window;
         window.seedSource = seedSequence(9);
         for (int round = 0; round < 3; ++round) {
-            window.generateGroups();
+            QVERIFY(Test::generateAndWait(window));
             window.saveFile();
         }
         HistoryTab tab(*window.history, window.state.roster, {});
@@ -94,7 +95,7 @@ void HistoryTest::historyTab_actsAtOnceAndSurvivesRestart()
         QVERIFY(tab.avoidRepeatsBox->isChecked());
         tab.avoidRepeatsBox->setChecked(false);
         window.logView->clear();
-        window.generateGroups();
+        QVERIFY(Test::generateAndWait(window));
         QVERIFY(!window.logView->toPlainText().contains(u"已参考"_s));
 
         tab.roundsTable->selectRow(0);

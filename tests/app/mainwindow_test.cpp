@@ -200,7 +200,7 @@ void MainWindowTest::resetAll_leavesOneLineAndKeepsRoster()
     const QString sample = Test::sourceDirectory() + u"/examples/sample-class/config.ini"_s;
     QVERIFY(QFile::copy(sample, appDir + u"/config.ini"_s));
     MainWindow window;
-    window.state.currentGrouping = {{1, 2}, {3}};
+    window.state.currentGrouping = SeatingPlan::fromMembers({{1, 2}, {3}});
     window.resultsTable->setRowCount(2);
     const FixedPositionMap fixed = window.state.fixedPositions;
 

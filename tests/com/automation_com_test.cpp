@@ -109,7 +109,7 @@ void AutomationComTest::init()
         if (person.boarder)
             state.roster.boarderNames.insert(person.name);
     }
-    state.currentGrouping = {{1, 3}, {2, 4}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1, 3}, {2, 4}});
     state.currentStyle = u"样式1"_s;
     plain.clear();
     stamped.clear();
@@ -173,14 +173,14 @@ void AutomationComTest::deferChartCheck(const QString &templateFile)
                 items.append(QJsonObject{{u"marker"_s, marker},
                                          {u"value"_s, QDate::currentDate().toString(u"yyyy.MM.dd"_s)}});
             } else if (match.hasMatch()) {
-                const int group = match.captured(1).toInt() - 1;
-                const int place = match.captured(2).toInt() - 1;
-                const Grouping &grouping = state.currentGrouping;
-                if (group < 0 || group >= grouping.size() || place < 0 || place >= grouping[group].size()) {
+                const int group = match.captured(1).toInt();
+                const int place = match.captured(2).toInt();
+                const PersonId occupant = state.currentGrouping.occupant({group, place});
+                if (occupant == 0) {
                     items.append(QJsonObject{{u"marker"_s, marker}, {u"value"_s, QString()}});
                     continue;
                 }
-                const Person &person = people[grouping[group][place] - 1];
+                const Person &person = people[occupant - 1];
                 items.append(QJsonObject{{u"marker"_s, marker},
                                          {u"value"_s, person.name},
                                          {u"size"_s, 16},

@@ -463,9 +463,15 @@ void ConfigStoreTest::clamps_data()
         << six + "[FixedPositions]\nList=\"1,-2147483648,1\", \"2,3,1\"\n"
         << GroupConfig{true, 6, 2, 4} << FixedPositionMap{{2, {3, 1}}}
         << QStringList{u"警告: 固定位置 1,-2147483648,1 超出范围，已忽略"_s};
-    QTest::newRow("fixedSeatBeyondGroup_dropped") << six + "[FixedPositions]\nList=\"5,3,7\"\n"
-                                                  << GroupConfig{true, 6, 2, 4} << FixedPositionMap{}
-                                                  << QStringList{u"警告: 固定位置 5,3,7 超出范围，已忽略"_s};
+    // A seat past the group's count stays for the engine to refuse with its own line; the teacher
+    // may raise the count again. Only what no group can have is dropped.
+    QTest::newRow("fixedSeatBeyondGroup_keptForTheEngine")
+        << six + "[FixedPositions]\nList=\"5,3,7\"\n"
+        << GroupConfig{true, 6, 2, 4} << FixedPositionMap{{5, {3, 7}}} << QStringList{};
+    QTest::newRow("fixedSeatBeyondAnyGroup_dropped")
+        << six + "[FixedPositions]\nList=\"5,3,101\"\n"
+        << GroupConfig{true, 6, 2, 4} << FixedPositionMap{}
+        << QStringList{u"警告: 固定位置 5,3,101 超出范围，已忽略"_s};
     QTest::newRow("fixedSeatZero_dropped") << six + "[FixedPositions]\nList=\"5,3,0\"\n"
                                            << GroupConfig{true, 6, 2, 4} << FixedPositionMap{}
                                            << QStringList{u"警告: 固定位置 5,3,0 超出范围，已忽略"_s};

@@ -194,7 +194,17 @@ void TestGroupingSearch::search_data()
     QTest::newRow("freeSeat_boyMovesToTarget")
         << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 4, 2, 1], [2, 3, 1, 2]],
                           "leaders": ["男1", "男2"]})")
-        << u"1 2 3 4 | 5 6"_s << false << u"0 0 0 0 0"_s;
+        << u"1 2 3 4 | 5 6 0"_s << false << u"0 0 0 0 0"_s;
+    // A fixed position the engine refused holds nobody in place.
+    QTest::newRow("seatTakenFixed_notFrozen") << small + R"("fixed": [["男1", 1, 1], ["男2", 1, 1]]})"
+                                              << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+    QTest::newRow("disabledGroupFixed_notFrozen")
+        << small + R"("fixed": [["男2", 3, 1]]})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+    // Whoever moves in takes the free seat, never the one the fixed girl sits on behind it.
+    QTest::newRow("fixedBehindGap_keepsSeat")
+        << QByteArray(R"({"boys": 2, "girls": 4, "groups": [[1, 4], [2, 3]], "leaders": ["男1", "男2"],
+                          "fixed": [["女4", 1, 4]]})")
+        << u"1 2 0 6 | 3 4 5"_s << false << u"0 0 0 0 0"_s;
 }
 
 void TestGroupingSearch::search()
@@ -208,22 +218,26 @@ void TestGroupingSearch::search()
     if (extraTerm)
         terms.push_back(std::make_shared<ApartTerm>(3, 7));
     GroupingSearch search(state, terms, 11);
-    const Grouping before = parseGrouping(start);
-    const Grouping result = search.improve(before);
+    QList<int> numbers;
+    for (int index : state.enabledGroups())
+        numbers.append(index + 1);
+    const SeatingPlan before = SeatingPlan::fromSeats(numbers, parseGrouping(start));
+    const SeatingPlan result = search.improve(before);
     QStringList parts;
-    for (qint64 part : search.score())
+    for (qint64 part : search.score().values())
         parts.append(QString::number(part));
     QCOMPARE(parts.join(u' '), score);
-    QCOMPARE(scoreOf(terms, GroupingView(result, personTraits(state))), search.score());
-    // Fixed persons keep their place in the list as well as their group.
-    for (auto it = state.fixedPositions.cbegin(); it != state.fixedPositions.cend(); ++it) {
-        for (int g = 0; g < before.size(); ++g) {
-            if (before.at(g).contains(it.key()))
-                QCOMPARE(result.at(g).indexOf(it.key()), before.at(g).indexOf(it.key()));
-        }
+    QCOMPARE(scoreOf(terms, GroupingView(result.members(), personTraits(state))), search.score());
+    // Seat counts hold, and a person on an accepted fixed seat keeps that seat number.
+    for (int position = 0; position < before.groupCount(); ++position)
+        QCOMPARE(result.seatCount(position), before.seatCount(position));
+    const QMap<PersonId, SeatRef> fixed = acceptedFixedSeats(state);
+    for (auto it = fixed.cbegin(); it != fixed.cend(); ++it) {
+        if (before.occupant(it.value()) == it.key())
+            QCOMPARE(result.occupant(it.value()), it.key());
     }
     GroupingSearch again(state, terms, 11);
-    QCOMPARE(formatGrouping(again.improve(before)), formatGrouping(result));
+    QCOMPARE(again.improve(before), result);
 }
 
 QTEST_GUILESS_MAIN(TestGroupingSearch)

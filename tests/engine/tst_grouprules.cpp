@@ -1,4 +1,5 @@
 #include "classbuilder.h"
+#include "generatelog.h"
 #include "groupingengine.h"
 #include "groupingscore.h"
 #include "persongroupmap.h"
@@ -28,13 +29,32 @@ ClassState smallClass(const QByteArray &extra)
     return Test::classFromJson(QJsonDocument::fromJson(json + '}').object());
 }
 
-QString formatScore(const GroupingScore &s)
+QString formatScore(const OrderedScore &s)
 {
-    return u"%1 %2 %3 %4 %5"_s.arg(s.brokenRequirements)
-        .arg(s.fixedAway)
-        .arg(s.leaderProblems)
-        .arg(s.boarderSpread)
-        .arg(s.genderShortfall);
+    return u"%1 %2 %3 %4 %5"_s.arg(s.tier(OrderedScore::BrokenRequirements))
+        .arg(s.tier(OrderedScore::FixedAway))
+        .arg(s.tier(OrderedScore::LeaderProblems))
+        .arg(s.tier(OrderedScore::BoarderSpread))
+        .arg(s.tier(OrderedScore::GenderShortfall));
+}
+
+// A generate as the window shows it: the plan and the log lines written from the report.
+struct Generated
+{
+    GenerateReport report;
+    Grouping grouping;
+    QStringList log;
+};
+
+Generated generatePlanAndLog(const ClassState &state, std::uint32_t seed, int runs = DefaultRuns)
+{
+    GenerateOptions options;
+    options.maxRuns = runs;
+    Generated result;
+    result.report = generatePlan(state, seedSequence(seed), options);
+    result.grouping = result.report.plan.members();
+    result.log = generateLogLines(result.report, state);
+    return result;
 }
 
 } // namespace
@@ -93,18 +113,18 @@ void TestGroupRules::score()
     QFETCH(QString, grouping);
     QFETCH(QString, expected);
     const ClassState state = smallClass(extra);
-    const GroupingScore score = scoreGrouping(state, parseGrouping(grouping));
+    const OrderedScore score = scoreGrouping(state, parseGrouping(grouping));
     QCOMPARE(formatScore(score), expected);
     // The live note after a hand adjustment counts what the score counts.
     QCOMPARE(RequirementRules::brokenCount(state.mustTogether, state.mustSeparate,
                                            buildPersonGroupMap(parseGrouping(grouping))),
-             score.brokenRequirements);
+             score.tier(OrderedScore::BrokenRequirements));
 }
 
 namespace {
 
 // "0 * 1 0 0": a score with '*' for a part the row leaves open.
-bool scoreMatches(const GroupingScore &score, const QString &pattern)
+bool scoreMatches(const OrderedScore &score, const QString &pattern)
 {
     const QStringList parts = formatScore(score).split(u' ');
     const QStringList wanted = pattern.split(u' ');
@@ -193,8 +213,8 @@ void TestGroupRules::generate()
     QFETCH(QString, score);
     QFETCH(QStringList, lines);
     const ClassState state = Test::classFromJson(QJsonDocument::fromJson(json).object());
-    const SelectedGrouping selected = generateBestGrouping(state, seedSequence(5), {});
-    const GroupingScore result = scoreGrouping(state, selected.grouping);
+    const Generated selected = generatePlanAndLog(state, 5);
+    const OrderedScore result = scoreGrouping(state, selected.report.plan);
     // What follows the runs, for the failure message.
     const QString after = selected.log.mid(selected.log.indexOf(u"分组完成"_s)).join(u'\n');
     QVERIFY2(scoreMatches(result, score), qPrintable(formatScore(result) + u"\n"_s + after));
@@ -207,7 +227,7 @@ void TestGroupRules::generate()
 
     // Every finding left is named once, and none of them as a fault of the search.
     const auto named = std::count_if(selected.log.cbegin(), selected.log.cend(), isRequirementLine);
-    QCOMPARE(named, qMin<qsizetype>(result.brokenRequirements, 20));
+    QCOMPARE(named, qMin<qsizetype>(result.tier(OrderedScore::BrokenRequirements), 20));
     QVERIFY2(std::none_of(selected.log.cbegin(), selected.log.cend(),
                           [](const QString &line) { return line.startsWith(u"未能满足的要求: "_s); }),
              qPrintable(after));
@@ -219,16 +239,18 @@ void TestGroupRules::generate()
         const QString prefix = leaders == 1   ? u"✓ 组长分配验证通过: 组%1 "_s
                                : leaders == 0 ? u"⚠ 组长分配警告: 组%1 "_s
                                               : u"✗ 组长分配失败: 组%1 "_s;
+        // After the comparison line every group is named by the teacher's number.
+        const int number = selected.report.plan.numberAt(position);
         QString last;
         for (const QString &line : selected.log) {
-            if (line.contains(u"组长分配"_s) && line.contains(u"组%1 "_s.arg(position + 1)))
+            if (line.contains(u"组长分配"_s) && line.contains(u"组%1 "_s.arg(number)))
                 last = line;
         }
-        QVERIFY2(last.startsWith(prefix.arg(position + 1)), qPrintable(last));
+        QVERIFY2(last.startsWith(prefix.arg(number)), qPrintable(last));
     }
     // Same seed, same result and log.
-    const SelectedGrouping again = generateBestGrouping(state, seedSequence(5), {});
-    QCOMPARE(formatGrouping(again.grouping), formatGrouping(selected.grouping));
+    const Generated again = generatePlanAndLog(state, 5);
+    QCOMPARE(again.report.plan, selected.report.plan);
     QCOMPARE(again.log, selected.log);
 }
 
@@ -238,8 +260,7 @@ void TestGroupRules::generate_randomClassesKeepInvariants()
     for (int caseNumber = 0; caseNumber < 40; ++caseNumber) {
         const ClassState state = Test::randomClass(random);
         const QByteArray context = "case " + QByteArray::number(caseNumber);
-        const SelectedGrouping selected =
-            generateBestGrouping(state, seedSequence(std::uint32_t(random())), {}, 3);
+        const Generated selected = generatePlanAndLog(state, std::uint32_t(random()), 3);
         const QList<int> enabled = state.enabledGroups();
         QCOMPARE(selected.grouping.size(), enabled.size());
         if (enabled.isEmpty())
@@ -252,9 +273,9 @@ void TestGroupRules::generate_randomClassesKeepInvariants()
         }
         std::sort(seated.begin(), seated.end());
         QVERIFY2(std::adjacent_find(seated.begin(), seated.end()) == seated.end(), context.constData());
-        const GroupingScore score = scoreGrouping(state, selected.grouping);
+        const OrderedScore score = scoreGrouping(state, selected.grouping);
         const auto named = std::count_if(selected.log.cbegin(), selected.log.cend(), isRequirementLine);
-        QVERIFY2(named == qMin<qint64>(score.brokenRequirements, 20),
+        QVERIFY2(named == qMin<qint64>(score.tier(OrderedScore::BrokenRequirements), 20),
                  qPrintable(QString::fromUtf8(context) + u"\n"_s +
                             selected.log.mid(selected.log.indexOf(u"分组完成"_s)).join(u'\n')));
     }
@@ -270,20 +291,20 @@ void TestGroupRules::generate_sameSeedSameChoiceAndLog()
     state.mustTogether = {{3, 15}, {4, 16}, {5, 6}};
     state.mustSeparate = {{7, 8, 17}, {9, 18, 19}};
 
-    const SelectedGrouping first = generateBestGrouping(state, seedSequence(99), {});
-    const SelectedGrouping second = generateBestGrouping(state, seedSequence(99), {});
-    QCOMPARE(formatGrouping(first.grouping), formatGrouping(second.grouping));
+    const Generated first = generatePlanAndLog(state, 99);
+    const Generated second = generatePlanAndLog(state, 99);
+    QCOMPARE(first.report.plan, second.report.plan);
     QCOMPARE(first.log, second.log);
-    QCOMPARE(first.runs, second.runs);
+    QCOMPARE(first.report.runs, second.report.runs);
 
     // The narration is exactly that of one run: the run made with the chosen run's seed.
-    const QString comparison = u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(first.runs);
+    const QString comparison = u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(first.report.runs);
     const qsizetype end = first.log.indexOf(comparison);
     QVERIFY(end > 0);
     QCOMPARE(first.log.count(u"分组完成"_s), 1);
     const SeedSource seeds = seedSequence(99);
     bool found = false;
-    for (int run = 0; run < first.runs && !found; ++run) {
+    for (int run = 0; run < first.report.runs && !found; ++run) {
         QStringList narration;
         GroupingEngine engine(
             state, [&](const QString &line) { narration.append(line); }, {}, seedSequence(seeds()));

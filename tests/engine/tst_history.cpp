@@ -1,9 +1,11 @@
 #include "classbuilder.h"
-#include "generatewithhistory.h"
+#include "generatelog.h"
 #include "groupingscore.h"
 #include "historyscoreterms.h"
+#include "runselection.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <random>
@@ -37,13 +39,32 @@ GroupHistory historyOf(const QString &text, int recentRounds = 8, bool on = true
     return history;
 }
 
-QString figures(const HistoryTerms &terms, const Grouping &grouping)
+// The history's tiers as the ordered score holds them, after the built-in ones.
+QString figures(const ClassState &state, const std::shared_ptr<const HistoryTerms> &terms,
+                const Grouping &grouping)
 {
-    const HistoryCost cost = terms.cost(grouping);
-    return u"%1 %2 %3 %4"_s.arg(cost.lastRoundPairs)
-        .arg(cost.earlierPairs)
-        .arg(cost.sameGroupNumber)
-        .arg(terms.recentRepeats(grouping));
+    ScoreTerms all = builtInTerms(state);
+    const ScoreTerms history = historyScoreTerms(terms);
+    all.insert(all.end(), history.begin(), history.end());
+    const OrderedScore score = scoreOf(all, GroupingView(grouping, personTraits(state)));
+    return u"%1 %2 %3 %4"_s.arg(score.tier(OrderedScore::LastRoundPairs))
+        .arg(score.tier(OrderedScore::EarlierPairs))
+        .arg(score.tier(OrderedScore::SameGroupNumber))
+        .arg(terms->recentRepeats(grouping));
+}
+
+struct Generated
+{
+    SeatingPlan plan;
+    QStringList log;
+};
+
+Generated generatePlanAndLog(const ClassState &state, std::uint32_t seed, const GroupHistory *history)
+{
+    GenerateOptions options;
+    options.history = history;
+    const GenerateReport report = generatePlan(state, seedSequence(seed), options);
+    return {report.plan, generateLogLines(report, state)};
 }
 
 } // namespace
@@ -104,8 +125,8 @@ void TestHistory::cost()
     QFETCH(QString, expected);
 
     const ClassState state = smallClass(extra);
-    const HistoryTerms terms(state, historyOf(rounds, recent, on));
-    QCOMPARE(figures(terms, Test::parseGrouping(u"1 2 5 6 | 3 4 7 8"_s)), expected);
+    const auto terms = std::make_shared<const HistoryTerms>(state, historyOf(rounds, recent, on));
+    QCOMPARE(figures(state, terms, Test::parseGrouping(u"1 2 5 6 | 3 4 7 8"_s)), expected);
 }
 
 // A search trusts each term's delta instead of recounting; a wrong delta steers it astray silently.
@@ -179,24 +200,28 @@ void TestHistory::generate()
         Test::parseGrouping(u"1 3 13 15 | 2 4 14 16 | 5 7 17 19 | 6 8 18 20 | 9 11 21 23 | 10 12 22 24"_s);
     GroupHistory history;
     history.settings.avoidRepeats = on;
-    history.record(roundFromGrouping(state, last, QDateTime()));
+    history.record(roundFromPlan(state, SeatingPlan::fromMembers(last), QDateTime()));
 
     for (std::uint32_t seed : {1u, 2u, 3u}) {
-        const SelectedGrouping first = generateWithHistory(state, seedSequence(seed), {}, history);
-        const SelectedGrouping second = generateWithHistory(state, seedSequence(seed), {}, history);
-        const SelectedGrouping without = generateBestGrouping(state, seedSequence(seed), {});
-        QCOMPARE(first.grouping, second.grouping);
+        const Generated first = generatePlanAndLog(state, seed, &history);
+        const Generated second = generatePlanAndLog(state, seed, &history);
+        const Generated without = generatePlanAndLog(state, seed, nullptr);
+        QCOMPARE(first.plan, second.plan);
         QCOMPARE(first.log, second.log);
-        const bool mentioned = !first.log.filter(u"已参考 1 次历史分组"_s).isEmpty();
-        QCOMPARE(mentioned, on);
+        // The history's line follows the comparison line at once.
+        const qsizetype comparison = first.log.indexOf(QRegularExpression(u"^已比较 \\d+ 次随机分组.*"_s));
+        QVERIFY(comparison > 0);
+        QCOMPARE(first.log.value(comparison + 1).startsWith(u"已参考 1 次历史分组"_s), on);
+        QCOMPARE(first.log.filter(u"已参考"_s).size(), on ? 1 : 0);
         if (!on) {
-            QCOMPARE(first.grouping, without.grouping);
+            QCOMPARE(first.plan, without.plan);
             QCOMPARE(first.log, without.log);
             continue;
         }
-        QVERIFY(!(scoreGrouping(state, without.grouping) < scoreGrouping(state, first.grouping)));
+        QVERIFY(!(scoreGrouping(state, without.plan) < scoreGrouping(state, first.plan)));
         // The 3-15 pair must sit together, so only it may come back from the last round.
-        QCOMPARE(HistoryTerms(state, history).cost(first.grouping).lastRoundPairs, 0);
+        const auto terms = std::make_shared<const HistoryTerms>(state, history);
+        QVERIFY(figures(state, terms, first.plan.members()).startsWith(u"0 "_s));
     }
 }
 

@@ -100,8 +100,8 @@ void TestPipelineGolden::scenario()
         state, [&](const QString &line) { log.append(line); },
         [&](const QString &text) { warnings.append(text); },
         seedSequence(std::uint32_t(json.value(u"seed"_s).toInt())));
-    const Grouping grouping = engine.run();
-    const QStringList result = describeResult(state, grouping);
+    const SeatingPlan plan = engine.run();
+    const QStringList result = describeResult(state, plan.members());
     QVERIFY(warnings.isEmpty());
 
     if (qEnvironmentVariableIntValue("VELMORA_UPDATE_GOLDEN") == 1) {

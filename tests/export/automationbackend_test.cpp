@@ -67,7 +67,7 @@ void AutomationBackendTest::init()
     state.roster.rebuildNameMaps();
     state.roster.leaderNames = {u"张伟"_s};
     state.roster.boarderNames = {u"张伟"_s};
-    state.currentGrouping = {{1, 2}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1, 2}});
     state.currentStyle = u"样式1"_s;
     plain.clear();
     stamped.clear();

@@ -197,11 +197,16 @@ ClassState BuiltinExportTest::sampleClass(const QString &appDir) const
     ClassState state;
     ConfigStore::loadConfiguration(state);
     // Round robin over nine groups: 48 persons give three groups of six and six of five, so the
-    // sixth seat of the later groups has to come out empty.
-    state.currentGrouping = Grouping(9);
+    // sixth seat of the later groups has to come out empty. The person on 1-2 then moves to 9-6:
+    // "1-3" must still name the person on seat 3, not the second person seated.
+    Grouping members(9);
     const int persons = state.roster.maleCount() + state.roster.femaleCount();
     for (int p = 1; p <= persons; ++p)
-        state.currentGrouping[(p - 1) % 9].append(p);
+        members[(p - 1) % 9].append(p);
+    state.currentGrouping = SeatingPlan::fromMembers(members, defaultGroupConfigs());
+    const PersonId moved = state.currentGrouping.occupant({1, 2});
+    state.currentGrouping.setOccupant({1, 2}, 0);
+    state.currentGrouping.setOccupant({9, 6}, moved);
     return state;
 }
 
@@ -265,12 +270,12 @@ void BuiltinExportTest::sampleClass_everyNameAtItsSeat()
         }
         const int group = marker.section(u'-', 0, 0).toInt();
         const int seat = marker.section(u'-', 1, 1).toInt();
-        const QList<int> &members = state.currentGrouping.at(group - 1);
-        if (seat > members.size()) {
+        const PersonId person = state.currentGrouping.occupant({group, seat});
+        if (person == 0) {
             QVERIFY2(value.isEmpty(), qPrintable(marker));
             continue;
         }
-        const QString name = state.roster.nameOf(members.at(seat - 1));
+        const QString name = state.roster.nameOf(person);
         QCOMPARE(value, name);
         QCOMPARE(cell[u"size"_s].toDouble(), 16.0);
         QVERIFY(cell[u"centre"_s].toBool());
@@ -293,7 +298,7 @@ void BuiltinExportTest::libreOffice_opensTheChart()
     QVERIFY(!output.isEmpty());
     if (!Test::hostProgramsRunHere()) {
         QJsonArray names;
-        for (const QList<int> &group : std::as_const(state.currentGrouping))
+        for (const QList<int> &group : state.currentGrouping.members())
             for (int person : group)
                 names.append(state.roster.nameOf(person));
         names.append(QDate::currentDate().toString(u"yyyy.MM.dd"_s));
@@ -317,7 +322,7 @@ void BuiltinExportTest::libreOffice_opensTheChart()
     QVERIFY2(csv.open(QIODevice::ReadOnly), office.readAllStandardError().constData());
     const QString text = QString::fromUtf8(csv.readAll());
     QVERIFY(text.contains(QDate::currentDate().toString(u"yyyy.MM.dd"_s)));
-    for (const QList<int> &group : std::as_const(state.currentGrouping))
+    for (const QList<int> &group : state.currentGrouping.members())
         for (int person : group)
             QVERIFY2(text.contains(state.roster.nameOf(person)), qPrintable(state.roster.nameOf(person)));
     QVERIFY(!text.contains(u"XXXX.XX.XX"_s));
@@ -329,11 +334,10 @@ void BuiltinExportTest::deferChartCheck(const ClassState &state, const QString &
     QJsonArray items{QJsonObject{{u"marker"_s, u"XXXX.XX.XX"_s},
                                  {u"value"_s, QDate::currentDate().toString(u"yyyy.MM.dd"_s)}}};
     for (int group = 1; group <= 9; ++group) {
-        const QList<int> &members = state.currentGrouping.at(group - 1);
         for (int seat = 1; seat <= 6; ++seat) {
             QJsonObject item{{u"marker"_s, u"%1-%2"_s.arg(group).arg(seat)}, {u"value"_s, QString()}};
-            if (seat <= members.size()) {
-                const QString name = state.roster.nameOf(members.at(seat - 1));
+            if (const PersonId person = state.currentGrouping.occupant({group, seat})) {
+                const QString name = state.roster.nameOf(person);
                 item = QJsonObject{
                     {u"marker"_s, item[u"marker"_s]},
                     {u"value"_s, name},
@@ -530,6 +534,9 @@ void BuiltinExportTest::foreignTemplates_plainWorkbook()
     QFETCH(QStringList, log);
     const QString appDir = Test::freshApplicationDirectory();
     ClassState state = sampleClass(appDir);
+    // Both header markers name a person here.
+    state.currentGrouping.setOccupant({1, 2}, state.currentGrouping.occupant({9, 6}));
+    state.currentGrouping.setOccupant({9, 6}, 0);
     QFile::remove(appDir + u"/座位样式1.xlsx"_s);
     {
         QFile file(appDir + u"/座位样式1.xlsx"_s);
@@ -545,7 +552,7 @@ void BuiltinExportTest::foreignTemplates_plainWorkbook()
     QJsonArray names;
     if (kind == u"table") {
         for (int seat : {0, 1})
-            names.append(state.roster.nameOf(state.currentGrouping.at(0).at(seat)));
+            names.append(state.roster.nameOf(state.currentGrouping.seatsAt(0).at(seat)));
         // 9-9 names no seat, and a header cell may not be empty.
         names.append(u"列1"_s);
         names.append(u"姓名"_s);
@@ -609,10 +616,11 @@ void BuiltinExportTest::unusedGroupBox_takenOffTheChart()
     const QString appDir = Test::freshApplicationDirectory();
     ClassState state = sampleClass(appDir);
     state.currentStyle = style;
-    state.currentGrouping = Grouping(groups);
+    Grouping members(groups);
     const int persons = state.roster.maleCount() + state.roster.femaleCount();
     for (int p = 1; p <= persons; ++p)
-        state.currentGrouping[(p - 1) % groups].append(p);
+        members[(p - 1) % groups].append(p);
+    state.currentGrouping = SeatingPlan::fromMembers(members);
     QStringList plain;
     const QString output = exportChart(state, appDir, &plain);
     QVERIFY(!output.isEmpty());

@@ -179,10 +179,11 @@ ClassState ChartPdfTest::sampleClass(const QString &appDir, const QString &templ
     ClassState state;
     ConfigStore::loadConfiguration(state);
     state.currentStyle = u"样式1"_s;
-    state.currentGrouping = Grouping(9);
+    Grouping members(9);
     const int persons = state.roster.maleCount() + state.roster.femaleCount();
     for (int p = 1; p <= persons; ++p)
-        state.currentGrouping[(p - 1) % 9].append(p);
+        members[(p - 1) % 9].append(p);
+    state.currentGrouping = SeatingPlan::fromMembers(members, defaultGroupConfigs());
     return state;
 }
 
@@ -232,7 +233,7 @@ void ChartPdfTest::template_namesWhereLibreOfficePrintsThem()
         items.append(present ? QJsonObject{{u"word"_s, word}, {u"ours"_s, true}, {u"near"_s, true}}
                              : QJsonObject{{u"word"_s, word}, {u"ours"_s, false}});
     };
-    for (const QList<int> &group : std::as_const(state.currentGrouping))
+    for (const QList<int> &group : state.currentGrouping.members())
         for (int person : group)
             expect(state.roster.nameOf(person), true);
     expect(QDate::currentDate().toString(u"yyyy.MM.dd"_s), true);
@@ -382,7 +383,7 @@ void ChartPdfTest::hostileTemplate_pageOrMessage()
     state.roster.maleNames = QStringList{u"马超"_s, u"高翔"_s};
     state.roster.rebuildNameMaps();
     state.currentStyle = u"样式1"_s;
-    state.currentGrouping = {{1}, {2}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1}, {2}});
 
     Test::ScriptedDialogs dialogs;
     QStringList plain;
@@ -445,9 +446,10 @@ void ChartPdfTest::font_everyNameSearchable()
     for (int i = 1; i < names.size(); i += 7)
         state.roster.boarderNames.insert(names.at(i));
     state.currentStyle = u"样式1"_s;
-    state.currentGrouping = Grouping(8);
+    Grouping members(8);
     for (int p = 1; p <= names.size(); ++p)
-        state.currentGrouping[(p - 1) / 6].append(p);
+        members[(p - 1) / 6].append(p);
+    state.currentGrouping = SeatingPlan::fromMembers(members);
 
     Test::ScriptedDialogs dialogs;
     QStringList plain;
@@ -500,7 +502,7 @@ void ChartPdfTest::command_outcomes()
     if (!grouped)
         state.currentGrouping.clear();
     if (!firstName.isEmpty())
-        state.roster.idToName[state.currentGrouping.at(0).at(0)] = firstName;
+        state.roster.idToName[state.currentGrouping.occupant({1, 1})] = firstName;
     Test::ScriptedDialogs dialogs;
     dialogs.queueFileName(answer.isEmpty() ? QString() : appDir + u"/"_s + answer);
     QStringList opened;

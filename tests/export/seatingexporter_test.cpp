@@ -24,12 +24,14 @@ ClassState nineGroupsOfSix()
     for (int i = 28; i <= 54; ++i)
         state.roster.femaleNames << u"P%1"_s.arg(i);
     state.roster.rebuildNameMaps();
+    Grouping members;
     for (int g = 0; g < 9; ++g) {
         QList<int> group;
         for (int s = 1; s <= 6; ++s)
             group << g * 6 + s;
-        state.currentGrouping << group;
+        members << group;
     }
+    state.currentGrouping = SeatingPlan::fromMembers(members);
     state.currentStyle = u"样式1"_s;
     return state;
 }
@@ -293,6 +295,9 @@ void SeatingExporterTest::protocol_data()
     QTest::newRow("firstSeat_named") << u"1-1"_s << u"P1"_s;
     QTest::newRow("lastSeat_named") << u"9-6"_s << u"P54"_s;
     QTest::newRow("leadingZeros_named") << u"03-02"_s << u"P14"_s;
+    // Seat 2-3 is empty: its cell is cleared, and 2-4 names the person on seat 4, not the third seated.
+    QTest::newRow("emptySeat_cleared") << u"2-3"_s << QString();
+    QTest::newRow("seatBehindEmptySeat_itsOwnOccupant") << u"2-4"_s << u"P10"_s;
     QTest::newRow("tenthGroupOfNine_cleared") << u"10-1"_s << QString();
     QTest::newRow("seatPastGroup_cleared") << u"3-7"_s << QString();
     QTest::newRow("groupZero_cleared") << u"0-1"_s << QString();
@@ -314,6 +319,7 @@ void SeatingExporterTest::protocol()
 
     touch(appDir + u"/座位样式1.xlsx"_s);
     ClassState state = nineGroupsOfSix();
+    state.currentGrouping.setOccupant({2, 3}, 0);
     Run run;
     run.sheet.area = {1, 1, 2, 2};
     run.sheet.cells[{2, 2}] = text;
@@ -448,7 +454,7 @@ void SeatingExporterTest::unusedGroupBox_takenOff()
 
     touch(appDir + u"/座位样式1.xlsx"_s);
     ClassState state = nineGroupsOfSix();
-    state.currentGrouping = state.currentGrouping.mid(0, groups);
+    state.currentGrouping = SeatingPlan::fromMembers(state.currentGrouping.members().mid(0, groups));
     Run run;
     run.sheet.area = {1, 1, 4, 5};
     QMap<QString, QString> texts;

@@ -38,17 +38,20 @@ inline ClassState classState(const QString &grouping, const QString &together = 
         state.roster.femaleNames.append(QStringLiteral("G%1").arg(i));
     }
     state.roster.rebuildNameMaps();
+    // A name "-" is an empty seat.
+    Grouping seats;
     if (!grouping.isEmpty()) {
         for (const QString &piece : grouping.split(u'|')) {
             QList<int> group;
             for (const QString &name : piece.split(u' ', Qt::SkipEmptyParts))
-                group.append(personOf(state.roster, name));
-            state.currentGrouping.append(group);
+                group.append(name == u"-" ? 0 : personOf(state.roster, name));
+            seats.append(group);
         }
     }
+    state.currentGrouping = SeatingPlan::fromMembers(seats);
     state.groupConfigs = defaultGroupConfigs();
     for (int i = 0; i < GroupCount; ++i) {
-        state.groupConfigs[i].enabled = i < state.currentGrouping.size();
+        state.groupConfigs[i].enabled = i < seats.size();
         state.groupConfigs[i].total = 6;
     }
     state.mustTogether = requirementsOf(state.roster, together);

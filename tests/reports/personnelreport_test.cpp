@@ -64,7 +64,7 @@ void PersonnelReportTest::counts()
     state.roster.boarderNames = QSet<QString>(boarders.begin(), boarders.end());
     if (boysInRoster >= 0)
         state.roster.maleNames = state.roster.maleNames.mid(0, boysInRoster);
-    QCOMPARE(countsText(PersonnelReport(state.currentGrouping, state.roster)), expected);
+    QCOMPARE(countsText(PersonnelReport(state.currentGrouping.members(), state.roster)), expected);
 }
 
 void PersonnelReportTest::html_rowsByPositionWithTotalsAndSummary()
@@ -81,7 +81,7 @@ void PersonnelReportTest::html_rowsByPositionWithTotalsAndSummary()
         u"<tr style='background-color:#E6E6E6; font-weight:bold;'><td>总计</td><td>4</td><td>2</td><td>2</td>"
         u"<td>1</td><td>2</td></tr></table>"
         u"<p>总人数: 4 (男生: 2, 女生: 2)</p><p>组长: 1, 外宿生: 2</p>"_s;
-    QCOMPARE(PersonnelReport(state.currentGrouping, state.roster).html(), expected);
+    QCOMPARE(PersonnelReport(state.currentGrouping.members(), state.roster).html(), expected);
 }
 
 QTEST_GUILESS_MAIN(PersonnelReportTest)

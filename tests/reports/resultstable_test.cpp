@@ -43,23 +43,29 @@ void ResultsTableTest::layout_data()
     QTest::addColumn<int>("largestTotal");
     QTest::addColumn<int>("columns");
     QTest::addColumn<QStringList>("lastRow"); // every cell, fillers included
+    QTest::addColumn<int>("shownMembers");    // member columns not hidden: the most seats of a row
 
     const QStringList fillers(6, QString());
     QTest::newRow("totalsUpTo10_elevenColumnsWithFillers")
         << "B1|B2 G1 G2 G3" << QList<int>{0, 1} << 10 << 11
-        << (QStringList{u"组 2"_s, u"B2"_s, u"G1"_s, u"G2"_s, u"G3"_s} + fillers);
+        << (QStringList{u"组 2"_s, u"B2"_s, u"G1"_s, u"G2"_s, u"G3"_s} + fillers) << 4;
     QTest::newRow("total12_thirteenColumns")
         << "B1|B2" << QList<int>{0, 1} << 12 << 13
-        << (QStringList{u"组 2"_s, u"B2"_s} + QStringList(11, QString()));
+        << (QStringList{u"组 2"_s, u"B2"_s} + QStringList(11, QString())) << 1;
     QTest::newRow("groups2And5_labelledByGroupNumber")
         << "B1|G1 G2 G3 G4" << QList<int>{1, 4} << 6 << 11
-        << (QStringList{u"组 5"_s, u"G1"_s, u"G2"_s, u"G3"_s, u"G4"_s} + fillers);
+        << (QStringList{u"组 5"_s, u"G1"_s, u"G2"_s, u"G3"_s, u"G4"_s} + fillers) << 4;
+    // Column s is seat s: an empty seat stays an empty cell where it is, and B2 stays under 成员3.
+    QTest::newRow("emptySeat_laterSeatKeepsItsColumn")
+        << "G1|B1 - B2" << QList<int>{0, 1} << 6 << 11
+        << (QStringList{u"组 2"_s, u"B1"_s, QString(), u"B2"_s} + QStringList(7, QString())) << 3;
     QTest::newRow("groupLongerThanColumns_cutAtLastColumn")
         << "B1 B2 B3 B4 B5 B6 B7 B8 G1 G2 G3 G4" << QList<int>{3} << 6 << 11
         << QStringList{u"组 4"_s, u"B1"_s, u"B2"_s, u"B3"_s, u"B4"_s, u"B5"_s,
-                       u"B6"_s,   u"B7"_s, u"B8"_s, u"G1"_s, u"G2"_s};
+                       u"B6"_s,   u"B7"_s, u"B8"_s, u"G1"_s, u"G2"_s}
+        << 10;
     QTest::newRow("groupingShorterThanEnabled_emptyRow")
-        << "B1" << QList<int>{0, 1} << 6 << 11 << (QStringList{u"组 2"_s} + QStringList(10, QString()));
+        << "B1" << QList<int>{0, 1} << 6 << 11 << (QStringList{u"组 2"_s} + QStringList(10, QString())) << 1;
 }
 
 void ResultsTableTest::layout()
@@ -69,6 +75,7 @@ void ResultsTableTest::layout()
     QFETCH(int, largestTotal);
     QFETCH(int, columns);
     QFETCH(QStringList, lastRow);
+    QFETCH(int, shownMembers);
 
     ClassState state = classState(grouping);
     for (int i = 0; i < GroupCount; ++i) {
@@ -92,6 +99,9 @@ void ResultsTableTest::layout()
     QCOMPARE(table.item(0, 0)->text(), u"组 %1"_s.arg(enabledIndices.first() + 1));
     for (int j = 0; j < columns; ++j)
         QCOMPARE(table.horizontalHeader()->sectionResizeMode(j), QHeaderView::Stretch);
+    // Columns past every group's seats are hidden, not removed: the headers stay as they are.
+    for (int j = 0; j < columns; ++j)
+        QVERIFY2(table.isColumnHidden(j) == (j > shownMembers), qPrintable(u"column %1"_s.arg(j)));
 }
 
 void ResultsTableTest::memberStyling_data()

@@ -162,7 +162,7 @@ void HistoryStoreTest::load()
         QVERIFY(line.contains(aside.first()));
 
     ClassState state = smallClass();
-    state.currentGrouping = {{1, 3}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1, 3}});
     const QString saved = store.recordSaved(state, QDateTime::currentDateTime());
     QVERIFY2(saveLine.isEmpty() ? saved.isEmpty() : saved.startsWith(saveLine), qPrintable(saved));
     // Whatever the teacher is told, it is told in Chinese; only the path and a unit may hold Latin
@@ -209,7 +209,7 @@ void HistoryStoreTest::saves()
 
     Test::freshApplicationDirectory();
     ClassState state = smallClass();
-    state.currentGrouping = {{1, 3}, {2, 4}};
+    state.currentGrouping = SeatingPlan::fromMembers({{1, 3}, {2, 4}});
     HistoryStore store;
     QCOMPARE(store.load(), QString());
     QDateTime when(QDate(2025, 10, 7), QTime(8, 0));
@@ -218,11 +218,11 @@ void HistoryStoreTest::saves()
         if (step == u's')
             QCOMPARE(store.recordSaved(state, when), QString());
         else if (step == u'a')
-            std::swap(state.currentGrouping[0][0], state.currentGrouping[1][0]);
+            std::swap(state.currentGrouping.seatsAt(0)[0], state.currentGrouping.seatsAt(1)[0]);
         else if (step == u'n')
             store.startNewGrouping();
         else if (step == u'b')
-            state.currentGrouping = Grouping(9);
+            state.currentGrouping = SeatingPlan::blank(9, 6);
         else if (step == u'd')
             QCOMPARE(store.removeRound(store.history().rounds.constLast().id), QString());
     }

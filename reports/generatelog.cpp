@@ -1,0 +1,141 @@
+#include "generatelog.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Velmora {
+
+namespace {
+
+using Report = GenerateReport;
+
+QString memberNames(const Constraint &constraint, const Roster &roster)
+{
+    QStringList names;
+    for (PersonId p : constraint)
+        names.append(roster.nameOf(p));
+    return names.join(u' ');
+}
+
+QString requirementNames(const QList<RequirementRef> &refs, const ClassState &state)
+{
+    QStringList names;
+    for (const RequirementRef &ref : refs)
+        names.append(memberNames(ref.separate ? state.mustSeparate.value(ref.index)
+                                              : state.mustTogether.value(ref.index),
+                                 state.roster));
+    return names.join(u'、');
+}
+
+QString changeLine(const Report::Change &change, const Roster &roster)
+{
+    const QString a = roster.nameOf(change.person);
+    if (change.partner == 0)
+        return u"调整: %1 移到组%2"_s.arg(a).arg(change.toGroup);
+    const QString b = roster.nameOf(change.partner);
+    switch (change.reason) {
+    case Report::Reason::Requirement:
+        return u"调整: %1 与 %2 交换，以满足要求"_s.arg(a, b);
+    case Report::Reason::Leader:
+        return u"调整: %1 与 %2 交换，使组长分布更合理"_s.arg(a, b);
+    case Report::Reason::Boarder:
+        return u"调整: %1 与 %2 交换，使外宿生分布更均匀"_s.arg(a, b);
+    case Report::Reason::Gender:
+        return u"调整: %1 与 %2 交换，使男女人数更接近设置"_s.arg(a, b);
+    case Report::Reason::History:
+        return u"调整: %1 与 %2 交换，避免与以前同组"_s.arg(a, b);
+    }
+    return QString();
+}
+
+QString leaderLine(const Report::LeaderCount &count)
+{
+    if (count.leaders == 1)
+        return u"✓ 组长分配验证通过: 组%1 有1个组长"_s.arg(count.group);
+    if (count.leaders == 0)
+        return u"⚠ 组长分配警告: 组%1 没有组长"_s.arg(count.group);
+    return u"✗ 组长分配失败: 组%1 有%2个组长"_s.arg(count.group).arg(count.leaders);
+}
+
+QString costLine(const Report::Cost &cost, const ClassState &state)
+{
+    const QString why = requirementNames(cost.because, state);
+    switch (cost.tier) {
+    case Report::Cost::Tier::Leader:
+        return cost.count == 0 ? u"组%1 没有组长：为满足要求 %2"_s.arg(cost.group).arg(why)
+                               : u"组%1 有%2个组长：为满足要求 %3"_s.arg(cost.group).arg(cost.count).arg(why);
+    case Report::Cost::Tier::Boarder:
+        return u"组%1 有%2个外宿生：为满足要求 %3"_s.arg(cost.group).arg(cost.count).arg(why);
+    case Report::Cost::Tier::Gender:
+        return (cost.boysMissing ? u"组%1 男生比目标少%2人：为满足要求 %3"_s
+                                 : u"组%1 女生比目标少%2人：为满足要求 %3"_s)
+            .arg(cost.group)
+            .arg(cost.count)
+            .arg(why);
+    }
+    return QString();
+}
+
+QString unmetLine(const Report::Unmet &unmet, const ClassState &state)
+{
+    using Kind = RequirementRules::Breach::Kind;
+    const RequirementRules::Breach &breach = unmet.breach;
+    // Two requirements sharing a pupil name each other; the finding is written as the first one.
+    const bool eachOther = breach.kind == Kind::MustTogetherShared &&
+                           unmet.proof == Report::Proof::OtherRequirements && unmet.others.size() == 1 &&
+                           unmet.others.first() == RequirementRef{false, breach.second};
+    const QString names = eachOther ? memberNames(state.mustTogether.value(breach.first), state.roster)
+                                    : RequirementRules::breachNames(breach, state).trimmed();
+    switch (unmet.proof) {
+    case Report::Proof::NotProven:
+        return u"未能满足的要求: %1"_s.arg(names);
+    case Report::Proof::OtherRequirements:
+        return u"无法满足的要求: %1（与要求 %2 冲突）"_s.arg(names, requirementNames(unmet.others, state));
+    case Report::Proof::ManyRequirements:
+        return u"无法满足的要求: %1（与其他要求冲突）"_s.arg(names);
+    case Report::Proof::FixedSeat:
+        return u"无法满足的要求: %1（与固定位置冲突）"_s.arg(names);
+    case Report::Proof::TooFewSeats:
+        return u"无法满足的要求: %1（座位不足）"_s.arg(names);
+    case Report::Proof::Unknown:
+        return u"无法满足的要求: %1"_s.arg(names);
+    }
+    return QString();
+}
+
+} // namespace
+
+QStringList generateLogLines(const GenerateReport &report, const ClassState &state)
+{
+    QStringList lines = report.narration;
+    if (report.runs == 0)
+        return lines;
+    lines.append(u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(report.runs));
+    if (report.stopped)
+        lines.append(u"已停止：采用目前找到的最好分组"_s);
+    if (report.history)
+        lines.append(
+            u"已参考 %1 次历史分组：与上次同组 %2 对，近 %3 次中重复 %4 对"_s.arg(report.history->rounds)
+                .arg(report.history->lastRoundPairs)
+                .arg(report.history->rounds)
+                .arg(report.history->recentRepeats));
+    for (const Report::Restored &back : report.restored)
+        lines.append(u"调整: %1 回到固定位置 组%2座位%3"_s.arg(state.roster.nameOf(back.person))
+                         .arg(back.seat.group)
+                         .arg(back.seat.seat));
+    for (const Report::Change &change : report.changes)
+        lines.append(changeLine(change, state.roster));
+    // The engine checked the leaders of the run; after a change the plan shown needs its own check.
+    if (!report.changes.isEmpty() || !report.restored.isEmpty()) {
+        for (const Report::LeaderCount &count : report.leaders)
+            lines.append(leaderLine(count));
+    }
+    for (const Report::Cost &cost : report.costs)
+        lines.append(costLine(cost, state));
+    for (const Report::Unmet &unmet : report.unmet)
+        lines.append(unmetLine(unmet, state));
+    if (report.unmetNotListed > 0)
+        lines.append(u"另有 %1 条要求未满足，未逐条列出"_s.arg(report.unmetNotListed));
+    return lines;
+}
+
+} // namespace Velmora
