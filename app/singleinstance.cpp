@@ -156,14 +156,15 @@ void SingleInstance::listen()
     if (watcher || poll || !lock.isLocked())
         return;
     watcher = new QFileSystemWatcher(this);
-    if (watcher->addPath(directory)) {
+    const bool watched = watcher->addPath(directory);
+    if (watched)
         connect(watcher, &QFileSystemWatcher::directoryChanged, this, &SingleInstance::takeRequests);
-    } else {
-        // Out of watches (or a folder the system cannot watch): look now and then instead.
-        poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, &SingleInstance::takeRequests);
-        poll->start(500);
-    }
+    // Without a watch (none left, a folder the system cannot watch) the folder is looked at often.
+    // With one, still now and then: a watch is armed a moment after addPath returns on Windows, and
+    // network and Wine drives may drop a change, so a request could otherwise wait for ever.
+    poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &SingleInstance::takeRequests);
+    poll->start(watched ? 1000 : 500);
     // Requests dropped while the window was still being built raised no change signal.
     QTimer::singleShot(0, this, &SingleInstance::takeRequests);
 }
