@@ -54,10 +54,8 @@ void WindowTest::opensWithinTheScreen_data()
     QTest::addColumn<QRect>("expected");
     const QRect unknown(83, 32, 1200, 728); // the default size, centred
     QTest::newRow("noFile_fits") << QByteArray() << unknown;
-    QTest::newRow("saved_restored") << QByteArray("[Window]\ngeometry=60,50,1100,600\n")
-                                    << QRect(60, 50, 1100, 600);
     // The import keeps its folder in the same file; the window must not write it away.
-    QTest::newRow("importSection_kept")
+    QTest::newRow("saved_restoredImportSectionKept")
         << QByteArray("[Import]\nLastFolder=/mnt/u\n[Window]\ngeometry=60,50,1100,600\n")
         << QRect(60, 50, 1100, 600);
     QTest::newRow("binary_fits") << QByteArray("\0\xff[Window]\ngeometry=\x01", 21) << unknown;

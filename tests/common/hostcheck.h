@@ -19,4 +19,10 @@ QString csvBeside(const QString &keptWorkbook);
 // Writes the steps (see hostcheck.py) for the current test function and data row.
 void deferToHost(const QJsonArray &steps);
 
+// Runs python3 on a script of the source tree with the files, then each item's `key` value (but for
+// "@..." keys, facts the script reports unasked). The script prints a JSON list; the entry whose
+// `key` equals an item's must have the item's values. On Windows the host checks it afterwards.
+void checkWithScript(const QString &script, const QStringList &files, const QString &key,
+                     const QJsonArray &items);
+
 } // namespace Velmora::Test

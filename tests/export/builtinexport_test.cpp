@@ -625,31 +625,7 @@ void BuiltinExportTest::unusedGroupBox_takenOffTheChart()
     const QString output = exportChart(state, appDir, &plain);
     QVERIFY(!output.isEmpty());
 
-    const QString chart = Test::hostProgramsRunHere() ? output : Test::keepForHost(output);
-    QJsonArray run{u"python3"_s, QString(Test::sourceDirectory() + u"/tests/export/readboxes.py"_s), chart};
-    for (const QJsonValue &cell : std::as_const(cells))
-        run.append(cell[u"cell"_s]);
-    if (!Test::hostProgramsRunHere()) {
-        Test::deferToHost({QJsonObject{
-            {u"run"_s, run}, {u"expect"_s, QJsonObject{{u"key"_s, u"cell"_s}, {u"items"_s, cells}}}}});
-        return;
-    }
-    QStringList arguments;
-    for (qsizetype i = 1; i < run.size(); ++i)
-        arguments << run.at(i).toString();
-    QProcess reader;
-    reader.start(u"/usr/bin/python3"_s, arguments);
-    QVERIFY(reader.waitForFinished(60000));
-    QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
-    const QJsonArray seen = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
-    QCOMPARE(seen.size(), cells.size());
-    for (qsizetype i = 0; i < cells.size(); ++i) {
-        const QJsonObject expected = cells.at(i).toObject();
-        const QJsonObject got = seen.at(i).toObject();
-        for (auto it = expected.begin(); it != expected.end(); ++it)
-            QVERIFY2(got.value(it.key()) == it.value(),
-                     qPrintable(QString::fromUtf8(QJsonDocument(got).toJson(QJsonDocument::Compact))));
-    }
+    Test::checkWithScript(u"tests/export/readboxes.py"_s, {output}, u"cell"_s, cells);
 }
 
 QTEST_GUILESS_MAIN(BuiltinExportTest)

@@ -36,10 +36,15 @@ ClassState nineGroupsOfSix()
     return state;
 }
 
-// "B12" for row 12, column 2; the sheets here stay within column Z.
+// "B12" for row 12, column 2, and back; the sheets here stay within column Z.
 QString cellName(int row, int column)
 {
     return QChar(u'A' + column - 1) + QString::number(row);
+}
+
+QPair<int, int> cellAt(const QString &name)
+{
+    return {name.mid(1).toInt(), name.at(0).unicode() - u'A' + 1};
 }
 
 void touch(const QString &path)
@@ -410,38 +415,31 @@ void SeatingExporterTest::unusedGroupBox_takenOff_data()
     QTest::addColumn<QStringList>("sheet"); // "B2=text"
     QTest::addColumn<QString>("merged");    // a merged range, "C1:D1"
     QTest::addColumn<int>("groups");
-    QTest::addColumn<QString>("cleared"); // cells losing fill, with the edges losing their border
-    QTest::addColumn<QStringList>("emptied");
+    // Cells losing fill and text, with the edges losing their border; other labels and words stay.
+    QTest::addColumn<QString>("cleared");
 
     // Group 1 in column A, group 2 in column B: label on row 1, a seat on row 2.
-    auto twoGroups = [](const QString &label) {
-        return QStringList{u"A1=第1组"_s, u"B1="_s + label, u"A2=1-1"_s, u"B2=2-1"_s};
-    };
-    const QString besideGroupOne = u"B1:RTB B2:RTB"_s;
-    QTest::newRow("secondGroupMissing_borderWithFirstKept")
-        << twoGroups(u"第2组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
-    QTest::newRow("spacedLabel_emptied")
-        << twoGroups(u"第 2 组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
-    QTest::newRow("bareLabel_emptied")
-        << twoGroups(u"2组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
-    QTest::newRow("chineseNumeralLabel_emptied")
-        << twoGroups(u"第二组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
-    QTest::newRow("fullWidthLabel_emptied")
-        << twoGroups(u"第２组"_s) << QString() << 1 << besideGroupOne << QStringList{u"B1"_s, u"B2"_s};
+    const std::pair<const char *, QString> labels[] = {{"secondGroupMissing_borderWithFirstKept", u"第2组"_s},
+                                                       {"spacedLabel_emptied", u"第 2 组"_s},
+                                                       {"bareLabel_emptied", u"2组"_s},
+                                                       {"chineseNumeralLabel_emptied", u"第二组"_s},
+                                                       {"fullWidthLabel_emptied", u"第２组"_s}};
+    for (const auto &[tag, label] : labels)
+        QTest::newRow(tag) << QStringList{u"A1=第1组"_s, u"B1="_s + label, u"A2=1-1"_s, u"B2=2-1"_s}
+                           << QString() << 1 << u"B1:RTB B2:RTB"_s;
     QTest::newRow("bothGroupsExist_nothingTakenOff")
-        << twoGroups(u"第2组"_s) << QString() << 2 << QString() << QStringList();
+        << QStringList{u"A1=第1组"_s, u"B1=第2组"_s, u"A2=1-1"_s, u"B2=2-1"_s} << QString() << 2 << QString();
     // Only a label whose group has seats in the template belongs to a box.
     QTest::newRow("labelOfGroupWithoutSeats_kept")
         << QStringList{u"A1=第1组"_s, u"B1=第5组"_s, u"A2=1-1"_s, u"C1=第3组"_s, u"C2=3-1"_s} << QString()
-        << 1 << u"C1:RTB C2:LRTB"_s << QStringList{u"C1"_s, u"C2"_s};
+        << 1 << u"C1:RTB C2:LRTB"_s;
     QTest::newRow("mergedLabel_wholeRangeCleared")
         << QStringList{u"A1=第1组"_s, u"A2=1-1"_s, u"C1=第2组"_s, u"C2=2-1"_s, u"D2=2-2"_s} << u"C1:D1"_s << 1
-        << u"C1:LRTB D1:LRTB C2:LRTB D2:LRTB"_s << QStringList{u"C1"_s, u"C2"_s, u"D2"_s};
+        << u"C1:LRTB D1:LRTB C2:LRTB D2:LRTB"_s;
     QTest::newRow("textBeside_borderKept")
         << QStringList{u"A1=讲台"_s, u"B1=第2组"_s, u"A2=1-1"_s, u"B2=2-1"_s, u"A3=XXXX.XX.XX"_s, u"B3=2-2"_s}
-        << QString() << 1 << u"B1:RTB B2:RTB B3:RTB"_s << QStringList{u"B1"_s, u"B2"_s, u"B3"_s};
-    QTest::newRow("groupZero_cleared")
-        << QStringList{u"A1=0-1"_s} << QString() << 9 << u"A1:LRTB"_s << QStringList{u"A1"_s};
+        << QString() << 1 << u"B1:RTB B2:RTB B3:RTB"_s;
+    QTest::newRow("groupZero_cleared") << QStringList{u"A1=0-1"_s} << QString() << 9 << u"A1:LRTB"_s;
 }
 
 void SeatingExporterTest::unusedGroupBox_takenOff()
@@ -450,24 +448,18 @@ void SeatingExporterTest::unusedGroupBox_takenOff()
     QFETCH(QString, merged);
     QFETCH(int, groups);
     QFETCH(QString, cleared);
-    QFETCH(QStringList, emptied);
 
     touch(appDir + u"/座位样式1.xlsx"_s);
     ClassState state = nineGroupsOfSix();
     state.currentGrouping = SeatingPlan::fromMembers(state.currentGrouping.members().mid(0, groups));
     Run run;
     run.sheet.area = {1, 1, 4, 5};
-    QMap<QString, QString> texts;
-    for (const QString &entry : std::as_const(sheet)) {
-        const QString name = entry.section(u'=', 0, 0);
-        texts.insert(name, entry.section(u'=', 1));
-        run.sheet.cells[{name.mid(1).toInt(), name.at(0).unicode() - u'A' + 1}] = entry.section(u'=', 1);
-    }
+    for (const QString &entry : std::as_const(sheet))
+        run.sheet.cells[cellAt(entry.section(u'=', 0, 0))] = entry.section(u'=', 1);
     if (!merged.isEmpty()) {
-        const QString first = merged.section(u':', 0, 0);
-        const QString last = merged.section(u':', 1, 1);
-        run.sheet.merges.append({first.mid(1).toInt(), first.at(0).unicode() - u'A' + 1, last.mid(1).toInt(),
-                                 last.at(0).unicode() - u'A' + 1});
+        const auto [firstRow, firstColumn] = cellAt(merged.section(u':', 0, 0));
+        const auto [lastRow, lastColumn] = cellAt(merged.section(u':', 1, 1));
+        run.sheet.merges.append({firstRow, firstColumn, lastRow, lastColumn});
     }
     runExport(run, state, appDir + u"/out.xlsx"_s);
     QCOMPARE(run.boxes, QStringList());
@@ -485,13 +477,14 @@ void SeatingExporterTest::unusedGroupBox_takenOff()
         seen << cellName(it.key().first, it.key().second) + u':' + edges;
     }
     QCOMPARE(seen.join(u' '), cleared);
-    for (auto it = texts.constBegin(); it != texts.constEnd(); ++it) {
-        const QString now =
-            run.sheet.cells.value({it.key().mid(1).toInt(), it.key().at(0).unicode() - u'A' + 1});
-        if (emptied.contains(it.key()))
-            QVERIFY2(now.isEmpty(), qPrintable(it.key()));
-        else if (!it.value().contains(u'-') && !it.value().contains(u'X'))
-            QCOMPARE(now, it.value()); // labels and words stay; kept seats got names
+    for (const QString &entry : std::as_const(sheet)) {
+        const QString name = entry.section(u'=', 0, 0);
+        const QString was = entry.section(u'=', 1);
+        const QString now = run.sheet.cells.value(cellAt(name));
+        if (cleared.contains(name + u':'))
+            QVERIFY2(now.isEmpty(), qPrintable(name));
+        else if (!was.contains(u'-') && !was.contains(u'X'))
+            QCOMPARE(now, was); // labels and words stay; kept seats got names
     }
 }
 

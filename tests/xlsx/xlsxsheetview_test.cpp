@@ -117,11 +117,8 @@ void XlsxSheetViewTest::layout_read_data()
     QTest::newRow("wholeColumns_cutAtLastUsedRow")
         << QString() << u"<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">S!$A:$C</definedName>"_s
         << u"8.43 0 15 0 0 A1:C5"_s;
-    // A comma or a doubled quote inside a quoted sheet name belongs to the name.
-    QTest::newRow("commaInSheetName_honoured")
-        << QString()
-        << u"<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">'座位表,一班'!$A$1:$H$20</definedName>"_s
-        << u"8.43 0 15 0 0 A1:H20"_s;
+    // A comma or a doubled quote inside a quoted sheet name belongs to the name; the chart test prints
+    // the area of '座位表,一班'.
     QTest::newRow("quoteAndCommaInName_firstRangeHonoured")
         << QString()
         << u"<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">'O''Neil, 1!'!$B$2:$C$3,'O''Neil, 1!'!$E$5</definedName>"_s
@@ -139,12 +136,11 @@ void XlsxSheetViewTest::numberFormat_shownAsSpreadsheetShows_data()
 {
     QTest::addColumn<int>("id"); // 164 takes the custom code
     QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("cell"); // the c element's type and content
+    QTest::addColumn<QString>("value"); // a number, or text after an apostrophe as typed in a spreadsheet
     QTest::addColumn<bool>("date1904");
     QTest::addColumn<QString>("expected");
 
-    const QString serial = u"<v>45901</v>"_s; // 1 September 2025, a Monday
-    auto number = [](const QString &value) -> QString { return u"<v>"_s + value + u"</v>"_s; };
+    const QString serial = u"45901"_s; // 1 September 2025, a Monday
     // dates and times
     QTest::newRow("builtinDate_chineseOrder") << 14 << QString() << serial << false << u"2025/9/1"_s;
     QTest::newRow("builtinChineseDate_yearMonthDay")
@@ -152,61 +148,55 @@ void XlsxSheetViewTest::numberFormat_shownAsSpreadsheetShows_data()
     QTest::newRow("customQuotedDate_literalsKept")
         << 164 << u"yyyy\"年\"mm\"月\"dd\"日\" aaaa"_s << serial << false << u"2025年09月01日 星期一"_s;
     QTest::newRow("dateAndTime_minutesNotMonths")
-        << 164 << u"yyyy-mm-dd hh:mm:ss"_s << number(u"45901.5005787037"_s) << false
-        << u"2025-09-01 12:00:50"_s;
-    QTest::newRow("twelveHours_afternoon") << 18 << QString() << number(u"0.75"_s) << false << u"6:00 PM"_s;
-    QTest::newRow("elapsedHours_pastOneDay") << 46 << QString() << number(u"1.5"_s) << false << u"36:00:00"_s;
-    QTest::newRow("date1904_countsFrom1904") << 14 << QString() << number(u"0"_s) << true << u"1904/1/1"_s;
-    QTest::newRow("negativeDate_generalForm") << 14 << QString() << number(u"-3"_s) << false << u"-3"_s;
+        << 164 << u"yyyy-mm-dd hh:mm:ss"_s << u"45901.5005787037"_s << false << u"2025-09-01 12:00:50"_s;
+    QTest::newRow("twelveHours_afternoon") << 18 << QString() << u"0.75"_s << false << u"6:00 PM"_s;
+    QTest::newRow("elapsedHours_pastOneDay") << 46 << QString() << u"1.5"_s << false << u"36:00:00"_s;
+    QTest::newRow("date1904_countsFrom1904") << 14 << QString() << u"0"_s << true << u"1904/1/1"_s;
+    QTest::newRow("negativeDate_generalForm") << 14 << QString() << u"-3"_s << false << u"-3"_s;
     // numbers
-    QTest::newRow("percentOneDecimal_rounded")
-        << 164 << u"0.0%"_s << number(u"0.955"_s) << false << u"95.5%"_s;
-    QTest::newRow("fixedDecimals_rounded") << 2 << QString() << number(u"3.14159"_s) << false << u"3.14"_s;
-    QTest::newRow("thousands_grouped")
-        << 4 << QString() << number(u"1234567.891"_s) << false << u"1,234,567.89"_s;
+    QTest::newRow("percentOneDecimal_rounded") << 164 << u"0.0%"_s << u"0.955"_s << false << u"95.5%"_s;
+    QTest::newRow("fixedDecimals_rounded") << 2 << QString() << u"3.14159"_s << false << u"3.14"_s;
+    QTest::newRow("thousands_grouped") << 4 << QString() << u"1234567.891"_s << false << u"1,234,567.89"_s;
     QTest::newRow("negativeOwnSection_noMinus")
-        << 164 << u"0.00;(0.00)"_s << number(u"-2.5"_s) << false << u"(2.50)"_s;
+        << 164 << u"0.00;(0.00)"_s << u"-2.5"_s << false << u"(2.50)"_s;
     QTest::newRow("oneSectionNegative_minusInFront")
-        << 164 << u"[$¥-804]#,##0"_s << number(u"-1234"_s) << false << u"-¥1,234"_s;
-    QTest::newRow("zeroSection_dash") << 164 << u"0;-0;\"-\""_s << number(u"0"_s) << false << u"-"_s;
+        << 164 << u"[$¥-804]#,##0"_s << u"-1234"_s << false << u"-¥1,234"_s;
+    QTest::newRow("zeroSection_dash") << 164 << u"0;-0;\"-\""_s << u"0"_s << false << u"-"_s;
     QTest::newRow("condition_secondSection")
-        << 164 << u"[>=60]\"及格\";\"不及格\""_s << number(u"59"_s) << false << u"不及格"_s;
-    QTest::newRow("scientific_twoDecimals")
-        << 11 << QString() << number(u"12345"_s) << false << u"1.23E+04"_s;
-    QTest::newRow("scalingComma_thousands")
-        << 164 << u"0.0,\"千\""_s << number(u"12345"_s) << false << u"12.3千"_s;
-    QTest::newRow("optionalDigits_trailingZerosDropped")
-        << 164 << u"#.##"_s << number(u"0.5"_s) << false << u".5"_s;
-    QTest::newRow("leadingZeros_padded") << 164 << u"000000"_s << number(u"4207"_s) << false << u"004207"_s;
+        << 164 << u"[>=60]\"及格\";\"不及格\""_s << u"59"_s << false << u"不及格"_s;
+    QTest::newRow("scientific_twoDecimals") << 11 << QString() << u"12345"_s << false << u"1.23E+04"_s;
+    QTest::newRow("scalingComma_thousands") << 164 << u"0.0,\"千\""_s << u"12345"_s << false << u"12.3千"_s;
+    QTest::newRow("optionalDigits_trailingZerosDropped") << 164 << u"#.##"_s << u"0.5"_s << false << u".5"_s;
+    QTest::newRow("leadingZeros_padded") << 164 << u"000000"_s << u"4207"_s << false << u"004207"_s;
     // the general form and what falls back to it
     QTest::newRow("general_floatNoiseHidden")
-        << 0 << QString() << number(u"0.30000000000000004"_s) << false << u"0.3"_s;
+        << 0 << QString() << u"0.30000000000000004"_s << false << u"0.3"_s;
     QTest::newRow("general_elevenCharacters")
-        << 0 << QString() << number(u"0.333333333333333"_s) << false << u"0.333333333"_s;
+        << 0 << QString() << u"0.333333333333333"_s << false << u"0.333333333"_s;
     QTest::newRow("general_bigNumberScientific")
-        << 0 << QString() << number(u"123456789012"_s) << false << u"1.23457E+11"_s;
-    QTest::newRow("unknownBuiltin_general") << 163 << QString() << number(u"2.5"_s) << false << u"2.5"_s;
-    QTest::newRow("chineseNumerals_general") << 164 << u"[DBNum1]0"_s << number(u"12"_s) << false << u"12"_s;
-    QTest::newRow("fraction_general") << 12 << QString() << number(u"1.5"_s) << false << u"1.5"_s;
+        << 0 << QString() << u"123456789012"_s << false << u"1.23457E+11"_s;
+    QTest::newRow("unknownBuiltin_general") << 163 << QString() << u"2.5"_s << false << u"2.5"_s;
+    QTest::newRow("chineseNumerals_general") << 164 << u"[DBNum1]0"_s << u"12"_s << false << u"12"_s;
+    QTest::newRow("fraction_general") << 12 << QString() << u"1.5"_s << false << u"1.5"_s;
     // text
-    QTest::newRow("textFormatNumber_asTyped") << 49 << QString() << number(u"42"_s) << false << u"42"_s;
+    QTest::newRow("textFormatNumber_asTyped") << 49 << QString() << u"42"_s << false << u"42"_s;
     QTest::newRow("textSection_wrapsText")
-        << 164 << u"0;-0;0;\"班级：\"@"_s << u"t=\"inlineStr\"><is><t>三年二班</t></is>"_s << false
-        << u"班级：三年二班"_s;
-    QTest::newRow("textWithDateFormat_unchanged")
-        << 14 << QString() << u"t=\"inlineStr\"><is><t>45901</t></is>"_s << false << u"45901"_s;
+        << 164 << u"0;-0;0;\"班级：\"@"_s << u"'三年二班"_s << false << u"班级：三年二班"_s;
+    QTest::newRow("textWithDateFormat_unchanged") << 14 << QString() << u"'45901"_s << false << u"45901"_s;
 }
 
 void XlsxSheetViewTest::numberFormat_shownAsSpreadsheetShows()
 {
     QFETCH(int, id);
     QFETCH(QString, code);
-    QFETCH(QString, cell);
+    QFETCH(QString, value);
     QFETCH(bool, date1904);
     QFETCH(QString, expected);
 
-    const QString element = cell.startsWith(u't') ? u"<c r=\"B2\" s=\"1\" "_s + cell + u"</c>"_s
-                                                  : u"<c r=\"B2\" s=\"1\">"_s + cell + u"</c>"_s;
+    const QString element =
+        value.startsWith(u'\'')
+            ? u"<c r=\"B2\" s=\"1\" t=\"inlineStr\"><is><t>%1</t></is></c>"_s.arg(value.mid(1))
+            : u"<c r=\"B2\" s=\"1\"><v>%1</v></c>"_s.arg(value);
     Test::Parts parts = Test::workbookParts(u"<row r=\"2\">"_s + element + u"</row>"_s);
     QString codeXml = code.toHtmlEscaped();
     Test::setPart(
@@ -216,13 +206,10 @@ void XlsxSheetViewTest::numberFormat_shownAsSpreadsheetShows()
          u"<cellXfs><xf/><xf numFmtId=\"%3\"/></cellXfs></styleSheet>"_s.arg(spreadsheet, codeXml)
              .arg(id))
             .toUtf8());
-    if (date1904)
-        Test::setPart(
-            parts, u"xl/workbook.xml"_s,
-            u"<workbook %1 xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-            u"<workbookPr date1904=\"1\"/><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
-            u"</workbook>"_s.arg(spreadsheet)
-                .toUtf8());
+    for (auto &[name, data] : parts) {
+        if (date1904 && name == u"xl/workbook.xml"_s)
+            data.replace("<sheets>", "<workbookPr date1904=\"1\"/><sheets>");
+    }
     XlsxDocument document;
     QVERIFY2(document.openData(Test::zipParts(parts)), qPrintable(document.errorString()));
     XlsxSheetView view;
