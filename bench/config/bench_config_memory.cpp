@@ -2,18 +2,16 @@
 // keys: in a section of their own, before any section, and in a section of a UTF-16 file. Each case runs in a
 // child process of its own, so that one case's peak does not hide another's.
 #include "appdirectory.h"
+#include "childcase.h"
 #include "configstore.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -69,10 +67,7 @@ int runCase(const QString &dir)
     ConfigStore::loadGroupConfiguration(state);
     if (state.roster.maleNames.isEmpty() || !ConfigStore::saveGroupConfiguration(state))
         return 1;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%lld %lld\n", static_cast<long long>(usage.ru_maxrss),
-                static_cast<long long>(timer.elapsed()));
+    Bench::printPeakAnd({timer.elapsed()});
     return 0;
 }
 
@@ -91,20 +86,15 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot write the %s case\n", qPrintable(name));
             return 1;
         }
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {u"--case"_s, dir.path()});
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-            std::fprintf(stderr, "the %s case failed: %s\n", qPrintable(name),
-                         child.readAllStandardError().constData());
+        const auto fields = Bench::runChildCase(name, {u"--case"_s, dir.path()});
+        if (!fields)
             return 1;
-        }
-        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-        const double megabytes = fields.value(0).toDouble() / 1024.0;
+        const double megabytes = Bench::peakMegabytes(*fields);
         const bool ok = megabytes < goalMegabytes;
         met = met && ok;
         std::printf(
             "config.ini 50 MB, junk in %-7s: peak %.0f MB (goal < %.0f MB: %s), start and save %s ms\n",
-            qPrintable(name), megabytes, goalMegabytes, ok ? "met" : "missed", fields.value(1).constData());
+            qPrintable(name), megabytes, goalMegabytes, ok ? "met" : "missed", fields->value(1).constData());
     }
     return met ? 0 : 1;
 }

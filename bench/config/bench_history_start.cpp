@@ -3,6 +3,7 @@
 // read, and of a 12-pupil class, within them. Each file is written and read in child processes of
 // their own, so that neither the writing nor another case shows in a case's peak memory.
 #include "appdirectory.h"
+#include "childcase.h"
 #include "historystore.h"
 
 #include <QCoreApplication>
@@ -12,8 +13,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -81,11 +80,7 @@ int runCase(const QString &dir)
     const QString loaded = store.load();
     const qint64 loadMs = timer.elapsed();
     const QString saved = store.recordSaved(state, QDateTime::currentDateTime());
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%lld %lld %lld %lld\n", static_cast<long long>(usage.ru_maxrss),
-                static_cast<long long>(loadMs), static_cast<long long>(timer.elapsed()),
-                static_cast<long long>(store.history().rounds.size()));
+    Bench::printPeakAnd({loadMs, timer.elapsed(), static_cast<long long>(store.history().rounds.size())});
     std::fprintf(stderr, "%s\n%s\n", qUtf8Printable(loaded), qUtf8Printable(saved));
     return 0;
 }
@@ -110,23 +105,18 @@ int main(int argc, char **argv)
             return 1;
         }
         const qint64 size = QFile(path).size();
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {u"--case"_s, dir.path()});
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-            std::fprintf(stderr, "the %s case failed: %s\n", qPrintable(name),
-                         child.readAllStandardError().constData());
+        const auto fields = Bench::runChildCase(name, {u"--case"_s, dir.path()});
+        if (!fields)
             return 1;
-        }
-        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-        const double megabytes = fields.value(0).toDouble() / 1024.0;
-        const qint64 totalMs = fields.value(2).toLongLong();
+        const double megabytes = Bench::peakMegabytes(*fields);
+        const qint64 totalMs = fields->value(2).toLongLong();
         const bool ok = megabytes < goalMegabytes && totalMs < goalMs;
         met = met && ok;
         std::printf("history.json %s (%.1f MB): read %s ms, read and first save %lld ms, %s rounds kept, "
                     "peak %.0f MB "
                     "(goal < %lld ms and < %.0f MB: %s)\n",
-                    qPrintable(name), double(size) / 1e6, fields.value(1).constData(),
-                    static_cast<long long>(totalMs), fields.value(3).constData(), megabytes,
+                    qPrintable(name), double(size) / 1e6, fields->value(1).constData(),
+                    static_cast<long long>(totalMs), fields->value(3).constData(), megabytes,
                     static_cast<long long>(goalMs), goalMegabytes, ok ? "met" : "missed");
     }
     return met ? 0 : 1;

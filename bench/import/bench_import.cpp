@@ -3,6 +3,7 @@
 // of the two steps after the preview, applying 20,000 pupils and filling a name box with a million
 // names. Each case runs in a child process of its own, so that one case's peak does not hide
 // another's.
+#include "childcase.h"
 #include "namelistedit.h"
 #include "rosterimport.h"
 #include "xlsxdocument.h"
@@ -13,10 +14,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -135,24 +135,12 @@ bool runStep(const QString &name, const QString &path)
     return edit.names() == names;
 }
 
-// Processor time, so that the figures hold on a machine busy with other work.
-double processorMilliseconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
 int runCase(const QString &name, const QString &path)
 {
-    const double start = processorMilliseconds();
+    const double start = Bench::processorMilliseconds();
     if (!runStep(name, path))
         return 1;
-    const double elapsed = processorMilliseconds() - start;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%lld %.0f\n", static_cast<long long>(usage.ru_maxrss), elapsed);
+    Bench::printPeakAnd({std::llround(Bench::processorMilliseconds() - start)});
     return 0;
 }
 
@@ -190,18 +178,13 @@ int main(int argc, char **argv)
             return 1;
         }
         const QString path = QString::fromUtf8(maker.readAllStandardOutput().trimmed());
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {u"--case"_s, name, path});
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-            std::fprintf(stderr, "the %s case failed: %s\n", c.name,
-                         child.readAllStandardError().constData());
+        const auto fields = Bench::runChildCase(name, {u"--case"_s, name, path});
+        if (!fields)
             return 1;
-        }
         if (!path.isEmpty())
             QFile::remove(path);
-        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-        const double megabytes = fields.value(0).toDouble() / 1024.0;
-        const double milliseconds = fields.value(1).toDouble();
+        const double megabytes = Bench::peakMegabytes(*fields);
+        const double milliseconds = fields->value(1).toDouble();
         const bool ok = megabytes < c.goalMegabytes && milliseconds < c.goalMilliseconds;
         met = met && ok;
         std::printf("import %-16s %6.0f ms processor time (goal < %.0f), peak %4.0f MB (goal < %.0f): %s\n",

@@ -1,6 +1,7 @@
 // Peak memory and time of the PDF export on the heaviest templates the .xlsx export accepts, each
 // opened, read for drawing and written as a page (or refused) in a child process of its own.
 #include "chartpdfwriter.h"
+#include "childcase.h"
 #include "xlsxdocument.h"
 #include "xlsxsheetview.h"
 #include "xlsxxml.h"
@@ -9,15 +10,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 #include <quazip/quazipnewinfo.h>
 
+#include <cmath>
 #include <cstdio>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -180,13 +179,7 @@ int runCase(const QString &templatePath, const QString &output)
         std::fprintf(stderr, "write failed: %s\n", qPrintable(error));
         return 1;
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    // Processor time, not the clock: other work on a shared machine does not count.
-    const long long milliseconds = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000ll +
-                                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-    std::printf("%lld %lld %lld %s\n", static_cast<long long>(usage.ru_maxrss), milliseconds, timer.elapsed(),
-                written ? "drawn" : "refused");
+    Bench::printPeakAnd({std::llround(Bench::processorMilliseconds()), timer.elapsed(), written ? 1 : 0});
     return 0;
 }
 
@@ -212,22 +205,16 @@ int main(int argc, char **argv)
         if (!file.open(QIODevice::WriteOnly) || file.write(makeCase(name)) < 0)
             return 1;
         file.close();
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {u"--run"_s, path, dir.filePath(name + u".pdf"_s)});
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-            std::fprintf(stderr, "pdf_hostile_bench: case %s failed: %s\n", qPrintable(name),
-                         child.readAllStandardError().constData());
+        const auto fields = Bench::runChildCase(name, {u"--run"_s, path, dir.filePath(name + u".pdf"_s)});
+        if (!fields)
             return 1;
-        }
-        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-        const double megabytes = fields.value(0).toDouble() / 1024;
-        const double seconds = fields.value(1).toDouble() / 1000;
+        const double megabytes = Bench::peakMegabytes(*fields);
+        const double seconds = fields->value(1).toDouble() / 1000;
         worstMegabytes = std::max(worstMegabytes, megabytes);
         worstSeconds = std::max(worstSeconds, seconds);
         std::printf("  %-7s peak %6.1f MB, %6.2f s of processor time (%6.2f s on the clock), %s\n",
-                    qPrintable(name), megabytes, seconds, fields.value(2).toDouble() / 1000,
-                    fields.value(3).constData());
+                    qPrintable(name), megabytes, seconds, fields->value(2).toDouble() / 1000,
+                    fields->value(3) == "1" ? "drawn" : "refused");
     }
     std::printf("  worst peak %.1f MB (goal < %.0f MB: %s), worst time %.2f s (goal < %.0f s: %s)\n",
                 worstMegabytes, goalMegabytes, worstMegabytes < goalMegabytes ? "met" : "MISSED",

@@ -1,5 +1,6 @@
 // Peak memory and time of the largest templates the engine accepts, each opened, filled and saved
 // in a child process of its own so that one case's peak does not hide another's.
+#include "childcase.h"
 #include "xlsxdocument.h"
 #include "xlsxlimits.h"
 
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <quazip/quazip.h>
@@ -16,8 +16,6 @@
 #include <quazip/quazipnewinfo.h>
 
 #include <cstdio>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
@@ -149,10 +147,7 @@ int runCase(const QString &templatePath, const QString &output)
         std::fprintf(stderr, "save failed: %s\n", qPrintable(document.errorString()));
         return 1;
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%lld %lld %lld\n", static_cast<long long>(usage.ru_maxrss), timer.elapsed(),
-                static_cast<long long>(filled));
+    Bench::printPeakAnd({timer.elapsed(), static_cast<long long>(filled)});
     return 0;
 }
 
@@ -178,20 +173,15 @@ int main(int argc, char **argv)
         if (!file.open(QIODevice::WriteOnly) || file.write(makeCase(name)) < 0)
             return 1;
         file.close();
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {u"--run"_s, path, dir.filePath(name + u"-out.xlsx"_s)});
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-            std::fprintf(stderr, "xlsx_memory_bench: case %s failed: %s\n", qPrintable(name),
-                         child.readAllStandardError().constData());
+        const auto fields =
+            Bench::runChildCase(name, {u"--run"_s, path, dir.filePath(name + u"-out.xlsx"_s)});
+        if (!fields)
             return 1;
-        }
-        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-        const double megabytes = fields.value(0).toDouble() / 1024;
+        const double megabytes = Bench::peakMegabytes(*fields);
         worst = std::max(worst, megabytes);
         std::printf("  %-8s template %6.2f MB: peak %7.1f MB, %7lld ms, %7lld seats filled\n",
                     qPrintable(name), double(QFileInfo(path).size()) / (1 << 20), megabytes,
-                    fields.value(1).toLongLong(), fields.value(2).toLongLong());
+                    fields->value(1).toLongLong(), fields->value(2).toLongLong());
     }
     std::printf("  worst peak %.1f MB (goal < %.0f MB: %s)\n", worst, goalMegabytes,
                 worst < goalMegabytes ? "met" : "MISSED");
