@@ -1,5 +1,6 @@
 #include "groupingsearch.h"
 
+#include "classscores.h"
 #include "requirementrules.h"
 
 #include <algorithm>
@@ -8,10 +9,10 @@ namespace Velmora {
 
 GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, std::uint32_t seed,
                                long maxEvaluations, const std::atomic_bool *stop)
-    : state(state), terms(std::move(scoreTerms)), random(seed), traits(personTraits(state)),
-      fixedSeats(acceptedFixedSeats(state)), budget(maxEvaluations), stop(stop)
+    : state(state), terms(std::move(scoreTerms)), random(seed), persons(personTraits(state)),
+      traits(persons.kinds), fixedSeats(acceptedFixedSeats(state)), budget(maxEvaluations), stop(stop)
 {
-    identityMatters = terms.size() > std::size_t(BuiltInTermCount);
+    identityMatters = terms.size() > std::size_t(BuiltInTermCount) || !persons.scores.empty();
     bounds = lowerBounds(terms);
     movable.assign(traits.size(), 1);
     named.assign(traits.size(), 0);
@@ -30,8 +31,11 @@ GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, s
             }
         }
     }
-    for (int index : state.enabledGroups())
+    for (int index : state.enabledGroups()) {
         targets.push_back({state.groupConfigs.at(index).males, state.groupConfigs.at(index).females});
+        if (!persons.scores.empty())
+            judgedByBands.push_back(state.groupConfigs.at(index).total >= ClassScores::SeatsForBands);
+    }
 }
 
 bool GroupingSearch::isMovable(PersonId p) const
@@ -47,7 +51,7 @@ int GroupingSearch::freeSeats(int position) const
 
 void GroupingSearch::load(const Grouping &grouping)
 {
-    view = std::make_unique<GroupingView>(grouping, traits);
+    view = std::make_unique<GroupingView>(grouping, persons);
     currentScore = scoreOf(terms, *view);
 }
 
@@ -343,13 +347,42 @@ std::vector<PersonId> GroupingSearch::hotPersons() const
                 hot[std::size_t(p)] = 1;
         }
     }
-    std::vector<PersonId> persons;
+    // While balancing by scores: groups missing a band, and the groups of the highest and the
+    // lowest mean, whose pupils are the ones an exchange for the gap must move.
+    int highest = -1;
+    int lowest = -1;
+    for (int position = 0; position < int(judgedByBands.size()) && position < view->groupCount();
+         ++position) {
+        bool missing = false;
+        for (GroupingView::Trait band :
+             {GroupingView::HighBand, GroupingView::MiddleBand, GroupingView::LowBand})
+            missing = missing || view->count(position, band) == 0;
+        if (missing && judgedByBands[std::size_t(position)]) {
+            for (PersonId p : view->membersOf(position))
+                hot[std::size_t(p)] = 1;
+        }
+        const qint64 n = view->scoredCount(position);
+        if (n == 0)
+            continue;
+        const qint64 sum = view->scoreSum(position);
+        if (highest < 0 || meanBelow(view->scoreSum(highest), view->scoredCount(highest), sum, n))
+            highest = position;
+        if (lowest < 0 || meanBelow(sum, n, view->scoreSum(lowest), view->scoredCount(lowest)))
+            lowest = position;
+    }
+    for (int position : {highest, lowest}) {
+        if (position < 0)
+            continue;
+        for (PersonId p : view->membersOf(position))
+            hot[std::size_t(p)] = 1;
+    }
+    std::vector<PersonId> result;
     for (std::size_t p = 1; p < hot.size(); ++p) {
         if (hot[p] && isMovable(PersonId(p)) && view->positionOf(PersonId(p)) >= 0)
-            persons.push_back(PersonId(p));
+            result.push_back(PersonId(p));
     }
-    std::shuffle(persons.begin(), persons.end(), random);
-    return persons;
+    std::shuffle(result.begin(), result.end(), random);
+    return result;
 }
 
 bool GroupingSearch::descend()

@@ -178,33 +178,33 @@ void TestGroupingSearch::search_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("start");
     QTest::addColumn<bool>("extraTerm"); // 男3 and 女3 should sit apart, below every built-in term
-    QTest::addColumn<QString>("score");  // fixed, requirements, leaders, boarders, gender, [extra]
+    QTest::addColumn<QString>("score"); // fixed, requirements, leaders, boarders, gender, bands, gap, [extra]
 
     const QByteArray small =
         R"({"boys": 4, "girls": 4, "groups": [[1, 4], [2, 4]], "leaders": ["男1", "男2"], )";
     QTest::newRow("leadersTogether_split")
-        << small + R"("boarders": []})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+        << small + R"("boarders": []})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0 0 0"_s;
     QTest::newRow("fixedStay_otherLeaderMoves") << small + R"("fixed": [["男1", 1, 1], ["男2", 1, 2]]})"
-                                                << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 2 0 0"_s;
+                                                << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 2 0 0 0 0"_s;
     QTest::newRow("extraTerm_optimised")
-        << small + R"("boarders": []})" << u"1 3 7 5 | 2 4 6 8"_s << true << u"0 0 0 0 0 0"_s;
+        << small + R"("boarders": []})" << u"1 3 7 5 | 2 4 6 8"_s << true << u"0 0 0 0 0 0 0 0"_s;
     // The appended term never outranks a requirement.
-    QTest::newRow("extraTerm_belowRequirements")
-        << small + R"("together": [["男3", "女3"]]})" << u"1 3 5 6 | 2 4 7 8"_s << true << u"0 0 0 0 0 1"_s;
+    QTest::newRow("extraTerm_belowRequirements") << small + R"("together": [["男3", "女3"]]})"
+                                                 << u"1 3 5 6 | 2 4 7 8"_s << true << u"0 0 0 0 0 0 0 1"_s;
     QTest::newRow("freeSeat_boyMovesToTarget")
         << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 4, 2, 1], [2, 3, 1, 2]],
                           "leaders": ["男1", "男2"]})")
-        << u"1 2 3 4 | 5 6 0"_s << false << u"0 0 0 0 0"_s;
+        << u"1 2 3 4 | 5 6 0"_s << false << u"0 0 0 0 0 0 0"_s;
     // A fixed position the engine refused holds nobody in place.
     QTest::newRow("seatTakenFixed_notFrozen") << small + R"("fixed": [["男1", 1, 1], ["男2", 1, 1]]})"
-                                              << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+                                              << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0 0 0"_s;
     QTest::newRow("disabledGroupFixed_notFrozen")
-        << small + R"("fixed": [["男2", 3, 1]]})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+        << small + R"("fixed": [["男2", 3, 1]]})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0 0 0"_s;
     // Whoever moves in takes the free seat, never the one the fixed girl sits on behind it.
     QTest::newRow("fixedBehindGap_keepsSeat")
         << QByteArray(R"({"boys": 2, "girls": 4, "groups": [[1, 4], [2, 3]], "leaders": ["男1", "男2"],
                           "fixed": [["女4", 1, 4]]})")
-        << u"1 2 0 6 | 3 4 5"_s << false << u"0 0 0 0 0"_s;
+        << u"1 2 0 6 | 3 4 5"_s << false << u"0 0 0 0 0 0 0"_s;
 }
 
 void TestGroupingSearch::search()
