@@ -370,8 +370,11 @@ std::vector<PersonId> GroupingSearch::hotPersons() const
         if (lowest < 0 || meanBelow(sum, n, view->scoreSum(lowest), view->scoredCount(lowest)))
             lowest = position;
     }
+    // A band still missing outranks the gap: the exchanges for it are searched first, and alone.
+    const bool bandsMissing = !judgedByBands.empty() && currentScore.tier(OrderedScore::ScoreBands) >
+                                                            bounds.tier(OrderedScore::ScoreBands);
     for (int position : {highest, lowest}) {
-        if (position < 0)
+        if (position < 0 || bandsMissing)
             continue;
         for (PersonId p : view->membersOf(position))
             hot[std::size_t(p)] = 1;

@@ -110,10 +110,11 @@ public:
 private:
     bool stopped() const { return stop && stop->load(std::memory_order_relaxed); }
     OrderedScore scoreOf(const Grouping &members) const;
-    bool tryLayout(const std::vector<int> &layout, long evaluations = GroupingSearch::DefaultEvaluations);
+    bool tryLayout(const std::vector<int> &layout, long evaluations = GroupingSearch::DefaultEvaluations,
+                   bool balancing = false);
     void proveOrImprove();
     void tryOtherBreaks();
-    void relocateRequirements();
+    void relocateRequirements(int tier, bool balancing);
     void balanceScores();
     QList<GenerateReport::Change> pruneChanges(const SeatingPlan &start);
     QList<GenerateReport::Cost> costs();
@@ -139,11 +140,12 @@ OrderedScore Finisher::scoreOf(const Grouping &members) const
     return Velmora::scoreOf(terms, GroupingView(members, traits));
 }
 
-bool Finisher::tryLayout(const std::vector<int> &layout, long evaluations)
+bool Finisher::tryLayout(const std::vector<int> &layout, long evaluations, bool balancing)
 {
     if (stopped())
         return false;
-    GroupingSearch search(plain, plainTerms, seeds(), evaluations, stop);
+    GroupingSearch search(balancing ? state : plain, balancing ? terms : plainTerms, seeds(), evaluations,
+                          stop);
     const SeatingPlan candidate = search.improveTowards(best, layout);
     if (!(search.score() < bestScore))
         return false;
@@ -250,7 +252,7 @@ void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others
     if (!stopped()) {
         proveOrImprove();
         tryOtherBreaks();
-        relocateRequirements();
+        relocateRequirements(OrderedScore::GenderShortfall, false);
     }
     if (&terms != &plainTerms) {
         bestScore = scoreOf(best.members());
@@ -274,13 +276,14 @@ void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others
 }
 
 // A must-together requirement can hold a group to boys or girls its target does not want, or keep
-// girls or boys another group lacks, and moving it elsewhere takes several exchanges that each
-// cost a leader or a boarder's balance on the way. Each requirement, joined with those it shares
-// a pupil with, is tried whole in every other group, with a short search to mend what the move upset.
-void Finisher::relocateRequirements()
+// girls or boys another group lacks (or fill a small group with one score band), and moving it
+// elsewhere takes several exchanges that each cost a leader or a boarder's balance on the way.
+// Each requirement, joined with those it shares a pupil with, is tried whole in every other
+// group, with a short search to mend what the move upset.
+void Finisher::relocateRequirements(int tier, bool balancing)
 {
-    const qint64 bound = lowerBounds(plainTerms)[OrderedScore::GenderShortfall];
-    if (bestScore[OrderedScore::GenderShortfall] <= bound)
+    const qint64 bound = lowerBounds(balancing ? terms : plainTerms)[std::size_t(tier)];
+    if (bestScore[std::size_t(tier)] <= bound)
         return;
     const int people = state.roster.maleCount() + state.roster.femaleCount();
     QList<QSet<PersonId>> blocks;
@@ -307,8 +310,8 @@ void Finisher::relocateRequirements()
             std::vector<int> layout(std::size_t(people) + 1, -1);
             for (PersonId p : members)
                 layout[std::size_t(p)] = to;
-            tryLayout(layout, RelocationEvaluations);
-            if (bestScore[OrderedScore::GenderShortfall] <= bound)
+            tryLayout(layout, RelocationEvaluations, balancing);
+            if (bestScore[std::size_t(tier)] <= bound)
                 return;
         }
     }
@@ -322,6 +325,7 @@ void Finisher::balanceScores()
         best = found;
         bestScore = search.score();
     }
+    relocateRequirements(OrderedScore::ScoreBands, true);
 }
 
 // Undoes every net change from the run that gains nothing on the ordered score, then names for
