@@ -309,6 +309,67 @@ bool GroupingSearch::tryDoubleExchanges()
     return false;
 }
 
+// The positions of the highest and the lowest group mean; -1 without scores.
+std::pair<int, int> GroupingSearch::extremeMeans() const
+{
+    int highest = -1;
+    int lowest = -1;
+    for (int position = 0; position < view->groupCount(); ++position) {
+        const qint64 n = view->scoredCount(position);
+        if (n == 0)
+            continue;
+        const qint64 sum = view->scoreSum(position);
+        if (highest < 0 || meanBelow(view->scoreSum(highest), view->scoredCount(highest), sum, n))
+            highest = position;
+        if (lowest < 0 || meanBelow(sum, n, view->scoreSum(lowest), view->scoredCount(lowest)))
+            lowest = position;
+    }
+    return {highest, lowest};
+}
+
+// The gap only moves with the groups of the highest and the lowest mean, and an exchange between
+// them alone often has to trade a band or a kind the tiers above hold on to. Three persons of one
+// kind passed round those two groups and a third keep every count of each group but the scores.
+bool GroupingSearch::tryRotations()
+{
+    if (judgedByBands.empty())
+        return false;
+    const auto [high, low] = extremeMeans();
+    if (high < 0 || low < 0 || high == low)
+        return false;
+    constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
+    const std::vector<PersonId> inHigh = view->membersOf(high);
+    const std::vector<PersonId> inLow = view->membersOf(low);
+    for (PersonId p : inHigh) {
+        if (!isMovable(p))
+            continue;
+        for (PersonId r : inLow) {
+            if (!isMovable(r) || (traits[std::size_t(p)] & Kind) != (traits[std::size_t(r)] & Kind))
+                continue;
+            for (int c = 0; c < view->groupCount(); ++c) {
+                if (c == high || c == low)
+                    continue;
+                const std::vector<PersonId> inC = view->membersOf(c);
+                for (PersonId q : inC) {
+                    if (!isMovable(q) || (traits[std::size_t(q)] & Kind) != (traits[std::size_t(p)] & Kind))
+                        continue;
+                    for (const std::vector<PersonMove> &moves :
+                         {std::vector<PersonMove>{{p, high, c}, {q, c, low}, {r, low, high}},
+                          std::vector<PersonMove>{{r, low, c}, {q, c, high}, {p, high, low}}}) {
+                        if (exhausted())
+                            return false;
+                        if (compare(moves) < 0) {
+                            accept(moves);
+                            return true;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
 // Persons whose moving can mend something: members of broken requirements and everyone in a
 // group with the wrong number of leaders, too many or too few boarders, or too few boys or girls.
 std::vector<PersonId> GroupingSearch::hotPersons() const
@@ -349,8 +410,6 @@ std::vector<PersonId> GroupingSearch::hotPersons() const
     }
     // While balancing by scores: groups missing a band, and the groups of the highest and the
     // lowest mean, whose pupils are the ones an exchange for the gap must move.
-    int highest = -1;
-    int lowest = -1;
     for (int position = 0; position < int(judgedByBands.size()) && position < view->groupCount();
          ++position) {
         bool missing = false;
@@ -361,18 +420,11 @@ std::vector<PersonId> GroupingSearch::hotPersons() const
             for (PersonId p : view->membersOf(position))
                 hot[std::size_t(p)] = 1;
         }
-        const qint64 n = view->scoredCount(position);
-        if (n == 0)
-            continue;
-        const qint64 sum = view->scoreSum(position);
-        if (highest < 0 || meanBelow(view->scoreSum(highest), view->scoredCount(highest), sum, n))
-            highest = position;
-        if (lowest < 0 || meanBelow(sum, n, view->scoreSum(lowest), view->scoredCount(lowest)))
-            lowest = position;
     }
     // A band still missing outranks the gap: the exchanges for it are searched first, and alone.
     const bool bandsMissing = !judgedByBands.empty() && currentScore.tier(OrderedScore::ScoreBands) >
                                                             bounds.tier(OrderedScore::ScoreBands);
+    const auto [highest, lowest] = judgedByBands.empty() ? std::pair{-1, -1} : extremeMeans();
     for (int position : {highest, lowest}) {
         if (position < 0 || bandsMissing)
             continue;
@@ -409,6 +461,8 @@ bool GroupingSearch::descend()
                 return improvedAny;
             improved = tryMoves(p) || improved;
         }
+        if (!improved && !exhausted())
+            improved = tryRotations();
         if (!improved && !exhausted())
             improved = tryBlocks();
         if (!improved && !exhausted())

@@ -50,6 +50,8 @@ private:
     bool tryMoves(PersonId p);
     bool tryBlocks();
     bool tryDoubleExchanges();
+    bool tryRotations();
+    std::pair<int, int> extremeMeans() const;
     void perturb();
     std::vector<PersonId> hotPersons() const;
     bool interchangeable(PersonId a, PersonId b) const;

@@ -291,6 +291,16 @@ void TestGroupingSearch::search_data()
         << QByteArray(R"({"boys": 2, "girls": 4, "groups": [[1, 4], [2, 3]], "leaders": ["男1", "男2"],
                           "fixed": [["女4", 1, 4]]})")
         << u"1 2 0 6 | 3 4 5"_s << false << u"0 0 0 0 0 0 0"_s;
+    // Balanced by scores, 10 to 60 points: pairs of 70 close the gap; in groups of three a band
+    // each comes before the means, which then differ by 3.33 points at best (1000/3 hundredths times 3^4).
+    QTest::newRow("scoredPairs_gapClosed")
+        << QByteArray(R"({"boys": 6, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
+                          "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 4000, "男5": 5000, "男6": 6000}})")
+        << u"1 2 | 3 4 | 5 6"_s << false << u"0 0 3 0 0 0 0"_s;
+    QTest::newRow("scoredThrees_bandsThenGap")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 3], [2, 3]], "balance": true,
+                          "scores": {"男1": 6000, "男2": 5000, "男3": 4000, "女1": 3000, "女2": 2000, "女3": 1000}})")
+        << u"1 2 3 | 4 5 6"_s << false << u"0 0 2 0 0 0 27000"_s;
 }
 
 void TestGroupingSearch::search()
