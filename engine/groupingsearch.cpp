@@ -370,6 +370,62 @@ bool GroupingSearch::tryRotations()
     return false;
 }
 
+// Only the highest and the lowest mean count, so an exchange between two groups in between never
+// changes the score, yet means drawn together there leave the next exchange at the extremes more
+// to work with. Such an exchange is taken when the score stays exactly as it is and the means
+// spread less (their squared distances from the class mean fall), which cannot repeat.
+bool GroupingSearch::trySmoothing()
+{
+    if (judgedByBands.empty())
+        return false;
+    const int groups = view->groupCount();
+    qint64 allSum = 0;
+    qint64 allCount = 0;
+    for (int g = 0; g < groups; ++g) {
+        allSum += view->scoreSum(g);
+        allCount += view->scoredCount(g);
+    }
+    if (allCount == 0)
+        return false;
+    const double classMean = double(allSum) / double(allCount);
+    const auto spread = [&](int g, qint64 sum) {
+        const int n = view->scoredCount(g);
+        if (n == 0)
+            return 0.0;
+        const double d = double(sum) / n - classMean;
+        return d * d;
+    };
+    for (int a = 0; a < groups; ++a) {
+        for (int b = a + 1; b < groups; ++b) {
+            const std::vector<PersonId> inA = view->membersOf(a);
+            const std::vector<PersonId> inB = view->membersOf(b);
+            const double before = spread(a, view->scoreSum(a)) + spread(b, view->scoreSum(b));
+            for (PersonId p : inA) {
+                const int sp = view->scoreOf(p);
+                if (!isMovable(p) || sp < 0)
+                    continue;
+                for (PersonId q : inB) {
+                    const int sq = view->scoreOf(q);
+                    if (!isMovable(q) || sq < 0 || sq == sp)
+                        continue;
+                    const double after =
+                        spread(a, view->scoreSum(a) - sp + sq) + spread(b, view->scoreSum(b) - sq + sp);
+                    if (after >= before - 1e-9)
+                        continue;
+                    if (exhausted())
+                        return false;
+                    const std::vector<PersonMove> moves{{p, a, b}, {q, b, a}};
+                    if (compare(moves) <= 0) {
+                        accept(moves);
+                        return true;
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
 // Persons whose moving can mend something: members of broken requirements and everyone in a
 // group with the wrong number of leaders, too many or too few boarders, or too few boys or girls.
 std::vector<PersonId> GroupingSearch::hotPersons() const
@@ -463,6 +519,8 @@ bool GroupingSearch::descend()
         }
         if (!improved && !exhausted())
             improved = tryRotations();
+        if (!improved && !exhausted())
+            improved = trySmoothing();
         if (!improved && !exhausted())
             improved = tryBlocks();
         if (!improved && !exhausted())

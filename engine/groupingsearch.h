@@ -51,6 +51,7 @@ private:
     bool tryBlocks();
     bool tryDoubleExchanges();
     bool tryRotations();
+    bool trySmoothing();
     std::pair<int, int> extremeMeans() const;
     void perturb();
     std::vector<PersonId> hotPersons() const;
