@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classscores.h"
 #include "requirementrules.h"
 #include "scoreterm.h"
 #include "seatingplan.h"
@@ -35,6 +36,8 @@ struct GenerateReport
         Leader,
         Boarder,
         Gender,
+        ScoreBands,
+        ScoreGap,
         History,
     };
     // A net change from the chosen run to the plan: two persons who traded groups (and seats), or
@@ -98,6 +101,13 @@ struct GenerateReport
         int recentRepeats = 0;
     };
 
+    // With "按成绩均衡分组": the plan's groups by score, and the pupils of the class without one.
+    struct ScoreNote
+    {
+        QList<GroupScores> groups;
+        int unscored = 0;
+    };
+
     SeatingPlan plan;
     // Texts of the engine's modal boxes ("没有启用的分组"), for the window to show.
     QStringList warnings;
@@ -106,6 +116,7 @@ struct GenerateReport
     // The chosen run's lines, exactly as the engine wrote them.
     QStringList narration;
     std::optional<HistoryNote> history;
+    std::optional<ScoreNote> scores;
     QList<Restored> restored;
     QList<Change> changes;
     // The leader count of every group of the plan.

@@ -1,5 +1,6 @@
 #include "groupingsearch.h"
 
+#include "classscores.h"
 #include "requirementrules.h"
 
 #include <algorithm>
@@ -8,10 +9,10 @@ namespace Velmora {
 
 GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, std::uint32_t seed,
                                long maxEvaluations, const std::atomic_bool *stop)
-    : state(state), terms(std::move(scoreTerms)), random(seed), traits(personTraits(state)),
-      fixedSeats(acceptedFixedSeats(state)), budget(maxEvaluations), stop(stop)
+    : state(state), terms(std::move(scoreTerms)), random(seed), persons(personTraits(state)),
+      traits(persons.kinds), fixedSeats(acceptedFixedSeats(state)), budget(maxEvaluations), stop(stop)
 {
-    identityMatters = terms.size() > std::size_t(BuiltInTermCount);
+    identityMatters = terms.size() > std::size_t(BuiltInTermCount) || !persons.scores.empty();
     bounds = lowerBounds(terms);
     movable.assign(traits.size(), 1);
     named.assign(traits.size(), 0);
@@ -30,8 +31,11 @@ GroupingSearch::GroupingSearch(const ClassState &state, ScoreTerms scoreTerms, s
             }
         }
     }
-    for (int index : state.enabledGroups())
+    for (int index : state.enabledGroups()) {
         targets.push_back({state.groupConfigs.at(index).males, state.groupConfigs.at(index).females});
+        if (!persons.scores.empty())
+            judgedByBands.push_back(state.groupConfigs.at(index).total >= ClassScores::SeatsForBands);
+    }
 }
 
 bool GroupingSearch::isMovable(PersonId p) const
@@ -47,7 +51,7 @@ int GroupingSearch::freeSeats(int position) const
 
 void GroupingSearch::load(const Grouping &grouping)
 {
-    view = std::make_unique<GroupingView>(grouping, traits);
+    view = std::make_unique<GroupingView>(grouping, persons);
     currentScore = scoreOf(terms, *view);
 }
 
@@ -305,6 +309,123 @@ bool GroupingSearch::tryDoubleExchanges()
     return false;
 }
 
+// The positions of the highest and the lowest group mean; -1 without scores.
+std::pair<int, int> GroupingSearch::extremeMeans() const
+{
+    int highest = -1;
+    int lowest = -1;
+    for (int position = 0; position < view->groupCount(); ++position) {
+        const qint64 n = view->scoredCount(position);
+        if (n == 0)
+            continue;
+        const qint64 sum = view->scoreSum(position);
+        if (highest < 0 || meanBelow(view->scoreSum(highest), view->scoredCount(highest), sum, n))
+            highest = position;
+        if (lowest < 0 || meanBelow(sum, n, view->scoreSum(lowest), view->scoredCount(lowest)))
+            lowest = position;
+    }
+    return {highest, lowest};
+}
+
+// The gap only moves with the groups of the highest and the lowest mean, and an exchange between
+// them alone often has to trade a band or a kind the tiers above hold on to. Three persons of one
+// kind passed round those two groups and a third keep every count of each group but the scores.
+bool GroupingSearch::tryRotations()
+{
+    if (judgedByBands.empty())
+        return false;
+    const auto [high, low] = extremeMeans();
+    if (high < 0 || low < 0 || high == low)
+        return false;
+    constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
+    const std::vector<PersonId> inHigh = view->membersOf(high);
+    const std::vector<PersonId> inLow = view->membersOf(low);
+    for (PersonId p : inHigh) {
+        if (!isMovable(p))
+            continue;
+        for (PersonId r : inLow) {
+            if (!isMovable(r) || (traits[std::size_t(p)] & Kind) != (traits[std::size_t(r)] & Kind))
+                continue;
+            for (int c = 0; c < view->groupCount(); ++c) {
+                if (c == high || c == low)
+                    continue;
+                const std::vector<PersonId> inC = view->membersOf(c);
+                for (PersonId q : inC) {
+                    if (!isMovable(q) || (traits[std::size_t(q)] & Kind) != (traits[std::size_t(p)] & Kind))
+                        continue;
+                    for (const std::vector<PersonMove> &moves :
+                         {std::vector<PersonMove>{{p, high, c}, {q, c, low}, {r, low, high}},
+                          std::vector<PersonMove>{{r, low, c}, {q, c, high}, {p, high, low}}}) {
+                        if (exhausted())
+                            return false;
+                        if (compare(moves) < 0) {
+                            accept(moves);
+                            return true;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// Only the highest and the lowest mean count, so an exchange between two groups in between never
+// changes the score, yet means drawn together there leave the next exchange at the extremes more
+// to work with. Such an exchange is taken when the score stays exactly as it is and the means
+// spread less (their squared distances from the class mean fall), which cannot repeat.
+bool GroupingSearch::trySmoothing()
+{
+    if (judgedByBands.empty())
+        return false;
+    const int groups = view->groupCount();
+    qint64 allSum = 0;
+    qint64 allCount = 0;
+    for (int g = 0; g < groups; ++g) {
+        allSum += view->scoreSum(g);
+        allCount += view->scoredCount(g);
+    }
+    if (allCount == 0)
+        return false;
+    const double classMean = double(allSum) / double(allCount);
+    const auto spread = [&](int g, qint64 sum) {
+        const int n = view->scoredCount(g);
+        if (n == 0)
+            return 0.0;
+        const double d = double(sum) / n - classMean;
+        return d * d;
+    };
+    for (int a = 0; a < groups; ++a) {
+        for (int b = a + 1; b < groups; ++b) {
+            const std::vector<PersonId> inA = view->membersOf(a);
+            const std::vector<PersonId> inB = view->membersOf(b);
+            const double before = spread(a, view->scoreSum(a)) + spread(b, view->scoreSum(b));
+            for (PersonId p : inA) {
+                const int sp = view->scoreOf(p);
+                if (!isMovable(p) || sp < 0)
+                    continue;
+                for (PersonId q : inB) {
+                    const int sq = view->scoreOf(q);
+                    if (!isMovable(q) || sq < 0 || sq == sp)
+                        continue;
+                    const double after =
+                        spread(a, view->scoreSum(a) - sp + sq) + spread(b, view->scoreSum(b) - sq + sp);
+                    if (after >= before - 1e-9)
+                        continue;
+                    if (exhausted())
+                        return false;
+                    const std::vector<PersonMove> moves{{p, a, b}, {q, b, a}};
+                    if (compare(moves) <= 0) {
+                        accept(moves);
+                        return true;
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
 // Persons whose moving can mend something: members of broken requirements and everyone in a
 // group with the wrong number of leaders, too many or too few boarders, or too few boys or girls.
 std::vector<PersonId> GroupingSearch::hotPersons() const
@@ -343,13 +464,36 @@ std::vector<PersonId> GroupingSearch::hotPersons() const
                 hot[std::size_t(p)] = 1;
         }
     }
-    std::vector<PersonId> persons;
+    // While balancing by scores: groups missing a band, and the groups of the highest and the
+    // lowest mean, whose pupils are the ones an exchange for the gap must move.
+    for (int position = 0; position < int(judgedByBands.size()) && position < view->groupCount();
+         ++position) {
+        bool missing = false;
+        for (GroupingView::Trait band :
+             {GroupingView::HighBand, GroupingView::MiddleBand, GroupingView::LowBand})
+            missing = missing || view->count(position, band) == 0;
+        if (missing && judgedByBands[std::size_t(position)]) {
+            for (PersonId p : view->membersOf(position))
+                hot[std::size_t(p)] = 1;
+        }
+    }
+    // A band still missing outranks the gap: the exchanges for it are searched first, and alone.
+    const bool bandsMissing = !judgedByBands.empty() && currentScore.tier(OrderedScore::ScoreBands) >
+                                                            bounds.tier(OrderedScore::ScoreBands);
+    const auto [highest, lowest] = judgedByBands.empty() ? std::pair{-1, -1} : extremeMeans();
+    for (int position : {highest, lowest}) {
+        if (position < 0 || bandsMissing)
+            continue;
+        for (PersonId p : view->membersOf(position))
+            hot[std::size_t(p)] = 1;
+    }
+    std::vector<PersonId> result;
     for (std::size_t p = 1; p < hot.size(); ++p) {
         if (hot[p] && isMovable(PersonId(p)) && view->positionOf(PersonId(p)) >= 0)
-            persons.push_back(PersonId(p));
+            result.push_back(PersonId(p));
     }
-    std::shuffle(persons.begin(), persons.end(), random);
-    return persons;
+    std::shuffle(result.begin(), result.end(), random);
+    return result;
 }
 
 bool GroupingSearch::descend()
@@ -373,6 +517,10 @@ bool GroupingSearch::descend()
                 return improvedAny;
             improved = tryMoves(p) || improved;
         }
+        if (!improved && !exhausted())
+            improved = tryRotations();
+        if (!improved && !exhausted())
+            improved = trySmoothing();
         if (!improved && !exhausted())
             improved = tryBlocks();
         if (!improved && !exhausted())

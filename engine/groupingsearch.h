@@ -50,6 +50,9 @@ private:
     bool tryMoves(PersonId p);
     bool tryBlocks();
     bool tryDoubleExchanges();
+    bool tryRotations();
+    bool trySmoothing();
+    std::pair<int, int> extremeMeans() const;
     void perturb();
     std::vector<PersonId> hotPersons() const;
     bool interchangeable(PersonId a, PersonId b) const;
@@ -59,13 +62,15 @@ private:
     const ClassState &state;
     ScoreTerms terms;
     mutable std::mt19937 random; // hotPersons shuffles too
-    std::vector<unsigned char> traits;
-    std::vector<char> movable; // by PersonId
-    std::vector<char> named;   // by PersonId: a member of some requirement
-    std::vector<int> capacity; // by position: seats a person may be moved to
+    PersonTraits persons;
+    std::vector<unsigned char> traits; // persons.kinds
+    std::vector<char> movable;         // by PersonId
+    std::vector<char> named;           // by PersonId: a member of some requirement
+    std::vector<int> capacity;         // by position: seats a person may be moved to
     QMap<PersonId, SeatRef> fixedSeats;
     std::vector<std::pair<int, int>> targets; // by position: boys and girls wanted
-    bool identityMatters = false;             // extra terms may tell two persons of one kind apart
+    std::vector<char> judgedByBands;          // by position, while balancing by scores
+    bool identityMatters = false;             // extra terms or scores tell two persons of one kind apart
     std::unique_ptr<GroupingView> view;
     SeatingPlan original; // the start, whose seats the result keeps
     OrderedScore currentScore;

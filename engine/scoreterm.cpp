@@ -1,18 +1,45 @@
 #include "scoreterm.h"
 
+#include "balanceterms.h"
+#include "classscores.h"
+
 #include <algorithm>
 
 namespace Velmora {
 
-GroupingView::GroupingView(const Grouping &grouping, std::vector<unsigned char> personTraits)
-    : traits(std::move(personTraits))
+namespace {
+
+std::size_t bitIndex(GroupingView::Trait trait)
+{
+    switch (trait) {
+    case GroupingView::Boy:
+        return 0;
+    case GroupingView::Leader:
+        return 1;
+    case GroupingView::Boarder:
+        return 2;
+    case GroupingView::HighBand:
+        return 3;
+    case GroupingView::MiddleBand:
+        return 4;
+    case GroupingView::LowBand:
+        return 5;
+    }
+    return 0;
+}
+
+} // namespace
+
+GroupingView::GroupingView(const Grouping &grouping, PersonTraits personTraits)
+    : traits(std::move(personTraits.kinds)), scores(std::move(personTraits.scores))
 {
     if (traits.empty())
         traits.assign(1, 0);
     where.assign(traits.size(), -1);
     slot.assign(traits.size(), 0);
     groups.resize(std::size_t(grouping.size()));
-    tally.assign(std::size_t(grouping.size()), {0, 0, 0});
+    tally.assign(std::size_t(grouping.size()), {});
+    sums.assign(std::size_t(grouping.size()), 0);
     for (int position = 0; position < grouping.size(); ++position) {
         for (PersonId p : grouping.at(position)) {
             // Unknown numbers and a second seat of one person take no part in the score.
@@ -22,9 +49,9 @@ GroupingView::GroupingView(const Grouping &grouping, std::vector<unsigned char> 
             slot[std::size_t(p)] = groups[std::size_t(position)].size();
             groups[std::size_t(position)].push_back(p);
             const unsigned char t = traits[std::size_t(p)];
-            tally[std::size_t(position)][0] += (t & Boy) != 0;
-            tally[std::size_t(position)][1] += (t & Leader) != 0;
-            tally[std::size_t(position)][2] += (t & Boarder) != 0;
+            for (int k = 0; k < TraitCount; ++k)
+                tally[std::size_t(position)][std::size_t(k)] += (t >> k) & 1;
+            sums[std::size_t(position)] += qMax(0, scoreOf(p));
         }
     }
     for (std::size_t p = 1; p < where.size(); ++p) {
@@ -37,8 +64,13 @@ GroupingView::GroupingView(const Grouping &grouping, std::vector<unsigned char> 
 
 int GroupingView::count(int position, Trait trait) const
 {
+    return tally[std::size_t(position)][bitIndex(trait)];
+}
+
+int GroupingView::scoredCount(int position) const
+{
     const auto &t = tally[std::size_t(position)];
-    return trait == Boy ? t[0] : (trait == Leader ? t[1] : t[2]);
+    return t[bitIndex(HighBand)] + t[bitIndex(MiddleBand)] + t[bitIndex(LowBand)];
 }
 
 void GroupingView::move(PersonId p, int to)
@@ -56,13 +88,18 @@ void GroupingView::move(PersonId p, int to)
     slot[std::size_t(p)] = target.size();
     target.push_back(p);
     where[std::size_t(p)] = to;
-    for (int k = 0; k < 3; ++k) {
-        const bool has = (t & (1 << k)) != 0;
+    const int score = qMax(0, scoreOf(p));
+    for (int k = 0; k < TraitCount; ++k) {
+        const int has = (t >> k) & 1;
         if (from >= 0)
             tally[std::size_t(from)][std::size_t(k)] -= has;
         if (to >= 0)
             tally[std::size_t(to)][std::size_t(k)] += has;
     }
+    if (from >= 0)
+        sums[std::size_t(from)] -= score;
+    if (to >= 0)
+        sums[std::size_t(to)] += score;
 }
 
 void GroupingView::apply(const std::vector<PersonMove> &moves)
@@ -77,10 +114,11 @@ void GroupingView::revert(const std::vector<PersonMove> &moves)
         move(it->person, it->from);
 }
 
-std::vector<unsigned char> personTraits(const ClassState &state)
+PersonTraits personTraits(const ClassState &state)
 {
     const int people = state.roster.maleCount() + state.roster.femaleCount();
-    std::vector<unsigned char> traits(std::size_t(people) + 1, 0);
+    PersonTraits traits;
+    traits.kinds.assign(std::size_t(people) + 1, 0);
     for (int p = 1; p <= people; ++p) {
         unsigned char t = 0;
         if (state.roster.isBoy(p))
@@ -89,7 +127,18 @@ std::vector<unsigned char> personTraits(const ClassState &state)
             t |= GroupingView::Leader;
         if (state.roster.isBoarder(p))
             t |= GroupingView::Boarder;
-        traits[std::size_t(p)] = t;
+        traits.kinds[std::size_t(p)] = t;
+    }
+    const ClassScores scores(state);
+    if (!scores.balancing())
+        return traits;
+    traits.scores.assign(std::size_t(people) + 1, -1);
+    for (int p = 1; p <= people; ++p) {
+        const int band = scores.bandOf(p);
+        if (band < 0)
+            continue;
+        traits.kinds[std::size_t(p)] |= static_cast<unsigned char>(GroupingView::HighBand << band);
+        traits.scores[std::size_t(p)] = scores.scoreOf(p);
     }
     return traits;
 }
@@ -533,9 +582,12 @@ ScoreTerms builtInTerms(const ClassState &state)
     }
     const qint64 genderBound = qMax<qint64>(0, boysWanted - state.roster.maleCount()) +
                                qMax<qint64>(0, girlsWanted - state.roster.femaleCount());
-    return {std::make_shared<FixedTerm>(state), std::make_shared<RequirementTerm>(state),
-            std::make_shared<LeaderTerm>(leaderBound), std::make_shared<BoarderTerm>(boarderBound),
-            std::make_shared<GenderTerm>(state, genderBound)};
+    ScoreTerms terms{std::make_shared<FixedTerm>(state), std::make_shared<RequirementTerm>(state),
+                     std::make_shared<LeaderTerm>(leaderBound), std::make_shared<BoarderTerm>(boarderBound),
+                     std::make_shared<GenderTerm>(state, genderBound)};
+    const ScoreTerms balance = scoreBalanceTerms(state);
+    terms.insert(terms.end(), balance.begin(), balance.end());
+    return terms;
 }
 
 } // namespace Velmora

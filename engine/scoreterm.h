@@ -19,6 +19,16 @@ struct PersonMove
     int to;
 };
 
+// What the score terms know of each person, by PersonId (entry 0 unused): the GroupingView::Trait
+// bits, and the score in hundredths (-1 for none). The score bands and the scores are there only
+// while the groups are balanced by scores, so that otherwise every term sees exactly what it did
+// before scores existed.
+struct PersonTraits
+{
+    std::vector<unsigned char> kinds;
+    std::vector<int> scores; // empty while not balancing
+};
+
 // A grouping as the score terms see it while it is searched: who sits in which group, and a few
 // tallies per group that every term would otherwise recount for each candidate change.
 //
@@ -31,10 +41,13 @@ public:
         Boy = 1,
         Leader = 2,
         Boarder = 4,
+        HighBand = 8,
+        MiddleBand = 16,
+        LowBand = 32,
     };
+    static constexpr int TraitCount = 6;
 
-    // `traits` is indexed by PersonId (entry 0 unused) and holds the Trait bits of each person.
-    GroupingView(const Grouping &grouping, std::vector<unsigned char> traits);
+    GroupingView(const Grouping &grouping, PersonTraits traits);
 
     int groupCount() const { return int(groups.size()); }
     int personCount() const { return int(traits.size()) - 1; }
@@ -52,6 +65,13 @@ public:
     }
     // How many persons with `trait` sit at `position`.
     int count(int position, Trait trait) const;
+    // The persons with a score at `position`, and the sum of their scores in hundredths.
+    int scoredCount(int position) const;
+    qint64 scoreSum(int position) const { return sums[std::size_t(position)]; }
+    int scoreOf(PersonId p) const
+    {
+        return p >= 1 && std::size_t(p) < scores.size() ? scores[std::size_t(p)] : -1;
+    }
 
     // Moves are applied one after the other; an exchange is two moves. Position -1 takes a
     // person off their seat or, as `from`, seats someone who had none.
@@ -63,10 +83,12 @@ private:
 
     std::vector<std::vector<PersonId>> groups;
     std::vector<PersonId> unseated;
-    std::vector<int> where;                // by PersonId
-    std::vector<unsigned char> traits;     // by PersonId
-    std::vector<std::array<int, 3>> tally; // by position: boys, leaders, boarders
-    std::vector<std::size_t> slot;         // by PersonId: index in its group's member list
+    std::vector<int> where;                         // by PersonId
+    std::vector<unsigned char> traits;              // by PersonId
+    std::vector<int> scores;                        // by PersonId; empty while not balancing
+    std::vector<std::array<int, TraitCount>> tally; // by position and Trait bit
+    std::vector<qint64> sums;                       // by position: scores
+    std::vector<std::size_t> slot;                  // by PersonId: index in its group's member list
 };
 
 // One tier of the ordered score of a grouping. Lower is better; two groupings compare by the
@@ -112,6 +134,8 @@ public:
         LeaderProblems,     // groups without exactly one leader
         BoarderSpread,      // most minus fewest boarders in a group
         GenderShortfall,    // boys and girls missing to the groups' targets
+        ScoreBands,         // groups of three or more seats without a pupil of a score band
+        ScoreGap,           // highest minus lowest group mean (see builtInTerms)
         LastRoundPairs,     // pairs that shared a group in the last saved round
         EarlierPairs,       // pairs of the rounds before, weighted by recency and frequency
         SameGroupNumber,    // pupils in the group number they had last time
@@ -150,11 +174,14 @@ private:
 };
 
 // The traits table of a class, for GroupingView.
-std::vector<unsigned char> personTraits(const ClassState &state);
+PersonTraits personTraits(const ClassState &state);
 
-// The built-in tiers, in the order of OrderedScore::Tier.
+// The built-in tiers, in the order of OrderedScore::Tier. The two score tiers cost nothing unless
+// the groups are balanced by scores. The gap is kept exactly: its cost is the gap in hundredths
+// times a scale that depends on the class (the fourth power of the most scored pupils a group can
+// hold), rounded down, so that two different gaps never cost the same.
 ScoreTerms builtInTerms(const ClassState &state);
-constexpr int BuiltInTermCount = 5;
+constexpr int BuiltInTermCount = 7;
 
 OrderedScore scoreOf(const ScoreTerms &terms, const GroupingView &view);
 OrderedScore lowerBounds(const ScoreTerms &terms);

@@ -1,5 +1,7 @@
 #include "generatelog.h"
 
+#include "scoretexts.h"
+
 using namespace Qt::StringLiterals;
 
 namespace Velmora {
@@ -41,6 +43,10 @@ QString changeLine(const Report::Change &change, const Roster &roster)
         return u"调整: %1 与 %2 交换，使外宿生分布更均匀"_s.arg(a, b);
     case Report::Reason::Gender:
         return u"调整: %1 与 %2 交换，使男女人数更接近设置"_s.arg(a, b);
+    case Report::Reason::ScoreBands:
+        return u"调整: %1 与 %2 交换，使每组都有高、中、低分段学生"_s.arg(a, b);
+    case Report::Reason::ScoreGap:
+        return u"调整: %1 与 %2 交换，使各组成绩更均衡"_s.arg(a, b);
     case Report::Reason::History:
         return u"调整: %1 与 %2 交换，避免与以前同组"_s.arg(a, b);
     }
@@ -73,6 +79,39 @@ QString costLine(const Report::Cost &cost, const ClassState &state)
             .arg(why);
     }
     return QString();
+}
+
+// The means shown are rounded to hundredths, and so is their difference, so that the line adds up as
+// the teacher reads it.
+QStringList scoreLines(const Report::ScoreNote &note)
+{
+    QStringList lines;
+    const auto [highest, lowest] = extremeMeans(note.groups);
+    if (highest >= 0) {
+        const GroupScores &high = note.groups.at(highest);
+        const GroupScores &low = note.groups.at(lowest);
+        const qint64 top = roundedMean(high.sum, high.scored);
+        const qint64 bottom = roundedMean(low.sum, low.scored);
+        QString line = u"成绩均衡：各组平均分 %1–%2 分，相差 %3 分"_s.arg(pointsText(bottom), pointsText(top),
+                                                                          pointsText(top - bottom));
+        bool judged = false;
+        QString gaps;
+        for (const GroupScores &group : note.groups) {
+            if (!group.judgedByBands())
+                continue;
+            judged = true;
+            for (int band = 0; band < ClassScores::BandCount; ++band) {
+                if (group.bands[std::size_t(band)] == 0)
+                    gaps += u"，组%1 缺少%2学生"_s.arg(group.group).arg(bandName(band));
+            }
+        }
+        if (judged)
+            line += gaps.isEmpty() ? u"，每组都有高、中、低分段学生"_s : gaps;
+        lines.append(line);
+    }
+    if (note.unscored > 0)
+        lines.append(u"%1 名学生没有成绩，不参与均衡"_s.arg(note.unscored));
+    return lines;
 }
 
 QString unmetLine(const Report::Unmet &unmet, const ClassState &state)
@@ -110,6 +149,8 @@ QStringList generateLogLines(const GenerateReport &report, const ClassState &sta
     if (report.runs == 0)
         return lines;
     lines.append(u"已比较 %1 次随机分组，选用要求满足最多的一次"_s.arg(report.runs));
+    if (report.scores)
+        lines += scoreLines(*report.scores);
     if (report.stopped)
         lines.append(u"已停止：采用目前找到的最好分组"_s);
     if (report.history)

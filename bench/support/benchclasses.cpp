@@ -96,6 +96,22 @@ ClassState randomClass(std::mt19937 &random)
     return state;
 }
 
+void drawScores(ClassState &state, std::mt19937 &random)
+{
+    const bool halves = random() % 2 == 0;
+    const bool someMissing = random() % 4 == 0;
+    const int people = state.roster.maleCount() + state.roster.femaleCount();
+    for (int p = 1; p <= people; ++p) {
+        if (someMissing && random() % 10 == 0)
+            continue;
+        int hundredths = (between(random, 3000, 10000) + between(random, 3000, 10000)) / 2;
+        if (halves)
+            hundredths = hundredths / 50 * 50;
+        state.roster.scores.insert(state.roster.nameOf(p), hundredths);
+    }
+    state.balanceByScores = true;
+}
+
 ClassState largeClass(int people, int requirements, std::mt19937 &random)
 {
     ClassState state;

@@ -14,6 +14,11 @@ int between(std::mt19937 &random, int low, int high);
 // sharing a person, some holding a leader.
 ClassState randomClass(std::mt19937 &random);
 
+// Scores for a class and "按成绩均衡分组" ticked: 30 to 100 points, most near the middle; in about
+// half the classes in half points, which makes ties, and in about a quarter some pupils without
+// a score. `random` is the class's own, so that drawing scores changes no other class.
+void drawScores(ClassState &state, std::mt19937 &random);
+
 // A large class: `people` persons in ten groups, `requirements` pairs and triples over them.
 ClassState largeClass(int people, int requirements, std::mt19937 &random);
 

@@ -1,5 +1,6 @@
 #include "plancheck.h"
 
+#include "classscores.h"
 #include "persongroupmap.h"
 #include "requirementrules.h"
 
@@ -52,9 +53,56 @@ int tierOfReason(const QString &reason)
         return OrderedScore::BoarderSpread;
     if (reason == u"使男女人数更接近设置"_s)
         return OrderedScore::GenderShortfall;
+    if (reason == u"使每组都有高、中、低分段学生"_s)
+        return OrderedScore::ScoreBands;
+    if (reason == u"使各组成绩更均衡"_s)
+        return OrderedScore::ScoreGap;
     if (reason == u"避免与以前同组"_s)
         return OrderedScore::LastRoundPairs;
     return -1;
+}
+
+QString hundredths(qint64 value)
+{
+    return u"%1.%2"_s.arg(value / 100).arg(value % 100, 2, 10, QLatin1Char('0'));
+}
+
+// The balance line as the plan has it, worked out afresh: means by exact sums, gaps by band.
+QString balanceLine(const ClassState &state, const SeatingPlan &plan)
+{
+    const ClassScores scores(state);
+    qint64 top = -1;
+    qint64 bottom = -1;
+    QString gaps;
+    bool judged = false;
+    for (int position = 0; position < plan.groupCount(); ++position) {
+        qint64 sum = 0;
+        int n = 0;
+        int bands[3] = {0, 0, 0};
+        for (PersonId p : plan.membersAt(position)) {
+            if (scores.scoreOf(p) < 0)
+                continue;
+            sum += scores.scoreOf(p);
+            ++n;
+            ++bands[scores.bandOf(p)];
+        }
+        if (n > 0) {
+            const qint64 mean = (2 * sum + n) / (2 * n);
+            top = top < 0 ? mean : qMax(top, mean);
+            bottom = bottom < 0 ? mean : qMin(bottom, mean);
+        }
+        if (plan.seatCount(position) < 3)
+            continue;
+        judged = true;
+        const QStringList names{u"高"_s, u"中"_s, u"低"_s};
+        for (int b = 0; b < 3; ++b) {
+            if (bands[b] == 0)
+                gaps += u"，组%1 缺少%2分段学生"_s.arg(plan.numberAt(position)).arg(names.at(b));
+        }
+    }
+    return u"成绩均衡：各组平均分 %1–%2 分，相差 %3 分"_s.arg(hundredths(bottom), hundredths(top),
+                                                              hundredths(top - bottom)) +
+           (gaps.isEmpty() && judged ? u"，每组都有高、中、低分段学生"_s : gaps);
 }
 
 } // namespace
@@ -73,6 +121,9 @@ QStringList logProblems(const ClassState &state, const SeatingPlan &plan, const 
     static const QRegularExpression unmet(u"^(?:无法|未能)满足的要求: .+$"_s);
     static const QRegularExpression folded(u"^另有 (\\d+) 条要求未满足，未逐条列出$"_s);
     static const QRegularExpression history(u"^已参考 \\d+ 次历史分组：.+$"_s);
+    static const QRegularExpression balance(
+        u"^成绩均衡：各组平均分 (\\d+\\.\\d\\d)–(\\d+\\.\\d\\d) 分，相差 (\\d+\\.\\d\\d) 分(.*)$"_s);
+    static const QRegularExpression unscored(u"^(\\d+) 名学生没有成绩，不参与均衡$"_s);
 
     QStringList problems;
     qsizetype at = -1;
@@ -84,14 +135,14 @@ QStringList logProblems(const ClassState &state, const SeatingPlan &plan, const 
         return plan.isEmpty() ? problems : QStringList{u"no comparison line"_s};
 
     const Grouping members = plan.members();
-    const std::vector<unsigned char> traits = personTraits(state);
+    const PersonTraits traits = personTraits(state);
     const OrderedScore shown = scoreOf(terms, GroupingView(members, traits));
     const auto positionOfNumber = [&](const QString &number) { return plan.positionOf(number.toInt()); };
     const auto person = [&](const QString &name) { return state.roster.nameToId.value(name, 0); };
     const auto count = [&](int position, GroupingView::Trait trait) {
         int n = 0;
         for (PersonId p : plan.membersAt(position))
-            n += (traits[std::size_t(p)] & trait) != 0;
+            n += (traits.kinds[std::size_t(p)] & trait) != 0;
         return n;
     };
     qsizetype unmetLines = 0;
@@ -155,6 +206,13 @@ QStringList logProblems(const ClassState &state, const SeatingPlan &plan, const 
                                        : qint64(config.females) - (plan.seatedCount(position) - boys);
             if (missing != m.captured(3).toLongLong())
                 bad(u"shortfall differs"_s);
+        } else if ((m = balance.match(line)).hasMatch()) {
+            const QString expected = balanceLine(state, plan);
+            if (line != expected)
+                bad(u"the plan reads "_s + expected);
+        } else if ((m = unscored.match(line)).hasMatch()) {
+            if (m.captured(1).toInt() != ClassScores(state).unscoredCount())
+                bad(u"pupils without a score differ"_s);
         } else if (unmet.match(line).hasMatch()) {
             ++unmetLines;
         } else if ((m = folded.match(line)).hasMatch()) {

@@ -14,8 +14,8 @@ QStringList planProblems(const ClassState &state, const SeatingPlan &plan);
 
 // What the log lines after the comparison line say that the plan does not bear out: a group
 // number the plan does not have, an exchange whose undoing would not worsen the named tier of
-// `terms` first, a move, a leader count or a cost that is not the plan's, a count of unmet
-// requirements that is not the plan's, or a line of no known kind.
+// `terms` first, a move, a leader count, a cost, group means or score bands that are not the plan's,
+// a count of unmet requirements that is not the plan's, or a line of no known kind.
 QStringList logProblems(const ClassState &state, const SeatingPlan &plan, const QStringList &log,
                         const ScoreTerms &terms);
 

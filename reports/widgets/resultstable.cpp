@@ -1,5 +1,8 @@
 #include "resultstable.h"
 
+#include "classscores.h"
+#include "scoretexts.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -44,11 +47,16 @@ void refreshResultsTable(QTableWidget *table, const ClassState &state)
     }
 
     table->setRowCount(int(enabled.size()));
-    table->setColumnCount(columns);
+    // The mean comes after every member column, so that column s still shows seat s.
+    const bool means = state.balanceByScores;
+    table->setColumnCount(columns + (means ? 1 : 0));
     QStringList labels{u"组号"_s};
     for (int j = 1; j < columns; ++j)
         labels.append(u"成员%1"_s.arg(j));
+    if (means)
+        labels.append(u"平均分"_s);
     table->setHorizontalHeaderLabels(labels);
+    const QList<GroupScores> scores = means ? groupScores(ClassScores(state), plan) : QList<GroupScores>();
 
     for (int row = 0; row < enabled.size(); ++row) {
         // Column s shows seat s, so an empty seat stays an empty cell where it is. The plan and the
@@ -61,11 +69,20 @@ void refreshResultsTable(QTableWidget *table, const ClassState &state)
             table->setItem(row, column,
                            person != 0 ? memberItem(state.roster, person) : new QTableWidgetItem(QString()));
         }
+        if (means) {
+            auto *item = new QTableWidgetItem(row < scores.size() ? meanText(scores.at(row)) : QString());
+            // Nobody sits here: it is neither dragged nor dropped on.
+            item->setFlags(item->flags() & ~(Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled));
+            item->setTextAlignment(Qt::AlignCenter);
+            table->setItem(row, columns, item);
+        }
     }
     // A column past every group's seats is empty in every row and only takes width; an empty seat
     // that some group has stays visible, since dropping a name on it moves the person there.
     for (int column = 1; column < columns; ++column)
         table->setColumnHidden(column, column > seats);
+    if (means)
+        table->setColumnHidden(columns, false);
 
     table->resizeColumnsToContents();
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);

@@ -61,7 +61,8 @@ void ResultsTableWidget::startDrag(Qt::DropActions supportedActions)
 {
     Q_UNUSED(supportedActions);
     const QModelIndex cell = pressedCell;
-    if (!cell.isValid() || cell.column() == 0 || cell.data().toString().isEmpty())
+    if (!cell.isValid() || cell.column() == 0 || cell.data().toString().isEmpty() ||
+        !(cell.flags() & Qt::ItemIsDragEnabled))
         return;
     const QRect rect = visualRect(cell);
     auto *drag = new QDrag(this);
@@ -76,7 +77,7 @@ void ResultsTableWidget::startDrag(Qt::DropActions supportedActions)
 bool ResultsTableWidget::acceptsDropAt(const QPoint &position) const
 {
     const QModelIndex target = indexAt(position);
-    return target.isValid() && target.column() > 0;
+    return target.isValid() && target.column() > 0 && (target.flags() & Qt::ItemIsDropEnabled);
 }
 
 void ResultsTableWidget::dragEnterEvent(QDragEnterEvent *event)

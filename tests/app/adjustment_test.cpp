@@ -36,6 +36,8 @@ private Q_SLOTS:
 
     void drop_data();
     void drop();
+    void scoresTicked_meansFollowDrop_data();
+    void scoresTicked_meansFollowDrop();
     void undoRedo_restoreTableAndGroupingExactly();
     void history_clearedWhenGroupingIsReplaced_data();
     void history_clearedWhenGroupingIsReplaced();
@@ -162,6 +164,68 @@ void AdjustmentTest::drop()
     QTest::mouseClick(window->resultsTable->viewport(), Qt::LeftButton, {},
                       window->resultsTable->visualItemRect(window->resultsTable->item(1, 1)).center());
     QVERIFY(logLines().mid(before).contains(u"组 2 详情:"_s));
+}
+
+// B1 90, G1 80, B2 70 are 高分段, B3 60, B4 50, G2 40 中分段, G3 30, G4 20, G5 10 低分段; the
+// others have no score. The column 平均分 and a group's details follow every hand adjustment.
+void AdjustmentTest::scoresTicked_meansFollowDrop_data()
+{
+    QTest::addColumn<QList<int>>("cells"); // from row, from column, to row, to column (-1: 平均分)
+    QTest::addColumn<QStringList>("means");
+    QTest::addColumn<QString>("details"); // of group 1, after the drop
+
+    QTest::newRow("swapAcrossGroups_bothMeansChange")
+        << QList<int>{0, 1, 2, 1} << QStringList{u"45.00"_s, u"45.00"_s, u"90.00"_s}
+        << u"平均分 45.00 分：高分段 1 人，中分段 0 人，低分段 1 人"_s;
+    QTest::newRow("moveToGroupWithRoom_meansChange")
+        << QList<int>{0, 1, 2, 4} << QStringList{u"80.00"_s, u"45.00"_s, u"50.00"_s}
+        << u"平均分 80.00 分：高分段 1 人，中分段 0 人，低分段 0 人"_s;
+    QTest::newRow("nameOntoMean_nothing")
+        << QList<int>{0, 1, 2, -1} << QStringList{u"85.00"_s, u"45.00"_s, u"10.00"_s}
+        << u"平均分 85.00 分：高分段 2 人，中分段 0 人，低分段 0 人"_s;
+    // B5 sits in group 1 without a score: the mean is the others', and the details count him apart.
+    QTest::newRow("unscoredB5_meanKept")
+        << QList<int>{0, 1, 0, 2} << QStringList{u"85.00"_s, u"45.00"_s, u"10.00"_s}
+        << u"平均分 85.00 分：高分段 2 人，中分段 0 人，低分段 0 人"_s;
+}
+
+void AdjustmentTest::scoresTicked_meansFollowDrop()
+{
+    QFETCH(QList<int>, cells);
+    QFETCH(QStringList, means);
+    QFETCH(QString, details);
+
+    ClassState &state = window->state;
+    const QList<int> points{90, 70, 60, 50, 0, 0, 0, 0, 80, 40, 30, 20, 10};
+    for (int p = 1; p <= points.size(); ++p) {
+        if (points.at(p - 1) > 0)
+            state.roster.scores.insert(state.roster.nameOf(p), points.at(p - 1) * 100);
+    }
+    state.balanceByScores = true;
+    const bool withB5 = QTest::currentDataTag() == QByteArray("unscoredB5_meanKept");
+    if (withB5)
+        state.currentGrouping = SeatingPlan::fromMembers(
+            {{1, 9, 5}, {2, 3, 4, 10, 11, 12}, {13}, {}, {}, {}, {}, {}, {}}, state.groupConfigs);
+    refreshResultsTable(window->resultsTable, state);
+    QTableWidget *table = window->resultsTable;
+    const int meanColumn = table->columnCount() - 1;
+    QCOMPARE(table->horizontalHeaderItem(meanColumn)->text(), u"平均分"_s);
+    QVERIFY(!table->isColumnHidden(meanColumn));
+    const auto shownMeans = [&] {
+        return QStringList{table->item(0, meanColumn)->text(), table->item(1, meanColumn)->text(),
+                           table->item(2, meanColumn)->text()};
+    };
+    QCOMPARE(shownMeans(), (QStringList{u"85.00"_s, u"45.00"_s, u"10.00"_s}));
+
+    dropOnto(cells[0], cells[1], cells[2], cells[3] < 0 ? meanColumn : cells[3]);
+    QCOMPARE(shownMeans(), means);
+    const int before = int(logLines().size());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(0, 0)).center());
+    const QStringList shown = logLines().mid(before);
+    QVERIFY2(shown.join(u'\n').contains(details), qPrintable(shown.join(u'\n')));
+    if (withB5)
+        QVERIFY(shown.join(u'\n').contains(u"，没有成绩 1 人"_s));
 }
 
 void AdjustmentTest::undoRedo_restoreTableAndGroupingExactly()

@@ -8,6 +8,7 @@
 #include "testenvironment.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -113,6 +114,7 @@ private Q_SLOTS:
     void foreignEncoding_data();
     void foreignEncoding();
     void import_gbkClassListInThreeClicksThenSaved();
+    void import_scoredClassList_balancedGenerateShowsMeans();
 
 private:
     QString appDir;
@@ -445,6 +447,64 @@ void SettingsWindowTest::import_gbkClassListInThreeClicksThenSaved()
     const Roster &roster = window.state.roster;
     QCOMPARE(window.state.fixedPositions, FixedPositionMap({{roster.nameToId.value(u"王强"_s), {1, 2}},
                                                             {roster.nameToId.value(u"李娜"_s), {2, 3}}}));
+}
+
+// The teacher's way: a class list with a 成绩 column, "按成绩均衡分组" ticked, "生成分组".
+void SettingsWindowTest::import_scoredClassList_balancedGenerateShowsMeans()
+{
+    writeClass(configPath);
+    QByteArray csv = "姓名,性别,职务,成绩\r\n";
+    for (int i = 0; i < 12; ++i) {
+        // The last pupil's cell is empty: no score.
+        const QByteArray points = i == 11 ? QByteArray() : QByteArray::number(95 - 5 * i) + ".5";
+        csv += (u"学生%1"_s.arg(i + 1).toUtf8() + ',' + (i % 2 == 0 ? "男" : "女") + ',' +
+                (i % 4 == 0 ? "组长" : "") + ',' + points + "\r\n");
+    }
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"高一4班.csv"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(csv);
+    file.close();
+    dialogs.queueFileName(file.fileName());
+
+    MainWindow window;
+    runDialog(window, [&](SettingsDialog *dialog) {
+        QTimer::singleShot(0, dialog, [] {
+            if (auto *preview = qobject_cast<RosterImportDialog *>(QApplication::activeModalWidget()))
+                preview->replaceButton->click();
+        });
+        dialog->importButton->click();
+        QVERIFY(!dialog->balanceBox->isChecked());
+        dialog->balanceBox->setChecked(true);
+        // Three groups of four, so that each can hold every band.
+        for (int g = 0; g < dialog->groupRows.size(); ++g) {
+            const SettingsDialog::GroupRow &row = dialog->groupRows.at(g);
+            row.enabledBox->setCurrentIndex(g < 3 ? 0 : 1);
+            row.seatsBox->setValue(4);
+            row.boysBox->setValue(2);
+            row.girlsBox->setValue(2);
+        }
+        dialog->saveButton->click();
+    });
+    QVERIFY(window.state.balanceByScores);
+    QCOMPARE(window.state.roster.scores.size(), 11);
+
+    window.generateButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.state.currentGrouping.groupCount(), 3, 60000);
+    QTRY_COMPARE(window.generateButton->text(), u"生成分组"_s);
+    QTableWidget *table = window.resultsTable;
+    const int meanColumn = table->columnCount() - 1;
+    QCOMPARE(table->horizontalHeaderItem(meanColumn)->text(), u"平均分"_s);
+    QVERIFY(!table->isColumnHidden(meanColumn));
+    for (int row = 0; row < 3; ++row)
+        QVERIFY(table->item(row, meanColumn)->text().contains(QRegularExpression(u"^\\d+\\.\\d\\d$"_s)));
+    const QString log = window.logView->toPlainText();
+    QVERIFY2(log.contains(QRegularExpression(u"成绩均衡：各组平均分 \\d+\\.\\d\\d–\\d+\\.\\d\\d 分，相差 "
+                                             "\\d+\\.\\d\\d 分，每组都有高、中、低分段学生"_s)),
+             qPrintable(log));
+    QVERIFY(log.contains(u"1 名学生没有成绩，不参与均衡"_s));
+    if (const QByteArray shot = qgetenv("VELMORA_SCREENSHOT"); !shot.isEmpty())
+        window.grab().save(QString::fromLocal8Bit(shot));
 }
 
 QTEST_MAIN(SettingsWindowTest)

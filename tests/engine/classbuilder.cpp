@@ -142,6 +142,10 @@ ClassState classFromJson(const QJsonObject &json)
     }
     state.mustTogether = constraintsOf(state, json.value(u"together"_s).toArray());
     state.mustSeparate = constraintsOf(state, json.value(u"separate"_s).toArray());
+    const QJsonObject scores = json.value(u"scores"_s).toObject();
+    for (auto it = scores.begin(); it != scores.end(); ++it)
+        state.roster.scores.insert(it.key(), it.value().toInt());
+    state.balanceByScores = json.value(u"balance"_s).toBool();
     return state;
 }
 

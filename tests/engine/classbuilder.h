@@ -22,7 +22,8 @@ QString formatGrouping(const Grouping &grouping);
 
 // A scenario file: {"boys": 4, "girls": 5, "groups": [[number, seats, males, females], ...],
 // "leaders": [names], "boarders": [names], "fixed": [[name, group, seat], ...],
-// "together": [[names]], "separate": [[names]]}. Names may also be written as PersonIds.
+// "together": [[names]], "separate": [[names]], "scores": {name: hundredths}, "balance": bool}.
+// Names may also be written as PersonIds.
 ClassState classFromJson(const QJsonObject &json);
 
 // Rosters of 0..120, 0..10 enabled groups of 0..12 seats, random targets, leaders, boarders,

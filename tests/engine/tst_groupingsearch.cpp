@@ -1,4 +1,6 @@
+#include "balanceterms.h"
 #include "classbuilder.h"
+#include "classscores.h"
 #include "groupingsearch.h"
 #include "requirementfeasibility.h"
 #include "scoreterm.h"
@@ -43,6 +45,8 @@ class TestGroupingSearch : public QObject
 
 private Q_SLOTS:
     void termDeltas_matchCosts();
+    void balanceTerms_data();
+    void balanceTerms();
     void solver_data();
     void solver();
     void search_data();
@@ -56,10 +60,20 @@ void TestGroupingSearch::termDeltas_matchCosts()
     std::mt19937 random(4242);
     int checked = 0;
     for (int caseNumber = 0; caseNumber < 60; ++caseNumber) {
-        const ClassState state = Test::randomClass(random);
+        ClassState state = Test::randomClass(random);
         const QList<int> enabled = state.enabledGroups();
         if (enabled.size() < 2)
             continue;
+        // Every other class balanced by scores: many ties, some pupils without a score, and
+        // values out of range that count as none.
+        if (caseNumber % 2 == 1) {
+            state.balanceByScores = true;
+            for (const QString &name : state.roster.idToName) {
+                if (random() % 8 != 0)
+                    state.roster.scores.insert(name, int(random() % 40) * 250 - int(random() % 30 == 0));
+            }
+            state.roster.scores.insert(state.roster.idToName.value(1), ClassScores::MaxHundredths + 1);
+        }
         Grouping grouping;
         int next = 1;
         for (int index : enabled) {
@@ -106,6 +120,78 @@ void TestGroupingSearch::termDeltas_matchCosts()
         }
     }
     QVERIFY(checked > 500);
+}
+
+// Six pupils of 60 to 10 points unless a row says otherwise: 高分段 60 and 50, 中分段 40 and 30,
+// 低分段 20 and 10. The gap costs its hundredths times k^4, k the most scored pupils a group holds.
+void TestGroupingSearch::balanceTerms_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<qint64>("bands");
+    QTest::addColumn<qint64>("gap");
+    QTest::addColumn<qint64>("bandBound");
+
+    const QByteArray two = R"({"boys": 3, "girls": 3, "groups": [[1, 3], [2, 3]], "balance": true, )";
+    const QByteArray scores =
+        R"("scores": {"男1": 6000, "男2": 5000, "男3": 4000, "女1": 3000, "女2": 2000, "女3": 1000}})";
+    // Means 40 and 30: 1000 hundredths times 3^4.
+    QTest::newRow("eachBandInEachGroup_gapScaled")
+        << two + scores << u"1 3 5 | 2 4 6"_s << 0LL << 81000LL << 0LL;
+    QTest::newRow("boxUnticked_costsNothing")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 3], [2, 3]], )") + scores
+        << u"1 2 3 | 4 5 6"_s << 0LL << 0LL << 0LL;
+    QTest::newRow("highAndLowApart_fourMissing")
+        << two + scores << u"1 2 3 | 4 5 6"_s << 2LL << 243000LL << 0LL;
+    // 50 ties the second rank, so both 50s are 高分段 and 30 alone is 中分段, which one group lacks.
+    QTest::newRow("tieAtBoundary_goesToHigherBand")
+        << two +
+               R"("scores": {"男1": 6000, "男2": 5000, "男3": 5000, "女1": 3000, "女2": 2000, "女3": 1000}})"
+        << u"1 4 5 | 2 3 6"_s << 1LL << 0LL << 1LL;
+    // A group of two seats is never judged by the bands, but its mean counts.
+    QTest::newRow("twoSeatGroup_notJudgedByBands")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 4], [2, 2]], "balance": true, )") + scores
+        << u"1 2 3 4 | 5 6"_s << 1LL << 3000LL * 256 << 0LL;
+    // 女3 has no score: she is in no band and no mean, so the bands are 60, 50 | 40, 30 | 20, and
+    // the means 50 and 33.33... (k = 3).
+    QTest::newRow("unscoredPupil_inNeither")
+        << two + R"("scores": {"男1": 6000, "男2": 5000, "男3": 4000, "女1": 3000, "女2": 2000}})"
+        << u"1 3 6 | 2 4 5"_s << 1LL << 135000LL << 1LL;
+    // A negative score and one above 10,000 points never come from the settings: taken as none.
+    QTest::newRow("outOfRangeScores_takenAsNone")
+        << two +
+               R"("scores": {"男1": -100, "男2": 1000001, "男3": 4000, "女1": 3000, "女2": 2000, "女3": 1000}})"
+        << u"1 3 5 | 2 4 6"_s << 2LL << 81000LL << 2LL;
+    // Means 100.33... and 100 differ by a third of a hundredth, which the cost still tells apart;
+    // the five tied at 100 all go to the higher band with 100.01.
+    QTest::newRow("thirdOfHundredth_keptApart")
+        << two +
+               R"("scores": {"男1": 10001, "男2": 10000, "男3": 10000, "女1": 10000, "女2": 10000, "女3": 10000}})"
+        << u"1 2 3 | 4 5 6"_s << 4LL << 27LL << 4LL;
+    // A group where nobody has a score has no mean; with nobody scored at all nothing costs.
+    QTest::newRow("groupWithoutScores_noMean")
+        << two + R"("scores": {"男1": 6000, "男2": 5000, "男3": 1000}})" << u"1 2 3 | 4 5 6"_s << 3LL << 0LL
+        << 3LL;
+    QTest::newRow("nobodyScored_nothingCosts")
+        << two + R"("scores": {}})" << u"1 2 3 | 4 5 6"_s << 0LL << 0LL << 0LL;
+}
+
+void TestGroupingSearch::balanceTerms()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, grouping);
+    QFETCH(qint64, bands);
+    QFETCH(qint64, gap);
+    QFETCH(qint64, bandBound);
+    const ClassState state = classOf(json);
+    QVERIFY(!state.enabledGroups().isEmpty());
+    const ScoreTerms terms = builtInTerms(state);
+    const GroupingView view(parseGrouping(grouping), personTraits(state));
+    const OrderedScore score = scoreOf(terms, view);
+    QCOMPARE(score[OrderedScore::ScoreBands], bands);
+    QCOMPARE(score[OrderedScore::ScoreGap], gap);
+    QCOMPARE(lowerBounds(terms)[OrderedScore::ScoreBands], bandBound);
+    QCOMPARE(lowerBounds(terms)[OrderedScore::ScoreGap], 0LL);
 }
 
 void TestGroupingSearch::solver_data()
@@ -178,33 +264,43 @@ void TestGroupingSearch::search_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("start");
     QTest::addColumn<bool>("extraTerm"); // 男3 and 女3 should sit apart, below every built-in term
-    QTest::addColumn<QString>("score");  // fixed, requirements, leaders, boarders, gender, [extra]
+    QTest::addColumn<QString>("score"); // fixed, requirements, leaders, boarders, gender, bands, gap, [extra]
 
     const QByteArray small =
         R"({"boys": 4, "girls": 4, "groups": [[1, 4], [2, 4]], "leaders": ["男1", "男2"], )";
     QTest::newRow("leadersTogether_split")
-        << small + R"("boarders": []})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+        << small + R"("boarders": []})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0 0 0"_s;
     QTest::newRow("fixedStay_otherLeaderMoves") << small + R"("fixed": [["男1", 1, 1], ["男2", 1, 2]]})"
-                                                << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 2 0 0"_s;
+                                                << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 2 0 0 0 0"_s;
     QTest::newRow("extraTerm_optimised")
-        << small + R"("boarders": []})" << u"1 3 7 5 | 2 4 6 8"_s << true << u"0 0 0 0 0 0"_s;
+        << small + R"("boarders": []})" << u"1 3 7 5 | 2 4 6 8"_s << true << u"0 0 0 0 0 0 0 0"_s;
     // The appended term never outranks a requirement.
-    QTest::newRow("extraTerm_belowRequirements")
-        << small + R"("together": [["男3", "女3"]]})" << u"1 3 5 6 | 2 4 7 8"_s << true << u"0 0 0 0 0 1"_s;
+    QTest::newRow("extraTerm_belowRequirements") << small + R"("together": [["男3", "女3"]]})"
+                                                 << u"1 3 5 6 | 2 4 7 8"_s << true << u"0 0 0 0 0 0 0 1"_s;
     QTest::newRow("freeSeat_boyMovesToTarget")
         << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 4, 2, 1], [2, 3, 1, 2]],
                           "leaders": ["男1", "男2"]})")
-        << u"1 2 3 4 | 5 6 0"_s << false << u"0 0 0 0 0"_s;
+        << u"1 2 3 4 | 5 6 0"_s << false << u"0 0 0 0 0 0 0"_s;
     // A fixed position the engine refused holds nobody in place.
     QTest::newRow("seatTakenFixed_notFrozen") << small + R"("fixed": [["男1", 1, 1], ["男2", 1, 1]]})"
-                                              << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+                                              << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0 0 0"_s;
     QTest::newRow("disabledGroupFixed_notFrozen")
-        << small + R"("fixed": [["男2", 3, 1]]})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0"_s;
+        << small + R"("fixed": [["男2", 3, 1]]})" << u"1 2 5 6 | 3 4 7 8"_s << false << u"0 0 0 0 0 0 0"_s;
     // Whoever moves in takes the free seat, never the one the fixed girl sits on behind it.
     QTest::newRow("fixedBehindGap_keepsSeat")
         << QByteArray(R"({"boys": 2, "girls": 4, "groups": [[1, 4], [2, 3]], "leaders": ["男1", "男2"],
                           "fixed": [["女4", 1, 4]]})")
-        << u"1 2 0 6 | 3 4 5"_s << false << u"0 0 0 0 0"_s;
+        << u"1 2 0 6 | 3 4 5"_s << false << u"0 0 0 0 0 0 0"_s;
+    // Balanced by scores, 10 to 60 points: pairs of 70 close the gap; in groups of three a band
+    // each comes before the means, which then differ by 3.33 points at best (1000/3 hundredths times 3^4).
+    QTest::newRow("scoredPairs_gapClosed")
+        << QByteArray(R"({"boys": 6, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
+                          "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 4000, "男5": 5000, "男6": 6000}})")
+        << u"1 2 | 3 4 | 5 6"_s << false << u"0 0 3 0 0 0 0"_s;
+    QTest::newRow("scoredThrees_bandsThenGap")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 3], [2, 3]], "balance": true,
+                          "scores": {"男1": 6000, "男2": 5000, "男3": 4000, "女1": 3000, "女2": 2000, "女3": 1000}})")
+        << u"1 2 3 | 4 5 6"_s << false << u"0 0 2 0 0 0 27000"_s;
 }
 
 void TestGroupingSearch::search()

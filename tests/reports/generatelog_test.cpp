@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <random>
+
 using namespace Qt::StringLiterals;
 using namespace Velmora;
 
@@ -19,6 +21,8 @@ private Q_SLOTS:
     void plans();
     void reasons_data();
     void reasons();
+    void unticked_data();
+    void unticked();
 };
 
 // Each row is a class that once put the plan and the log at odds. The plan must hold seat by seat,
@@ -59,6 +63,26 @@ void GenerateLogTest::plans_data()
         << QByteArray(R"({"boys": 6, "girls": 6, "groups": [[1, 4, 2, 2], [2, 4, 2, 2], [3, 4, 2, 2]],
                           "leaders": ["男1", "男2", "男3"], "boarders": ["女1", "女2", "男4"]})")
         << QStringList() << QStringList() << QStringList{u"以满足要求"_s, u"满足的要求"_s};
+    // Scores 60 to 10 in two groups of three: one of each band per group, and sums of 1000 and 1100
+    // at best, whose rounded means the line subtracts as the teacher would.
+    const QByteArray scored =
+        R"({"boys": 3, "girls": 3, "groups": [[1, 3], [2, 3]], "leaders": ["男1", "女1"],
+                                  "balance": true, "scores": {"男1": 6000, "男2": 5000, "男3": 4000,
+                                  "女1": 3000, "女2": 2000, "女3": 1000)";
+    QTest::newRow("scoresTicked_balancedLine")
+        << scored + R"(}})" << QStringList()
+        << QStringList{u"成绩均衡：各组平均分 33.33–36.67 分，相差 3.34 分，每组都有高、中、低分段学生"_s}
+        << QStringList{u"缺少"_s, u"没有成绩"_s};
+    // The three scored pupils fill one band each, so one group of the two lacks each band.
+    QTest::newRow("fewScored_missingBandsAndUnscoredCount")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[2, 3], [4, 3]], "balance": true,
+                          "scores": {"男1": 9000, "女2": 7050, "女3": 0}})")
+        << QStringList() << QStringList{u"3 名学生没有成绩，不参与均衡"_s}
+        << QStringList{u"每组都有"_s, u"组1"_s, u"组3"_s};
+    // Scores kept but the box unticked: no word of them.
+    QTest::newRow("scoresUnticked_noBalanceLine")
+        << QByteArray(R"({"boys": 3, "girls": 3, "groups": [[1, 3], [2, 3]], "scores": {"男1": 6000}})")
+        << QStringList() << QStringList() << QStringList{u"成绩"_s};
 }
 
 void GenerateLogTest::plans()
@@ -108,6 +132,9 @@ void GenerateLogTest::reasons_data()
     QTest::newRow("leader") << int(R::Leader) << u"调整: 男1 与 男2 交换，使组长分布更合理"_s;
     QTest::newRow("boarder") << int(R::Boarder) << u"调整: 男1 与 男2 交换，使外宿生分布更均匀"_s;
     QTest::newRow("gender") << int(R::Gender) << u"调整: 男1 与 男2 交换，使男女人数更接近设置"_s;
+    QTest::newRow("scoreBands") << int(R::ScoreBands)
+                                << u"调整: 男1 与 男2 交换，使每组都有高、中、低分段学生"_s;
+    QTest::newRow("scoreGap") << int(R::ScoreGap) << u"调整: 男1 与 男2 交换，使各组成绩更均衡"_s;
     QTest::newRow("history") << int(R::History) << u"调整: 男1 与 男2 交换，避免与以前同组"_s;
 }
 
@@ -132,6 +159,43 @@ void GenerateLogTest::reasons()
                           u"调整: 男2 回到固定位置 组2座位3"_s, expected, u"调整: 女1 移到组7"_s,
                           u"✓ 组长分配验证通过: 组2 有1个组长"_s, u"⚠ 组长分配警告: 组7 没有组长"_s,
                           u"无法满足的要求: 男1 女1"_s}));
+}
+
+// With the box unticked, scores change nothing: the same seed gives the plan and the log of a
+// class without any, whatever the scores hold.
+void GenerateLogTest::unticked_data()
+{
+    QTest::addColumn<int>("scoring"); // 0: everyone scored, 1: ties and gaps, 2: out of range
+
+    QTest::newRow("everyoneScored_sameAsWithout") << 0;
+    QTest::newRow("tiesAndUnscored_sameAsWithout") << 1;
+    QTest::newRow("outOfRange_sameAsWithout") << 2;
+}
+
+void GenerateLogTest::unticked()
+{
+    QFETCH(int, scoring);
+    std::mt19937 random(2800 + std::uint32_t(scoring));
+    int compared = 0;
+    while (compared < 3) {
+        const ClassState plain = Test::randomClass(random);
+        // Large classes only take longer to say the same.
+        if (plain.enabledGroups().isEmpty() || plain.roster.idToName.size() > 50)
+            continue;
+        ClassState scored = plain;
+        for (const QString &name : plain.roster.idToName) {
+            const int value = scoring == 0 ? int(random() % 10001)
+                                           : (scoring == 1 ? int(random() % 3) * 5000 - 1 : -1000000000);
+            scored.roster.scores.insert(name, value);
+        }
+        const std::uint32_t seed = random();
+        const GenerateReport without = generatePlan(plain, seedSequence(seed));
+        const GenerateReport with = generatePlan(scored, seedSequence(seed));
+        QCOMPARE(with.plan, without.plan);
+        QCOMPARE(generateLogLines(with, scored), generateLogLines(without, plain));
+        QVERIFY(!with.scores);
+        ++compared;
+    }
 }
 
 QTEST_GUILESS_MAIN(GenerateLogTest)
