@@ -89,6 +89,22 @@ void runDialog(MainWindow &window, const std::function<void(SettingsDialog *)> &
     QVERIFY(!QApplication::activeModalWidget());
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// "从表格导入…", the file dialog answered beforehand, and the preview answered with "替换名单".
+void importReplacing(SettingsDialog *dialog)
+{
+    QTimer::singleShot(0, dialog, [] {
+        if (auto *preview = qobject_cast<RosterImportDialog *>(QApplication::activeModalWidget()))
+            preview->replaceButton->click();
+    });
+    dialog->importButton->click();
+}
+
 } // namespace
 
 class SettingsWindowTest : public QObject
@@ -412,19 +428,13 @@ void SettingsWindowTest::import_gbkClassListInThreeClicksThenSaved()
                "\r\n";
     }
     QTemporaryDir dir;
-    QFile file(dir.filePath(u"高一3班.csv"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(csv);
-    file.close();
-    dialogs.queueFileName(file.fileName());
+    const QString path = dir.filePath(u"高一3班.csv"_s);
+    QVERIFY(writeFile(path, csv));
+    dialogs.queueFileName(path);
 
     MainWindow window;
     runDialog(window, [&](SettingsDialog *dialog) {
-        QTimer::singleShot(0, dialog, [] {
-            if (auto *preview = qobject_cast<RosterImportDialog *>(QApplication::activeModalWidget()))
-                preview->replaceButton->click();
-        });
-        dialog->importButton->click();
+        importReplacing(dialog);
         QCOMPARE(dialog->girlsEdit->toPlainText(), girls.join(u'\n'));
         // The teacher is reminded that nothing is kept yet.
         QVERIFY(window.logView->toPlainText().endsWith(u" - 名单已导入，按“保存”后生效"_s));
@@ -461,19 +471,13 @@ void SettingsWindowTest::import_scoredClassList_balancedGenerateShowsMeans()
                 (i % 4 == 0 ? "组长" : "") + ',' + points + "\r\n");
     }
     QTemporaryDir dir;
-    QFile file(dir.filePath(u"高一4班.csv"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(csv);
-    file.close();
-    dialogs.queueFileName(file.fileName());
+    const QString path = dir.filePath(u"高一4班.csv"_s);
+    QVERIFY(writeFile(path, csv));
+    dialogs.queueFileName(path);
 
     MainWindow window;
     runDialog(window, [&](SettingsDialog *dialog) {
-        QTimer::singleShot(0, dialog, [] {
-            if (auto *preview = qobject_cast<RosterImportDialog *>(QApplication::activeModalWidget()))
-                preview->replaceButton->click();
-        });
-        dialog->importButton->click();
+        importReplacing(dialog);
         QVERIFY(!dialog->balanceBox->isChecked());
         dialog->balanceBox->setChecked(true);
         // Three groups of four, so that each can hold every band.
