@@ -28,29 +28,34 @@ QString requirementNames(const QList<RequirementRef> &refs, const ClassState &st
     return names.join(u'、');
 }
 
+// Why an exchange was made: the first tier it improved.
+QString changeReason(Report::Reason reason)
+{
+    switch (reason) {
+    case Report::Reason::Requirement:
+        return u"以满足要求"_s;
+    case Report::Reason::Leader:
+        return u"使组长分布更合理"_s;
+    case Report::Reason::Boarder:
+        return u"使外宿生分布更均匀"_s;
+    case Report::Reason::Gender:
+        return u"使男女人数更接近设置"_s;
+    case Report::Reason::ScoreBands:
+        return u"使每组都有高、中、低分段学生"_s;
+    case Report::Reason::ScoreGap:
+        return u"使各组成绩更均衡"_s;
+    case Report::Reason::History:
+        return u"避免与以前同组"_s;
+    }
+    return QString();
+}
+
 QString changeLine(const Report::Change &change, const Roster &roster)
 {
     const QString a = roster.nameOf(change.person);
     if (change.partner == 0)
         return u"调整: %1 移到组%2"_s.arg(a).arg(change.toGroup);
-    const QString b = roster.nameOf(change.partner);
-    switch (change.reason) {
-    case Report::Reason::Requirement:
-        return u"调整: %1 与 %2 交换，以满足要求"_s.arg(a, b);
-    case Report::Reason::Leader:
-        return u"调整: %1 与 %2 交换，使组长分布更合理"_s.arg(a, b);
-    case Report::Reason::Boarder:
-        return u"调整: %1 与 %2 交换，使外宿生分布更均匀"_s.arg(a, b);
-    case Report::Reason::Gender:
-        return u"调整: %1 与 %2 交换，使男女人数更接近设置"_s.arg(a, b);
-    case Report::Reason::ScoreBands:
-        return u"调整: %1 与 %2 交换，使每组都有高、中、低分段学生"_s.arg(a, b);
-    case Report::Reason::ScoreGap:
-        return u"调整: %1 与 %2 交换，使各组成绩更均衡"_s.arg(a, b);
-    case Report::Reason::History:
-        return u"调整: %1 与 %2 交换，避免与以前同组"_s.arg(a, b);
-    }
-    return QString();
+    return u"调整: %1 与 %2 交换，%3"_s.arg(a, roster.nameOf(change.partner), changeReason(change.reason));
 }
 
 QString leaderLine(const Report::LeaderCount &count)
