@@ -140,6 +140,10 @@ XlsxError XlsxPackage::open(const QByteArray &archive, const XlsxLimits &newLimi
         const QString &name = entry.info.name;
         if (isUnsafeName(name))
             return fail(XlsxError::UnsafeEntryName, name);
+        // A save copies the parts it does not change as they are stored, flags aside, so an
+        // encrypted one would come out as garbage; Excel refuses such a package too.
+        if (entry.info.flags & 1)
+            return fail(XlsxError::Encrypted, name);
         const QString folded = name.toCaseFolded();
         if (byFoldedName.contains(folded))
             return fail(XlsxError::DuplicateEntryName, name);

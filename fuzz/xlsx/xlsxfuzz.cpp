@@ -31,10 +31,13 @@ XlsxLimits fuzzLimits()
     return limits;
 }
 
-void check(bool condition, const char *what)
+void check(bool condition, const char *what, const XlsxDocument *document = nullptr)
 {
     if (!condition) {
         std::fprintf(stderr, "invariant broken: %s\n", what);
+        if (document)
+            std::fprintf(stderr, "error %d: %s\n", int(document->error()),
+                         qUtf8Printable(document->errorString()));
         std::abort();
     }
 }
@@ -103,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(error == XlsxError::Corrupt || error == XlsxError::UnsupportedEncoding ||
                   error == XlsxError::WriteFailed || error == XlsxError::MalformedXml ||
                   error == XlsxError::DtdForbidden || error == XlsxError::TooLarge,
-              "accepted workbook failed to save");
+              "accepted workbook failed to save", &document);
         return 0;
     }
     XlsxDocument reread;
