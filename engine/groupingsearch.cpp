@@ -4,6 +4,7 @@
 #include "requirementrules.h"
 
 #include <algorithm>
+#include <array>
 
 namespace Velmora {
 
@@ -570,7 +571,7 @@ SeatingPlan GroupingSearch::improve(const SeatingPlan &start)
     return improveTowards(start, {});
 }
 
-SeatingPlan GroupingSearch::improveTowards(const SeatingPlan &start, const std::vector<int> &target)
+void GroupingSearch::setUp(const SeatingPlan &start)
 {
     original = start;
     evaluations = 0;
@@ -587,6 +588,11 @@ SeatingPlan GroupingSearch::improveTowards(const SeatingPlan &start, const std::
         capacity[std::size_t(position)] = start.seatCount(position) - reserved;
     }
     load(start.members());
+}
+
+SeatingPlan GroupingSearch::improveTowards(const SeatingPlan &start, const std::vector<int> &target)
+{
+    setUp(start);
     for (std::size_t p = 1; p < target.size() && p < traits.size(); ++p) {
         const int to = target[p];
         const int from = view->positionOf(PersonId(p));
@@ -640,6 +646,387 @@ SeatingPlan GroupingSearch::improveTowards(const SeatingPlan &start, const std::
     for (const auto &members : best)
         snapshot.append(QList<int>(members.begin(), members.end()));
     load(snapshot);
+    return current();
+}
+
+namespace {
+
+// Below a hundredth of a hundredth, two gaps or spreads are the same: the doubles only guide the
+// search, and the ordered score judges its result exactly.
+constexpr double Tolerance = 1e-6;
+
+// The gap between the highest and the lowest group mean, then the squared distances of the means
+// from the class mean, which tells apart plans of one gap: the one whose means are drawn closer
+// leaves the next change at the extremes more to work with.
+using GapValue = std::pair<double, double>;
+
+bool better(const GapValue &a, const GapValue &b)
+{
+    return a.first < b.first - Tolerance ||
+           (a.first <= b.first + Tolerance && a.second < b.second - Tolerance);
+}
+
+} // namespace
+
+// The group means as the gap sees them, kept up to date by hand: a candidate change touches two
+// or three groups, and its value takes one pass over at most ten.
+struct GroupingSearch::GapWork
+{
+    std::vector<qint64> sums;
+    std::vector<int> counts;
+    std::vector<double> means; // by group, for those with a scored pupil
+    double classMean = 0;
+    double spread = 0; // of the means as they are
+    GapValue value;
+    GapValue bestValue;
+    std::vector<std::vector<PersonId>> bestMembers;
+    std::vector<PersonId> pool;                // who may move: movable and seated
+    std::vector<std::vector<PersonId>> blocks; // must-together requirements sharing a pupil, joined
+    long looked = 0;
+
+    double distance(double mean) const { return (mean - classMean) * (mean - classMean); }
+
+    // After the sums or counts changed: a candidate then divides only for the groups it shifts.
+    void refresh()
+    {
+        means.resize(sums.size());
+        spread = 0;
+        for (std::size_t g = 0; g < sums.size(); ++g) {
+            means[g] = counts[g] > 0 ? double(sums[g]) / counts[g] : 0;
+            spread += counts[g] > 0 ? distance(means[g]) : 0;
+        }
+    }
+
+    GapValue after(std::initializer_list<GapShift> shifts) const
+    {
+        std::array<double, 3> shifted{};
+        std::array<bool, 3> scored{};
+        double newSpread = spread;
+        std::size_t i = 0;
+        for (const GapShift &shift : shifts) {
+            const std::size_t g = std::size_t(shift.group);
+            const int count = counts[g] + shift.count;
+            scored[i] = count > 0;
+            shifted[i] = count > 0 ? double(sums[g] + shift.sum) / count : 0;
+            newSpread += (scored[i] ? distance(shifted[i]) : 0) - (counts[g] > 0 ? distance(means[g]) : 0);
+            if (++i == shifted.size())
+                break;
+        }
+        double highest = 0;
+        double lowest = 0;
+        bool any = false;
+        for (int g = 0; g < int(sums.size()); ++g) {
+            bool has = counts[std::size_t(g)] > 0;
+            double mean = means[std::size_t(g)];
+            std::size_t k = 0;
+            for (const GapShift &shift : shifts) {
+                if (k < shifted.size() && shift.group == g) {
+                    has = scored[k];
+                    mean = shifted[k];
+                }
+                ++k;
+            }
+            if (!has)
+                continue;
+            highest = any ? std::max(highest, mean) : mean;
+            lowest = any ? std::min(lowest, mean) : mean;
+            any = true;
+        }
+        return {highest - lowest, newSpread};
+    }
+
+    double meanOf(int g) const { return means[std::size_t(g)]; }
+};
+
+// Whether the tiers above the gap stay as they are, or get better, after `moves`.
+bool GroupingSearch::keepsTiersAboveGap(const std::vector<PersonMove> &moves) const
+{
+    for (std::size_t i = 0; i < terms.size() && i < std::size_t(OrderedScore::ScoreGap); ++i) {
+        std::optional<qint64> change = terms[i]->delta(*view, moves);
+        if (!change) {
+            // The view may be ahead of currentScore here.
+            const qint64 before = terms[i]->cost(*view);
+            view->apply(moves);
+            change = terms[i]->cost(*view) - before;
+            view->revert(moves);
+        }
+        if (*change != 0)
+            return *change < 0;
+    }
+    return true;
+}
+
+// Two persons of one kind and band whom no requirement names are alike to every tier above the
+// gap; any other change asks those tiers.
+bool GroupingSearch::allowedForGap(const std::vector<PersonMove> &moves) const
+{
+    const bool twins = std::all_of(moves.begin(), moves.end(), [&](const PersonMove &m) {
+        return !named[std::size_t(m.person)] &&
+               traits[std::size_t(m.person)] == traits[std::size_t(moves[0].person)];
+    });
+    return (twins && moves.size() > 1) || keepsTiersAboveGap(moves);
+}
+
+void GroupingSearch::changeForGap(GapWork &work, const std::vector<PersonMove> &moves)
+{
+    view->apply(moves);
+    for (const PersonMove &m : moves) {
+        const int score = view->scoreOf(m.person);
+        if (score < 0)
+            continue;
+        work.sums[std::size_t(m.from)] -= score;
+        work.counts[std::size_t(m.from)] -= 1;
+        work.sums[std::size_t(m.to)] += score;
+        work.counts[std::size_t(m.to)] += 1;
+    }
+    work.refresh();
+}
+
+// Made when the shifted sums narrow the gap or the spread and the moves keep the tiers above.
+bool GroupingSearch::tryForGap(GapWork &work, const std::vector<PersonMove> &moves,
+                               std::initializer_list<GapShift> shifts)
+{
+    ++work.looked;
+    const GapValue next = work.after(shifts);
+    if (!better(next, work.value) || !allowedForGap(moves))
+        return false;
+    changeForGap(work, moves);
+    work.value = next;
+    if (better(work.value, work.bestValue)) {
+        work.bestValue = work.value;
+        work.bestMembers = membersNow();
+    }
+    return true;
+}
+
+std::vector<std::vector<PersonId>> GroupingSearch::membersNow() const
+{
+    std::vector<std::vector<PersonId>> members;
+    for (int g = 0; g < view->groupCount(); ++g)
+        members.push_back(view->membersOf(g));
+    return members;
+}
+
+void GroupingSearch::restoreForGap(GapWork &work)
+{
+    Grouping grouping;
+    for (const auto &group : work.bestMembers)
+        grouping.append(QList<int>(group.begin(), group.end()));
+    load(grouping);
+    for (int g = 0; g < view->groupCount(); ++g) {
+        work.sums[std::size_t(g)] = view->scoreSum(g);
+        work.counts[std::size_t(g)] = view->scoredCount(g);
+    }
+    work.refresh();
+    work.value = work.bestValue;
+}
+
+// First improvement, in a shuffled order, until no exchange and no move to a free seat narrows
+// the gap or the spread.
+void GroupingSearch::descendForGap(GapWork &work, long steps)
+{
+    const int groups = view->groupCount();
+    std::vector<PersonMove> moves;
+    bool improved = true;
+    while (improved && work.looked < steps && !stopRequested()) {
+        improved = false;
+        std::shuffle(work.pool.begin(), work.pool.end(), random);
+        for (PersonId p : work.pool) {
+            if (work.looked >= steps)
+                return;
+            const int a = view->positionOf(p);
+            const int sp = view->scoreOf(p);
+            const qint64 out = qMax(sp, 0);
+            const int outCount = sp >= 0;
+            bool moved = false;
+            for (int k = 1; k < groups && !moved; ++k) {
+                const int b = (a + k) % groups;
+                if (freeSeats(b) > 0 && sp >= 0) {
+                    moves = {{p, a, b}};
+                    moved = tryForGap(work, moves, {{a, -out, -outCount}, {b, out, outCount}});
+                }
+                for (std::size_t i = 0; i < view->membersOf(b).size() && !moved; ++i) {
+                    const PersonId q = view->membersOf(b)[i];
+                    const int sq = view->scoreOf(q);
+                    if (!isMovable(q) || sp == sq)
+                        continue;
+                    const qint64 in = qint64(qMax(sq, 0)) - out;
+                    const int inCount = int(sq >= 0) - outCount;
+                    moves = {{p, a, b}, {q, b, a}};
+                    moved = tryForGap(work, moves, {{a, in, inCount}, {b, -in, -inCount}});
+                }
+            }
+            improved = improved || moved;
+        }
+    }
+}
+
+// Three persons passed round the groups of the highest and the lowest mean and a third: what no
+// single exchange can do when each one costs a tier above.
+bool GroupingSearch::rotateForGap(GapWork &work, long steps)
+{
+    int highest = -1;
+    int lowest = -1;
+    for (int g = 0; g < view->groupCount(); ++g) {
+        if (work.counts[std::size_t(g)] == 0)
+            continue;
+        if (highest < 0 || work.meanOf(g) > work.meanOf(highest))
+            highest = g;
+        if (lowest < 0 || work.meanOf(g) < work.meanOf(lowest))
+            lowest = g;
+    }
+    if (highest == lowest)
+        return false;
+    const auto scored = [this](PersonId p) { return view->scoreOf(p) >= 0; };
+    std::vector<PersonMove> moves;
+    const std::vector<PersonId> inHigh = view->membersOf(highest);
+    const std::vector<PersonId> inLow = view->membersOf(lowest);
+    for (int c = 0; c < view->groupCount(); ++c) {
+        if (c == highest || c == lowest)
+            continue;
+        const std::vector<PersonId> inC = view->membersOf(c);
+        for (PersonId p : inHigh) {
+            for (PersonId r : inLow) {
+                for (PersonId q : inC) {
+                    if (work.looked >= steps || stopRequested())
+                        return false;
+                    if (!isMovable(p) || !isMovable(q) || !isMovable(r) || scored(p) != scored(q) ||
+                        scored(q) != scored(r))
+                        continue;
+                    const qint64 sp = qMax(view->scoreOf(p), 0);
+                    const qint64 sq = qMax(view->scoreOf(q), 0);
+                    const qint64 sr = qMax(view->scoreOf(r), 0);
+                    moves = {{p, highest, c}, {q, c, lowest}, {r, lowest, highest}};
+                    if (tryForGap(work, moves,
+                                  {{highest, sr - sp, 0}, {c, sp - sq, 0}, {lowest, sq - sr, 0}}))
+                        return true;
+                    moves = {{p, highest, lowest}, {r, lowest, c}, {q, c, highest}};
+                    if (tryForGap(work, moves,
+                                  {{highest, sq - sp, 0}, {lowest, sp - sr, 0}, {c, sr - sq, 0}}))
+                        return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// Out of a local best: a block into another group, each member taking a free seat or the place of
+// someone there of the member's own kind where there is one; or a few exchanges of persons of one
+// kind. Made only where they keep the tiers above.
+void GroupingSearch::kickForGap(GapWork &work)
+{
+    const int groups = view->groupCount();
+    work.looked += groups;
+    std::vector<PersonMove> moves;
+    if (!work.blocks.empty() && random() % 2 == 0) {
+        const std::vector<PersonId> &block = work.blocks[random() % work.blocks.size()];
+        const int to = int(random() % std::uint32_t(groups));
+        const int from = view->positionOf(block.front());
+        if (from < 0 || from == to ||
+            std::any_of(block.begin(), block.end(), [&](PersonId m) { return view->positionOf(m) != from; }))
+            return;
+        int free = freeSeats(to);
+        std::vector<PersonId> candidates;
+        for (PersonId v : view->membersOf(to)) {
+            if (isMovable(v))
+                candidates.push_back(v);
+        }
+        std::shuffle(candidates.begin(), candidates.end(), random);
+        constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
+        for (PersonId m : block) {
+            moves.push_back({m, from, to});
+            if (free > 0) {
+                --free;
+                continue;
+            }
+            // A twin keeps every tally, one of the kind all but the bands; a named one may cost
+            // a requirement.
+            const auto rank = [&](PersonId v) {
+                const unsigned char a = traits[std::size_t(v)];
+                const unsigned char b = traits[std::size_t(m)];
+                return (named[std::size_t(v)] ? 1 : 0) + (a == b ? 0 : (a & Kind) == (b & Kind) ? 2 : 4);
+            };
+            const auto victim = std::min_element(candidates.begin(), candidates.end(),
+                                                 [&](PersonId x, PersonId y) { return rank(x) < rank(y); });
+            if (victim == candidates.end())
+                return;
+            moves.push_back({*victim, to, from});
+            candidates.erase(victim);
+        }
+        if (allowedForGap(moves))
+            changeForGap(work, moves);
+        return;
+    }
+    const int kicks = 1 + int(random() % 3);
+    for (int i = 0; i < kicks && work.pool.size() > 1; ++i) {
+        const PersonId p = work.pool[random() % work.pool.size()];
+        const int a = view->positionOf(p);
+        std::vector<PersonId> partners;
+        for (PersonId q : work.pool) {
+            if (view->positionOf(q) != a && traits[std::size_t(q)] == traits[std::size_t(p)])
+                partners.push_back(q);
+        }
+        if (partners.empty())
+            continue;
+        const PersonId q = partners[random() % partners.size()];
+        moves = {{p, a, view->positionOf(q)}, {q, view->positionOf(q), a}};
+        if (allowedForGap(moves))
+            changeForGap(work, moves);
+    }
+}
+
+SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
+{
+    setUp(start);
+    const OrderedScore startScore = currentScore;
+    if (judgedByBands.empty() || view->groupCount() < 2)
+        return start;
+    GapWork work;
+    qint64 total = 0;
+    qint64 scored = 0;
+    for (int g = 0; g < view->groupCount(); ++g) {
+        work.sums.push_back(view->scoreSum(g));
+        work.counts.push_back(view->scoredCount(g));
+        total += work.sums.back();
+        scored += work.counts.back();
+    }
+    if (scored == 0)
+        return start;
+    work.classMean = double(total) / double(scored);
+    work.refresh();
+    for (std::size_t p = 1; p < traits.size(); ++p) {
+        if (isMovable(PersonId(p)) && view->positionOf(PersonId(p)) >= 0)
+            work.pool.push_back(PersonId(p));
+    }
+    for (const QList<PersonId> &block :
+         RequirementRules::togetherBlocks(state.mustTogether, int(traits.size()) - 1)) {
+        if (std::all_of(block.begin(), block.end(), [this](PersonId p) { return isMovable(p); }))
+            work.blocks.emplace_back(block.begin(), block.end());
+    }
+    work.value = work.bestValue = work.after({});
+    work.bestMembers = membersNow();
+    while (work.looked < steps && !stopRequested() && work.value.first > Tolerance) {
+        descendForGap(work, steps);
+        if (rotateForGap(work, steps))
+            continue;
+        if (better(work.value, work.bestValue)) {
+            work.bestValue = work.value;
+            work.bestMembers = membersNow();
+        } else {
+            restoreForGap(work);
+        }
+        kickForGap(work);
+        work.value = work.after({});
+    }
+    restoreForGap(work);
+    best = work.bestMembers;
+    bestScore = currentScore;
+    if (!(currentScore < startScore)) {
+        load(start.members());
+        bestScore = startScore;
+        return start;
+    }
     return current();
 }
 

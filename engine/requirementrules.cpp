@@ -1,5 +1,9 @@
 #include "requirementrules.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 namespace Velmora::RequirementRules {
 
 bool mustTogetherBroken(const Constraint &constraint, const PersonGroupMap &map)
@@ -48,6 +52,31 @@ QString breachNames(const Breach &breach, const ClassState &state)
         return namesOf(state.mustSeparate.at(breach.first));
     }
     return QString();
+}
+
+QList<QList<PersonId>> togetherBlocks(const QList<Constraint> &mustTogether, int people)
+{
+    QList<QSet<PersonId>> blocks;
+    for (const Constraint &requirement : mustTogether) {
+        QSet<PersonId> block;
+        for (PersonId p : requirement) {
+            if (p >= 1 && p <= people)
+                block.insert(p);
+        }
+        for (qsizetype i = blocks.size() - 1; i >= 0; --i) {
+            if (blocks.at(i).intersects(block))
+                block.unite(blocks.takeAt(i));
+        }
+        if (block.size() > 1)
+            blocks.append(block);
+    }
+    QList<QList<PersonId>> sorted;
+    for (const QSet<PersonId> &block : std::as_const(blocks)) {
+        QList<PersonId> members = block.values();
+        std::sort(members.begin(), members.end());
+        sorted.append(members);
+    }
+    return sorted;
 }
 
 } // namespace Velmora::RequirementRules

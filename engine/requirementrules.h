@@ -68,6 +68,11 @@ struct Breach
     int position = -1;
 };
 
+// The must-together requirements joined where they share a person: each block can only be kept
+// in one group as a whole. Sorted members, persons outside 1..people left out, blocks of one
+// person dropped.
+QList<QList<PersonId>> togetherBlocks(const QList<Constraint> &mustTogether, int people);
+
 // Every finding, in the order the requirement check reports them.
 template <typename PositionOf>
 QList<Breach> findBreaches(const QList<Constraint> &mustTogether, const QList<Constraint> &mustSeparate,

@@ -11,6 +11,8 @@
 #include "runselection.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -449,8 +451,58 @@ struct Figures
 
 } // namespace
 
+// The gap's solves, kept between runs in the file VELMORA_EXACT_GAP_CACHE names (one line per
+// class: index, best gap, bound, proven), so that a change to the search is judged in minutes.
+// A solve depends only on the class drawn for the index, never on the search.
+class GapCache
+{
+public:
+    GapCache()
+    {
+        const char *env = std::getenv("VELMORA_EXACT_GAP_CACHE");
+        if (!env)
+            return;
+        path = QString::fromLocal8Bit(env);
+        QFile file(path);
+        // A line per class of at most a few dozen bytes: anything far larger is not this file.
+        if (file.size() > (1 << 20) || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return;
+        while (!file.atEnd()) {
+            const QList<QByteArray> fields = file.readLine(256).simplified().split(' ');
+            bool indexed = false;
+            if (fields.size() != 4 || (fields[0].toInt(&indexed), !indexed))
+                continue;
+            Optimum known;
+            known.gap = fields[1].toDouble();
+            known.gapBound = fields[2].toDouble();
+            known.proven = fields[3] == "1";
+            entries.insert(fields[0].toInt(), known);
+        }
+    }
+
+    template <typename Solve> Optimum solve(int index, Solve &&solveNow)
+    {
+        if (entries.contains(index))
+            return entries.value(index);
+        const Optimum found = solveNow();
+        if (!path.isEmpty()) {
+            QFile file(path);
+            if (file.open(QIODevice::Append | QIODevice::Text))
+                file.write(QByteArray::number(index) + ' ' + QByteArray::number(found.gap, 'g', 12) + ' ' +
+                           QByteArray::number(found.gapBound, 'g', 12) + ' ' + (found.proven ? "1" : "0") +
+                           '\n');
+        }
+        return found;
+    }
+
+private:
+    QString path;
+    QHash<int, Optimum> entries;
+};
+
 int main(int argc, char **argv)
 {
+    GapCache gapCache;
     QCoreApplication app(argc, argv);
     int classes = 2000;
     if (const char *env = std::getenv("VELMORA_EXACT_CLASSES"))
@@ -556,7 +608,7 @@ int main(int argc, char **argv)
         if (gotGap <= 0.5 + 1e-6) {
             ++gapWithin;
         } else {
-            const Optimum gap = solve(withScores, Stage::Gap, withBands);
+            const Optimum gap = gapCache.solve(i, [&] { return solve(withScores, Stage::Gap, withBands); });
             if (gotGap - gap.gapBound <= 0.5 + 1e-6)
                 ++gapWithin;
             else if (gotGap - gap.gap <= 0.5 + 1e-6)

@@ -51,6 +51,8 @@ private Q_SLOTS:
     void solver();
     void search_data();
     void search();
+    void narrowGap_data();
+    void narrowGap();
 };
 
 // The search trusts each term's delta; on random classes and random changes it must equal the
@@ -334,6 +336,54 @@ void TestGroupingSearch::search()
     }
     GroupingSearch again(state, terms, 11);
     QCOMPARE(again.improve(before), result);
+}
+
+// Scores of 10 to 60 points in groups of two, where bands do not count: the gap is all that moves,
+// and the tiers above only allow what keeps them.
+void TestGroupingSearch::narrowGap_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("score"); // fixed, requirements, leaders, boarders, gender, bands, gap
+
+    const QByteArray six = R"({"boys": 6, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
+        "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 4000, "男5": 5000, "男6": 6000}, )";
+    // 10 + 60, 20 + 50, 30 + 40.
+    QTest::newRow("pairs_closed") << six + R"("leaders": []})" << u"1 2 | 3 4 | 5 6"_s << u"0 0 3 0 0 0 0"_s;
+    // The two leaders stay apart, so the best is 10 + 50, 20 + 60, 30 + 40: 10 points (x 2^4).
+    QTest::newRow("leadersApart_tenPoints")
+        << six + R"("leaders": ["男1", "男6"]})" << u"1 2 | 3 4 | 5 6"_s << u"0 0 1 0 0 0 16000"_s;
+    // 男4 and 男5 stay together (45); 男1 and 男3 share a group and 男2 takes the free seat: 25.
+    QTest::newRow("togetherKept_freeSeatUsed")
+        << QByteArray(R"({"boys": 5, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
+                          "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 4000, "男5": 5000},
+                          "together": [["男4", "男5"]]})")
+        << u"1 2 | 3 0 | 4 5"_s << u"0 0 3 0 0 0 40000"_s;
+    // A fixed pupil keeps group and seat: 男6 (60) stays with 男5 (50), so 10 + 40 and 20 + 30 at best.
+    QTest::newRow("fixedKept") << six + R"("fixed": [["男6", 3, 2], ["男5", 3, 1]]})" << u"1 2 | 3 4 | 5 6"_s
+                               << u"0 0 3 0 0 0 48000"_s;
+}
+
+void TestGroupingSearch::narrowGap()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, start);
+    QFETCH(QString, score);
+    const ClassState state = classOf(json);
+    const ScoreTerms terms = builtInTerms(state);
+    const SeatingPlan before = SeatingPlan::fromSeats({1, 2, 3}, parseGrouping(start));
+    GroupingSearch search(state, terms, 5);
+    const SeatingPlan result = search.narrowGap(before);
+    QStringList parts;
+    for (qint64 part : search.score().values())
+        parts.append(QString::number(part));
+    QCOMPARE(parts.join(u' '), score);
+    QCOMPARE(scoreOf(terms, GroupingView(result.members(), personTraits(state))), search.score());
+    const QMap<PersonId, SeatRef> fixed = acceptedFixedSeats(state);
+    for (auto it = fixed.cbegin(); it != fixed.cend(); ++it)
+        QCOMPARE(result.occupant(it.value()), it.key());
+    GroupingSearch again(state, terms, 5);
+    QCOMPARE(again.narrowGap(before), result);
 }
 
 QTEST_GUILESS_MAIN(TestGroupingSearch)
