@@ -46,6 +46,9 @@ struct Document
     bool exists = false;
     qint64 size = -1;
     QDateTime modified;
+    // The owned sections as a file for QSettings to read, made once per version of them: the
+    // start reads config.ini twice, and QSettings parses an unchanged file only once.
+    std::shared_ptr<QTemporaryDir> readCopy;
 };
 
 QHash<QString, Document> &documents()
@@ -376,26 +379,30 @@ Document &current(const QString &path, bool fromDisk = false)
 }
 
 // QSettings only reads files, so the program's sections get a small file of their own.
-bool withOwnedSettings(const QString &path, QByteArray &owned, bool writing,
-                       const std::function<void(QSettings &)> &use)
+std::unique_ptr<QTemporaryDir> makeScratchDir(const QString &path)
 {
     // Beside config.ini when the system's temporary folder is locked, as on some school PCs.
     auto dir = std::make_unique<QTemporaryDir>();
     if (!dir->isValid())
         dir = std::make_unique<QTemporaryDir>(path + u".XXXXXX"_s);
-    if (!dir->isValid())
+    return dir->isValid() ? std::move(dir) : nullptr;
+}
+
+bool writeOwned(const QTemporaryDir &dir, const QByteArray &owned)
+{
+    QFile file(dir.filePath(u"config.ini"_s));
+    return file.open(QIODevice::WriteOnly) && file.write(owned) == owned.size();
+}
+
+bool writeOwnedSettings(const QString &path, QByteArray &owned, const std::function<void(QSettings &)> &use)
+{
+    const auto dir = makeScratchDir(path);
+    if (!dir || !writeOwned(*dir, owned))
         return false;
     const QString iniPath = dir->filePath(u"config.ini"_s);
     {
-        QFile file(iniPath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(owned) != owned.size())
-            return false;
-    }
-    {
         QSettings settings(iniPath, QSettings::IniFormat);
         use(settings);
-        if (!writing)
-            return true;
         settings.sync();
         if (settings.status() == QSettings::AccessError)
             return false;
@@ -469,8 +476,15 @@ QByteArray decodeToUtf8(const QByteArray &raw, Encoding *encoding)
 
 void read(const QString &path, const std::function<void(QSettings &)> &read)
 {
-    QByteArray owned = current(path).owned;
-    withOwnedSettings(path, owned, false, read);
+    Document &document = current(path);
+    if (!document.readCopy) {
+        auto dir = makeScratchDir(path);
+        if (!dir || !writeOwned(*dir, document.owned))
+            return;
+        document.readCopy = std::move(dir);
+    }
+    QSettings settings(document.readCopy->filePath(u"config.ini"_s), QSettings::IniFormat);
+    read(settings);
 }
 
 WriteResult write(const QString &path, const std::function<void(QSettings &)> &write)
@@ -481,7 +495,7 @@ WriteResult write(const QString &path, const std::function<void(QSettings &)> &w
     result.target = redirected ? redirectedPath(path) : path;
 
     QByteArray owned = document.owned;
-    if (!withOwnedSettings(path, owned, true, write))
+    if (!writeOwnedSettings(path, owned, write))
         return result;
     if (document.backupPending && !redirected && document.exists) {
         if (!backUp(path))
@@ -505,6 +519,7 @@ WriteResult write(const QString &path, const std::function<void(QSettings &)> &w
         return result;
 
     document.owned = owned;
+    document.readCopy.reset();
     if (!redirected)
         stamp(document, path);
     result.written = true;
