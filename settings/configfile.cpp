@@ -477,13 +477,17 @@ QByteArray decodeToUtf8(const QByteArray &raw, Encoding *encoding)
 void read(const QString &path, const std::function<void(QSettings &)> &read)
 {
     Document &document = current(path);
-    if (!document.readCopy) {
-        auto dir = makeScratchDir(path);
-        if (!dir || !writeOwned(*dir, document.owned))
+    std::shared_ptr<QTemporaryDir> copy = document.readCopy;
+    if (!copy) {
+        copy = makeScratchDir(path);
+        if (!copy || !writeOwned(*copy, document.owned))
             return;
-        document.readCopy = std::move(dir);
+        // A copy beside config.ini, where the temporary folder is locked, goes at once rather
+        // than lie next to the teacher's file for the whole session.
+        if (QFileInfo(copy->path()).absolutePath() != QFileInfo(path).absolutePath())
+            document.readCopy = copy;
     }
-    QSettings settings(document.readCopy->filePath(u"config.ini"_s), QSettings::IniFormat);
+    QSettings settings(copy->filePath(u"config.ini"_s), QSettings::IniFormat);
     read(settings);
 }
 
