@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 
 namespace Velmora {
 
@@ -668,8 +669,9 @@ bool better(const GapValue &a, const GapValue &b)
 
 } // namespace
 
-// The group means as the gap sees them, kept up to date by hand: a candidate change touches two
-// or three groups, and its value takes one pass over at most ten.
+// The group means as the gap sees them, read from the view after each change made: a candidate
+// change touches two or three groups, and its value takes one pass over at most ten without a
+// division for the others.
 struct GroupingSearch::GapWork
 {
     std::vector<qint64> sums;
@@ -686,12 +688,16 @@ struct GroupingSearch::GapWork
 
     double distance(double mean) const { return (mean - classMean) * (mean - classMean); }
 
-    // After the sums or counts changed: a candidate then divides only for the groups it shifts.
-    void refresh()
+    void refresh(const GroupingView &view)
     {
-        means.resize(sums.size());
+        const std::size_t groups = std::size_t(view.groupCount());
+        sums.resize(groups);
+        counts.resize(groups);
+        means.resize(groups);
         spread = 0;
-        for (std::size_t g = 0; g < sums.size(); ++g) {
+        for (std::size_t g = 0; g < groups; ++g) {
+            sums[g] = view.scoreSum(int(g));
+            counts[g] = view.scoredCount(int(g));
             means[g] = counts[g] > 0 ? double(sums[g]) / counts[g] : 0;
             spread += counts[g] > 0 ? distance(means[g]) : 0;
         }
@@ -734,8 +740,6 @@ struct GroupingSearch::GapWork
         }
         return {highest - lowest, newSpread};
     }
-
-    double meanOf(int g) const { return means[std::size_t(g)]; }
 };
 
 // Whether the tiers above the gap stay as they are, or get better, after `moves`.
@@ -770,16 +774,7 @@ bool GroupingSearch::allowedForGap(const std::vector<PersonMove> &moves) const
 void GroupingSearch::changeForGap(GapWork &work, const std::vector<PersonMove> &moves)
 {
     view->apply(moves);
-    for (const PersonMove &m : moves) {
-        const int score = view->scoreOf(m.person);
-        if (score < 0)
-            continue;
-        work.sums[std::size_t(m.from)] -= score;
-        work.counts[std::size_t(m.from)] -= 1;
-        work.sums[std::size_t(m.to)] += score;
-        work.counts[std::size_t(m.to)] += 1;
-    }
-    work.refresh();
+    work.refresh(*view);
 }
 
 // Made when the shifted sums narrow the gap or the spread and the moves keep the tiers above.
@@ -813,11 +808,7 @@ void GroupingSearch::restoreForGap(GapWork &work)
     for (const auto &group : work.bestMembers)
         grouping.append(QList<int>(group.begin(), group.end()));
     load(grouping);
-    for (int g = 0; g < view->groupCount(); ++g) {
-        work.sums[std::size_t(g)] = view->scoreSum(g);
-        work.counts[std::size_t(g)] = view->scoredCount(g);
-    }
-    work.refresh();
+    work.refresh(*view);
     work.value = work.bestValue;
 }
 
@@ -865,16 +856,7 @@ void GroupingSearch::descendForGap(GapWork &work, long steps)
 // single exchange can do when each one costs a tier above.
 bool GroupingSearch::rotateForGap(GapWork &work, long steps)
 {
-    int highest = -1;
-    int lowest = -1;
-    for (int g = 0; g < view->groupCount(); ++g) {
-        if (work.counts[std::size_t(g)] == 0)
-            continue;
-        if (highest < 0 || work.meanOf(g) > work.meanOf(highest))
-            highest = g;
-        if (lowest < 0 || work.meanOf(g) < work.meanOf(lowest))
-            lowest = g;
-    }
+    const auto [highest, lowest] = extremeMeans();
     if (highest == lowest)
         return false;
     const auto scored = [this](PersonId p) { return view->scoreOf(p) >= 0; };
@@ -983,18 +965,13 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
     if (judgedByBands.empty() || view->groupCount() < 2)
         return start;
     GapWork work;
-    qint64 total = 0;
-    qint64 scored = 0;
-    for (int g = 0; g < view->groupCount(); ++g) {
-        work.sums.push_back(view->scoreSum(g));
-        work.counts.push_back(view->scoredCount(g));
-        total += work.sums.back();
-        scored += work.counts.back();
-    }
+    work.refresh(*view);
+    const qint64 total = std::accumulate(work.sums.begin(), work.sums.end(), qint64(0));
+    const qint64 scored = std::accumulate(work.counts.begin(), work.counts.end(), qint64(0));
     if (scored == 0)
         return start;
     work.classMean = double(total) / double(scored);
-    work.refresh();
+    work.refresh(*view);
     for (std::size_t p = 1; p < traits.size(); ++p) {
         if (isMovable(PersonId(p)) && view->positionOf(PersonId(p)) >= 0)
             work.pool.push_back(PersonId(p));

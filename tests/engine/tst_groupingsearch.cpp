@@ -37,6 +37,15 @@ private:
     PersonId b;
 };
 
+// "0 0 3 0 0 0 0": the tiers of a score, as the rows write them.
+QString tiersText(const OrderedScore &score)
+{
+    QStringList parts;
+    for (qint64 part : score.values())
+        parts.append(QString::number(part));
+    return parts.join(u' ');
+}
+
 } // namespace
 
 class TestGroupingSearch : public QObject
@@ -321,10 +330,7 @@ void TestGroupingSearch::search()
         numbers.append(index + 1);
     const SeatingPlan before = SeatingPlan::fromSeats(numbers, parseGrouping(start));
     const SeatingPlan result = search.improve(before);
-    QStringList parts;
-    for (qint64 part : search.score().values())
-        parts.append(QString::number(part));
-    QCOMPARE(parts.join(u' '), score);
+    QCOMPARE(tiersText(search.score()), score);
     QCOMPARE(scoreOf(terms, GroupingView(result.members(), personTraits(state))), search.score());
     // Seat counts hold, and a person on an accepted fixed seat keeps that seat number.
     for (int position = 0; position < before.groupCount(); ++position)
@@ -374,10 +380,7 @@ void TestGroupingSearch::narrowGap()
     const SeatingPlan before = SeatingPlan::fromSeats({1, 2, 3}, parseGrouping(start));
     GroupingSearch search(state, terms, 5);
     const SeatingPlan result = search.narrowGap(before);
-    QStringList parts;
-    for (qint64 part : search.score().values())
-        parts.append(QString::number(part));
-    QCOMPARE(parts.join(u' '), score);
+    QCOMPARE(tiersText(search.score()), score);
     QCOMPARE(scoreOf(terms, GroupingView(result.members(), personTraits(state))), search.score());
     const QMap<PersonId, SeatRef> fixed = acceptedFixedSeats(state);
     for (auto it = fixed.cbegin(); it != fixed.cend(); ++it)
