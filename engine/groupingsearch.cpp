@@ -893,6 +893,60 @@ bool GroupingSearch::rotateForGap(GapWork &work, long steps)
     return false;
 }
 
+// Two persons of the group of the highest or the lowest mean for two of another group, of the
+// same kinds between them: the leader, boarder and gender tallies stay, where each single exchange
+// in it would cost one of them.
+bool GroupingSearch::exchangePairsForGap(GapWork &work, long steps)
+{
+    constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
+    const auto kind = [this](PersonId p) { return traits[std::size_t(p)] & Kind; };
+    const auto score = [this](PersonId p) { return qint64(qMax(view->scoreOf(p), 0)); };
+    const auto scored = [this](PersonId p) { return int(view->scoreOf(p) >= 0); };
+    const auto [highest, lowest] = extremeMeans();
+    if (highest == lowest)
+        return false;
+    std::vector<PersonMove> moves;
+    for (int e : {highest, lowest}) {
+        std::vector<PersonId> inE;
+        for (PersonId p : view->membersOf(e)) {
+            if (isMovable(p))
+                inE.push_back(p);
+        }
+        for (int b = 0; b < view->groupCount(); ++b) {
+            if (b == e)
+                continue;
+            std::vector<PersonId> inB;
+            for (PersonId q : view->membersOf(b)) {
+                if (isMovable(q))
+                    inB.push_back(q);
+            }
+            for (std::size_t i = 0; i < inE.size(); ++i) {
+                for (std::size_t j = i + 1; j < inE.size(); ++j) {
+                    const PersonId p = inE[i];
+                    const PersonId r = inE[j];
+                    for (std::size_t k = 0; k < inB.size(); ++k) {
+                        for (std::size_t l = k + 1; l < inB.size(); ++l) {
+                            if (work.looked >= steps || stopRequested())
+                                return false;
+                            const PersonId q = inB[k];
+                            const PersonId t = inB[l];
+                            if (!((kind(p) == kind(q) && kind(r) == kind(t)) ||
+                                  (kind(p) == kind(t) && kind(r) == kind(q))))
+                                continue;
+                            const qint64 in = score(q) + score(t) - score(p) - score(r);
+                            const int inCount = scored(q) + scored(t) - scored(p) - scored(r);
+                            moves = {{p, e, b}, {r, e, b}, {q, b, e}, {t, b, e}};
+                            if (tryForGap(work, moves, {{e, in, inCount}, {b, -in, -inCount}}))
+                                return true;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
 // Out of a local best: a block into another group, each member taking a free seat or the place of
 // someone there of the member's own kind where there is one; or a few exchanges of persons of one
 // kind. Made only where they keep the tiers above.
@@ -985,7 +1039,7 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
     work.bestMembers = membersNow();
     while (work.looked < steps && !stopRequested() && work.value.first > Tolerance) {
         descendForGap(work, steps);
-        if (rotateForGap(work, steps))
+        if (rotateForGap(work, steps) || exchangePairsForGap(work, steps))
             continue;
         if (better(work.value, work.bestValue)) {
             work.bestValue = work.value;

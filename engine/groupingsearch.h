@@ -65,6 +65,7 @@ private:
     void restoreForGap(GapWork &work);
     void descendForGap(GapWork &work, long steps);
     bool rotateForGap(GapWork &work, long steps);
+    bool exchangePairsForGap(GapWork &work, long steps);
     void kickForGap(GapWork &work);
     SeatingPlan current() const;
     bool stopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
