@@ -32,8 +32,9 @@ public:
 
     // Narrows the gap between the group means of a plan whose tiers above the gap are settled:
     // exchanges that leave every one of those tiers as it is, chosen by the means alone, which is
-    // cheap enough to try them by the hundred thousand where the ordered score tries a few
-    // thousand. `steps` counts exchanges looked at, so a seed always gives one result.
+    // cheap enough to try them by the ten thousand in the time the ordered score tries a few
+    // thousand. `steps` counts the changes looked at, instead of the evaluation budget, so a seed
+    // always gives one result.
     SeatingPlan narrowGap(const SeatingPlan &start, long steps = DefaultGapSteps);
 
     const OrderedScore &score() const { return bestScore; }

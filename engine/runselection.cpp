@@ -33,7 +33,7 @@ constexpr long BandRelocationEvaluations = 1500;
 // The work of the last search, which balances the scores. The gap is then narrowed by exchanges
 // judged on the means alone (GroupingSearch::narrowGap), which do more for it in the time: twice
 // this search and fewer of those exchanges leave fewer of the reference classes within half a
-// point of the optimum (64 of 100 against 65 to 69).
+// point of the optimum (64 of 100 against 67).
 constexpr long BalanceEvaluations = GroupingSearch::DefaultEvaluations / 6;
 // Suspects of a conflict beyond this are not tried one by one.
 constexpr int MaxConflictSuspects = 60;
@@ -316,6 +316,7 @@ void Finisher::balanceScores()
         bestScore = search.score();
     }
     relocateRequirements(OrderedScore::ScoreBands, true);
+    // The narrowing counts its own work (DefaultGapSteps), not evaluations of the ordered score.
     GroupingSearch narrowing(state, terms, seeds(), 0, stop);
     const SeatingPlan narrowed = narrowing.narrowGap(best);
     if (narrowing.score() < bestScore) {
