@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFont>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QUrl>
@@ -18,6 +19,11 @@ int main(int argc, char *argv[])
     if (QStyle *style = QStyleFactory::create(u"windowsvista"_s))
         QApplication::setStyle(style);
     Velmora::installQtTranslation();
+    // Chinese text gains nothing from shaping, and shaping with a large CJK face costs the start
+    // milliseconds; scripts that need it (Arabic, for Uyghur names) are still shaped.
+    QFont font = QApplication::font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
 
     Velmora::WidgetDialogs dialogs;
     Velmora::Dialogs::install(&dialogs);

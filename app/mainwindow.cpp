@@ -12,6 +12,7 @@
 #include "groupfit.h"
 #include "historystore.h"
 #include "historytab.h"
+#include "lazyboldheader.h"
 #include "personneldialog.h"
 #include "personnelreport.h"
 #include "requirementcheck.h"
@@ -91,9 +92,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 void MainWindow::finishStart()
 {
-    // The icon's decoder is an image plugin loaded for it alone; the history is otherwise read by
-    // whatever needs it first.
+    // The icon's decoder is an image plugin loaded for it alone, the headers' bold faces are needed
+    // only once a section is highlighted, and the history is otherwise read by whatever needs it first.
     setWindowIcon(QIcon(u":/icons/app_icon.ico"_s));
+    LazyBoldHeader::measureAllInBold(this);
     if (const QString problem = history->ensureLoaded(); !problem.isEmpty())
         appendLog(problem);
 }
@@ -182,6 +184,8 @@ void MainWindow::buildLayout()
 
     setCentralWidget(central);
 
+    LazyBoldHeader::install(resultsTable, Qt::Horizontal);
+    LazyBoldHeader::install(constraintTable, Qt::Horizontal | Qt::Vertical);
     resultsTable->setColumnCount(7);
     resultsTable->setHorizontalHeaderLabels(
         {u"组号"_s, u"成员1"_s, u"成员2"_s, u"成员3"_s, u"成员4"_s, u"成员5"_s, u"成员6"_s});
