@@ -14,6 +14,7 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     // Only Windows has this style; elsewhere the platform's default stays.
     if (QStyle *style = QStyleFactory::create(u"windowsvista"_s))
