@@ -1,5 +1,6 @@
 #include "application.h"
 #include "desktop.h"
+#include "lazyiconstyle.h"
 #include "qttranslation.h"
 #include "widgetdialogs.h"
 
@@ -16,9 +17,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
-    // Only Windows has this style; elsewhere the platform's default stays.
+    // Only Windows has this style; elsewhere the platform's default stays, with the menu bar's
+    // overflow icon read when drawn instead of before the first frame. Qt looks for the Windows
+    // style by class in places, which a proxy around it would hide.
     if (QStyle *style = QStyleFactory::create(u"windowsvista"_s))
         QApplication::setStyle(style);
+    else
+        QApplication::setStyle(new Velmora::LazyIconStyle);
     Velmora::installQtTranslation();
     // Chinese text gains nothing from shaping, and shaping with a large CJK face costs the start
     // milliseconds; scripts that need it (Arabic, for Uyghur names) are still shaped.
