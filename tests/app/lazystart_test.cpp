@@ -1,20 +1,26 @@
 #include "lazyboldheader.h"
+#include "lazyiconstyle.h"
 
 #include <QHeaderView>
+#include <QImage>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTableWidget>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 using namespace Velmora;
 
-// A lazy header must end up sized exactly as Qt sizes its own, once the window has been painted.
-class LazyBoldHeaderTest : public QObject
+// What the start leaves until after the first frame must, once done, be exactly what Qt does.
+class LazyStartTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void sizesAsQtOnceBold_data();
     void sizesAsQtOnceBold();
+    void drawsTheBaseStylesIcon_data();
+    void drawsTheBaseStylesIcon();
 };
 
 namespace {
@@ -32,7 +38,7 @@ void fill(QTableWidget *table, const QStringList &columns, int rows)
 
 } // namespace
 
-void LazyBoldHeaderTest::sizesAsQtOnceBold_data()
+void LazyStartTest::sizesAsQtOnceBold_data()
 {
     QTest::addColumn<QStringList>("columns");
     QTest::addColumn<int>("rows");
@@ -45,7 +51,7 @@ void LazyBoldHeaderTest::sizesAsQtOnceBold_data()
     QTest::newRow("noSections_nothingToSize") << QStringList{} << 0 << false;
 }
 
-void LazyBoldHeaderTest::sizesAsQtOnceBold()
+void LazyStartTest::sizesAsQtOnceBold()
 {
     QFETCH(QStringList, columns);
     QFETCH(int, rows);
@@ -87,5 +93,39 @@ void LazyBoldHeaderTest::sizesAsQtOnceBold()
     QCOMPARE(lazy->verticalHeader()->width(), stock->verticalHeader()->width());
 }
 
-QTEST_MAIN(LazyBoldHeaderTest)
-#include "lazyboldheader_test.moc"
+void LazyStartTest::drawsTheBaseStylesIcon_data()
+{
+    QTest::addColumn<int>("standardPixmap");
+    QTest::addColumn<Qt::LayoutDirection>("direction");
+    QTest::newRow("horizontalExtension_sameImage")
+        << int(QStyle::SP_ToolBarHorizontalExtensionButton) << Qt::LeftToRight;
+    QTest::newRow("horizontalExtensionRightToLeft_mirroredAsBase")
+        << int(QStyle::SP_ToolBarHorizontalExtensionButton) << Qt::RightToLeft;
+    QTest::newRow("verticalExtension_sameImage")
+        << int(QStyle::SP_ToolBarVerticalExtensionButton) << Qt::LeftToRight;
+    QTest::newRow("otherIcon_passedThrough") << int(QStyle::SP_DialogOkButton) << Qt::LeftToRight;
+}
+
+void LazyStartTest::drawsTheBaseStylesIcon()
+{
+    QFETCH(int, standardPixmap);
+    QFETCH(Qt::LayoutDirection, direction);
+    const auto which = QStyle::StandardPixmap(standardPixmap);
+    QStyle *base = QStyleFactory::create(QStringLiteral("Fusion"));
+    QVERIFY(base);
+    LazyIconStyle style(base); // takes ownership of base
+    QStyleOption option;
+    option.direction = direction;
+
+    const QIcon lazy = style.standardIcon(which, &option);
+    QVERIFY(!lazy.isNull());
+    const QIcon expected = base->standardIcon(which, &option);
+    for (const int side : {16, 32}) {
+        const QImage got = lazy.pixmap(side, side).toImage();
+        QVERIFY(!got.isNull());
+        QCOMPARE(got, expected.pixmap(side, side).toImage());
+    }
+}
+
+QTEST_MAIN(LazyStartTest)
+#include "lazystart_test.moc"
