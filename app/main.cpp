@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFont>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QUrl>
@@ -25,11 +24,6 @@ int main(int argc, char *argv[])
     else
         QApplication::setStyle(new Velmora::LazyIconStyle);
     Velmora::installQtTranslation();
-    // Chinese text gains nothing from shaping, and shaping with a large CJK face costs the start
-    // milliseconds; scripts that need it (Arabic, for Uyghur names) are still shaped.
-    QFont font = QApplication::font();
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
 
     Velmora::WidgetDialogs dialogs;
     Velmora::Dialogs::install(&dialogs);
