@@ -1037,9 +1037,17 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
     }
     work.value = work.bestValue = work.after({});
     work.bestMembers = membersNow();
-    while (work.looked < steps && !stopRequested() && work.value.first > Tolerance) {
-        descendForGap(work, steps);
-        if (rotateForGap(work, steps) || exchangePairsForGap(work, steps))
+    // A gap still above half a point, which a teacher reads off the log, earns up to
+    // GapRounds - 1 more rounds of the same work; a smaller one stops after the first.
+    long limit = steps;
+    while (!stopRequested() && work.value.first > Tolerance) {
+        if (work.looked >= limit) {
+            if (limit >= GapRounds * steps || work.bestValue.first <= NoticeableGap)
+                break;
+            limit += steps;
+        }
+        descendForGap(work, limit);
+        if (rotateForGap(work, limit) || exchangePairsForGap(work, limit))
             continue;
         if (better(work.value, work.bestValue)) {
             work.bestValue = work.value;

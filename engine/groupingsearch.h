@@ -34,7 +34,8 @@ public:
     // exchanges that leave every one of those tiers as it is, chosen by the means alone, which is
     // cheap enough to try them by the ten thousand in the time the ordered score tries a few
     // thousand. `steps` counts the changes looked at, instead of the evaluation budget, so a seed
-    // always gives one result.
+    // always gives one result; a gap above NoticeableGap after them gets up to GapRounds times
+    // as many.
     SeatingPlan narrowGap(const SeatingPlan &start, long steps = DefaultGapSteps);
 
     const OrderedScore &score() const { return bestScore; }
@@ -43,6 +44,8 @@ public:
     static constexpr long DefaultEvaluations = 90000;
     static constexpr int MaxStaleRounds = 12;
     static constexpr long DefaultGapSteps = 40000;
+    static constexpr long GapRounds = 3;
+    static constexpr double NoticeableGap = 50; // hundredths of a point
 
 private:
     struct Candidate;
