@@ -44,7 +44,7 @@ public:
     static constexpr long DefaultEvaluations = 90000;
     static constexpr int MaxStaleRounds = 12;
     static constexpr long DefaultGapSteps = 40000;
-    static constexpr long GapRounds = 3;
+    static constexpr long GapRounds = 2;
     static constexpr double NoticeableGap = 50; // hundredths of a point
 
 private:
