@@ -893,56 +893,179 @@ bool GroupingSearch::rotateForGap(GapWork &work, long steps)
     return false;
 }
 
-// Two persons of the group of the highest or the lowest mean for two of another group, of the
-// same kinds between them: the leader, boarder and gender tallies stay, where each single exchange
-// in it would cost one of them.
-bool GroupingSearch::exchangePairsForGap(GapWork &work, long steps)
+namespace {
+
+// Some movable members of one group: their score sum and how many of them have a score.
+struct MemberSet
 {
-    constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
-    const auto kind = [this](PersonId p) { return traits[std::size_t(p)] & Kind; };
-    const auto score = [this](PersonId p) { return qint64(qMax(view->scoreOf(p), 0)); };
-    const auto scored = [this](PersonId p) { return int(view->scoreOf(p) >= 0); };
-    const auto [highest, lowest] = extremeMeans();
-    if (highest == lowest)
-        return false;
-    std::vector<PersonMove> moves;
-    for (int e : {highest, lowest}) {
-        std::vector<PersonId> inE;
-        for (PersonId p : view->membersOf(e)) {
-            if (isMovable(p))
-                inE.push_back(p);
+    qint64 sum = 0;
+    int count = 0;
+    int size = 0;
+    std::array<PersonId, GroupingSearch::MaxSetExchange> members{};
+};
+
+// How many sets of `size` persons `from` has; stops counting past `cap`.
+long setCount(std::size_t from, int size, long cap)
+{
+    long count = 1;
+    for (int i = 0; i < size; ++i) {
+        count = count * long(from - std::size_t(i)) / (i + 1);
+        if (count > cap || std::size_t(i) >= from)
+            return std::min(count, cap + 1);
+    }
+    return count;
+}
+
+// Every set of `size` persons of `from`.
+std::vector<MemberSet> memberSets(const GroupingView &view, const std::vector<PersonId> &from, int size)
+{
+    std::vector<MemberSet> sets;
+    const int n = int(from.size());
+    std::array<int, GroupingSearch::MaxSetExchange> at{};
+    std::iota(at.begin(), at.begin() + size, 0);
+    while (n >= size) {
+        MemberSet set;
+        set.size = size;
+        for (int i = 0; i < size; ++i) {
+            const PersonId p = from[std::size_t(at[std::size_t(i)])];
+            set.members[std::size_t(i)] = p;
+            set.sum += qMax(view.scoreOf(p), 0);
+            set.count += view.scoreOf(p) >= 0;
         }
-        for (int b = 0; b < view->groupCount(); ++b) {
+        sets.push_back(set);
+        int k = size - 1;
+        while (k >= 0 && at[std::size_t(k)] == n - size + k)
+            --k;
+        if (k < 0)
+            break;
+        ++at[std::size_t(k)];
+        for (int m = k + 1; m < size; ++m)
+            at[std::size_t(m)] = at[std::size_t(m - 1)] + 1;
+    }
+    return sets;
+}
+
+} // namespace
+
+std::vector<PersonId> GroupingSearch::movableIn(int position) const
+{
+    std::vector<PersonId> members;
+    for (PersonId p : view->membersOf(position)) {
+        if (isMovable(p))
+            members.push_back(p);
+    }
+    return members;
+}
+
+// Two to four persons of the group of the highest or the lowest mean for as many of another
+// group, of any kinds: a leader with a pupil of another band, say, or a must-together pair with
+// two others, where each exchange alone would cost a tier above. Only two groups' means change, so
+// a candidate costs a few additions and two divisions; the tiers above are asked about the
+// MaxSetOptions best only, best first.
+bool GroupingSearch::exchangeSetsForGap(GapWork &work, long steps)
+{
+    const auto [highest, lowest] = extremeMeans();
+    if (highest == lowest || work.looked >= steps)
+        return false;
+    struct Option
+    {
+        GapValue value;
+        int from;
+        int to;
+        MemberSet out;
+        MemberSet in;
+    };
+    std::vector<Option> options;
+    long evaluated = 0;
+    const int groups = view->groupCount();
+    for (int e : {highest, lowest}) {
+        std::array<std::vector<MemberSet>, MaxSetExchange + 1> outOfE;
+        const std::vector<PersonId> inE = movableIn(e);
+        for (int size = 2; size <= MaxSetExchange; ++size) {
+            if (setCount(inE.size(), size, MaxSetPairs) <= MaxSetPairs)
+                outOfE[std::size_t(size)] = memberSets(*view, inE, size);
+        }
+        for (int b = 0; b < groups; ++b) {
             if (b == e)
                 continue;
-            std::vector<PersonId> inB;
-            for (PersonId q : view->membersOf(b)) {
-                if (isMovable(q))
-                    inB.push_back(q);
+            if (stopRequested())
+                return false;
+            // The extremes and the spread of the groups the exchange leaves alone.
+            double high = 0;
+            double low = 0;
+            bool any = false;
+            double spread = work.spread;
+            for (int g = 0; g < groups; ++g) {
+                if (work.counts[std::size_t(g)] == 0)
+                    continue;
+                const double mean = work.means[std::size_t(g)];
+                if (g == e || g == b) {
+                    spread -= work.distance(mean);
+                    continue;
+                }
+                high = any ? std::max(high, mean) : mean;
+                low = any ? std::min(low, mean) : mean;
+                any = true;
             }
-            for (std::size_t i = 0; i < inE.size(); ++i) {
-                for (std::size_t j = i + 1; j < inE.size(); ++j) {
-                    const PersonId p = inE[i];
-                    const PersonId r = inE[j];
-                    for (std::size_t k = 0; k < inB.size(); ++k) {
-                        for (std::size_t l = k + 1; l < inB.size(); ++l) {
-                            if (work.looked >= steps || stopRequested())
-                                return false;
-                            const PersonId q = inB[k];
-                            const PersonId t = inB[l];
-                            if (!((kind(p) == kind(q) && kind(r) == kind(t)) ||
-                                  (kind(p) == kind(t) && kind(r) == kind(q))))
+            const std::vector<PersonId> inB = movableIn(b);
+            for (int size = 2; size <= MaxSetExchange; ++size) {
+                // Sets of large groups, by the hundred thousand, would take the time of the
+                // whole generate: those groups narrow the gap with the other changes.
+                const long pairs = setCount(inB.size(), size, MaxSetPairs);
+                if (outOfE[std::size_t(size)].empty() ||
+                    qint64(pairs) * qint64(outOfE[std::size_t(size)].size()) > MaxSetPairs)
+                    continue;
+                for (const MemberSet &in : memberSets(*view, inB, size)) {
+                    for (const MemberSet &out : outOfE[std::size_t(size)]) {
+                        ++evaluated;
+                        double h = high;
+                        double l = low;
+                        bool has = any;
+                        double s = spread;
+                        for (const auto &[g, sign] : {std::pair{e, 1}, std::pair{b, -1}}) {
+                            const int count = work.counts[std::size_t(g)] + sign * (in.count - out.count);
+                            if (count == 0)
                                 continue;
-                            const qint64 in = score(q) + score(t) - score(p) - score(r);
-                            const int inCount = scored(q) + scored(t) - scored(p) - scored(r);
-                            moves = {{p, e, b}, {r, e, b}, {q, b, e}, {t, b, e}};
-                            if (tryForGap(work, moves, {{e, in, inCount}, {b, -in, -inCount}}))
-                                return true;
+                            const double mean =
+                                double(work.sums[std::size_t(g)] + sign * (in.sum - out.sum)) / count;
+                            h = has ? std::max(h, mean) : mean;
+                            l = has ? std::min(l, mean) : mean;
+                            has = true;
+                            s += work.distance(mean);
                         }
+                        const GapValue value{h - l, s};
+                        if (!better(value, work.value) ||
+                            (options.size() == MaxSetOptions && !better(value, options.back().value)))
+                            continue;
+                        if (options.size() == MaxSetOptions)
+                            options.pop_back();
+                        const auto at = std::upper_bound(
+                            options.begin(), options.end(), value,
+                            [](const GapValue &v, const Option &o) { return better(v, o.value); });
+                        options.insert(at, {value, e, b, out, in});
                     }
                 }
             }
         }
+    }
+    work.looked += evaluated / SetsPerStep + 1;
+    std::vector<PersonMove> moves;
+    for (const Option &option : options) {
+        moves.clear();
+        for (int i = 0; i < option.out.size; ++i) {
+            moves.push_back({option.out.members[std::size_t(i)], option.from, option.to});
+            moves.push_back({option.in.members[std::size_t(i)], option.to, option.from});
+        }
+        ++work.looked;
+        if (!allowedForGap(moves))
+            continue;
+        changeForGap(work, moves);
+        work.value = option.value;
+        if (better(work.value, work.bestValue)) {
+            work.bestValue = work.value;
+            work.bestMembers = membersNow();
+        }
+        return true;
     }
     return false;
 }
@@ -1047,7 +1170,7 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
             limit += steps;
         }
         descendForGap(work, limit);
-        if (rotateForGap(work, limit) || exchangePairsForGap(work, limit))
+        if (rotateForGap(work, limit) || exchangeSetsForGap(work, limit))
             continue;
         if (better(work.value, work.bestValue)) {
             work.bestValue = work.value;

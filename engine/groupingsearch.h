@@ -44,8 +44,16 @@ public:
     static constexpr long DefaultEvaluations = 90000;
     static constexpr int MaxStaleRounds = 12;
     static constexpr long DefaultGapSteps = 40000;
-    static constexpr long GapRounds = 2;
+    static constexpr long GapRounds = 4;
     static constexpr double NoticeableGap = 50; // hundredths of a point
+    // Persons of an extreme group exchanged at once for as many of another (exchangeSetsForGap),
+    // the most sets of one size judged for one pair of groups (groups of ten: four for four),
+    // the best of those exchanges that the tiers above are asked about, and how many sets the
+    // narrowing counts as one change looked at: a set costs about half an exchange of the descent.
+    static constexpr int MaxSetExchange = 4;
+    static constexpr long MaxSetPairs = 50000;
+    static constexpr std::size_t MaxSetOptions = 128;
+    static constexpr long SetsPerStep = 2;
 
 private:
     struct Candidate;
@@ -69,7 +77,8 @@ private:
     void restoreForGap(GapWork &work);
     void descendForGap(GapWork &work, long steps);
     bool rotateForGap(GapWork &work, long steps);
-    bool exchangePairsForGap(GapWork &work, long steps);
+    bool exchangeSetsForGap(GapWork &work, long steps);
+    std::vector<PersonId> movableIn(int position) const;
     void kickForGap(GapWork &work);
     SeatingPlan current() const;
     bool stopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
