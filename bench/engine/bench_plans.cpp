@@ -75,6 +75,12 @@ int main(int argc, char **argv)
         ClassState state = randomClass(random);
         if (i % 2)
             makeAwkward(state, random);
+        // Every third class balanced by scores, drawn from a stream of its own so that the other
+        // classes stay as they were drawn before.
+        if (i % 3 == 2) {
+            std::mt19937 scoreRandom(std::uint32_t(7919 * i + 1));
+            drawScores(state, scoreRandom);
+        }
         const std::uint32_t seed = std::uint32_t(random());
         const double started = threadMilliseconds();
         const GenerateReport report = generatePlan(state, seedSequence(seed));
