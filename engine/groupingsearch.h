@@ -49,7 +49,7 @@ public:
     // Persons of an extreme group exchanged at once for as many of another (exchangeSetsForGap),
     // the most sets of one size judged for one pair of groups (groups of ten: four for four),
     // the best of those exchanges that the tiers above are asked about, and how many sets the
-    // narrowing counts as one change looked at: a set costs about half an exchange of the descent.
+    // narrowing counts as one change looked at (one each left more gaps above half a point).
     static constexpr int MaxSetExchange = 4;
     static constexpr long MaxSetPairs = 50000;
     static constexpr std::size_t MaxSetOptions = 128;
