@@ -1056,16 +1056,10 @@ bool GroupingSearch::exchangeSetsForGap(GapWork &work, long steps)
             moves.push_back({option.out.members[std::size_t(i)], option.from, option.to});
             moves.push_back({option.in.members[std::size_t(i)], option.to, option.from});
         }
-        ++work.looked;
-        if (!allowedForGap(moves))
-            continue;
-        changeForGap(work, moves);
-        work.value = option.value;
-        if (better(work.value, work.bestValue)) {
-            work.bestValue = work.value;
-            work.bestMembers = membersNow();
-        }
-        return true;
+        const qint64 in = option.in.sum - option.out.sum;
+        const int inCount = option.in.count - option.out.count;
+        if (tryForGap(work, moves, {{option.from, in, inCount}, {option.to, -in, -inCount}}))
+            return true;
     }
     return false;
 }
@@ -1086,11 +1080,7 @@ void GroupingSearch::kickForGap(GapWork &work)
             std::any_of(block.begin(), block.end(), [&](PersonId m) { return view->positionOf(m) != from; }))
             return;
         int free = freeSeats(to);
-        std::vector<PersonId> candidates;
-        for (PersonId v : view->membersOf(to)) {
-            if (isMovable(v))
-                candidates.push_back(v);
-        }
+        std::vector<PersonId> candidates = movableIn(to);
         std::shuffle(candidates.begin(), candidates.end(), random);
         constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
         for (PersonId m : block) {
