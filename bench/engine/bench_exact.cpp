@@ -346,8 +346,19 @@ Optimum solve(const ClassState &state, Stage stage, const Optimum &above = {}, d
         int seatTotal = 0;
         for (int g = 0; g < groups; ++g)
             seatTotal += state.groupConfigs.at(enabled.at(g)).total;
-        high = column(classMean, highest[1], 1, false);
-        low = column(lowest[1], classMean, -1, false);
+        // The class mean is a weighted mean of the group means, so it lies between the lowest and
+        // the highest: below a cutoff, every group mean is within the cutoff of it. That window
+        // holds each group's sum near its share from the first pupils placed, where the sums of
+        // the k lowest and highest scores hold it hardly at all.
+        const double window = cutoff >= 0 ? cutoff + 1e-6 : highest[1];
+        const auto floorFor = [&](int k) {
+            return std::max(lowest[std::size_t(k)], k * (classMean - window));
+        };
+        const auto ceilingFor = [&](int k) {
+            return std::min(highest[std::size_t(k)], k * (classMean + window));
+        };
+        high = column(classMean, ceilingFor(1), 1, false);
+        low = column(floorFor(1), classMean, -1, false);
         std::vector<int> mean;
         for (int g = 0; g < groups; ++g) {
             const int seats = state.groupConfigs.at(enabled.at(g)).total;
@@ -362,8 +373,8 @@ Optimum solve(const ClassState &state, Stage stage, const Optimum &above = {}, d
             for (int k = std::max(1, fewest); k <= most; ++k) {
                 const int y = column(0, 1, 0);
                 const int part = column(0, highest[std::size_t(k)], 0, false);
-                row({{part, 1}, {y, -lowest[std::size_t(k)]}}, 'G', 0);
-                row({{part, 1}, {y, -highest[std::size_t(k)]}}, 'L', 0);
+                row({{part, 1}, {y, -floorFor(k)}}, 'G', 0);
+                row({{part, 1}, {y, -ceilingFor(k)}}, 'L', 0);
                 parts.push_back({part, 1.0 / k});
                 sum.push_back({part, 1});
                 count.push_back({y, -double(k)});
@@ -633,8 +644,9 @@ public:
 
 private:
     // The gap's model: 1 had one big-M row per count and looked for the optimum; 2 splits the
-    // sums by count and looks below a cutoff.
-    static constexpr int Model = 2;
+    // sums by count and looks below a cutoff; 3 holds each group's sum within the cutoff of its
+    // share, and settles solves that 2 left open.
+    static constexpr int Model = 3;
     QString path;
     QHash<int, Optimum> entries;
 };
