@@ -667,6 +667,18 @@ bool better(const GapValue &a, const GapValue &b)
            (a.first <= b.first + Tolerance && a.second < b.second - Tolerance);
 }
 
+// Keeps the `most` best options by their value, best first.
+template <typename Option> void keepBest(std::vector<Option> &options, std::size_t most, Option option)
+{
+    if (options.size() == most && !better(option.value, options.back().value))
+        return;
+    if (options.size() == most)
+        options.pop_back();
+    const auto at = std::upper_bound(options.begin(), options.end(), option.value,
+                                     [](const GapValue &v, const Option &o) { return better(v, o.value); });
+    options.insert(at, std::move(option));
+}
+
 } // namespace
 
 // The group means as the gap sees them, read from the view after each change made: a candidate
@@ -1034,15 +1046,8 @@ bool GroupingSearch::exchangeSetsForGap(GapWork &work, long steps)
                             s += work.distance(mean);
                         }
                         const GapValue value{h - l, s};
-                        if (!better(value, work.value) ||
-                            (options.size() == MaxSetOptions && !better(value, options.back().value)))
-                            continue;
-                        if (options.size() == MaxSetOptions)
-                            options.pop_back();
-                        const auto at = std::upper_bound(
-                            options.begin(), options.end(), value,
-                            [](const GapValue &v, const Option &o) { return better(v, o.value); });
-                        options.insert(at, {value, e, b, out, in});
+                        if (better(value, work.value))
+                            keepBest(options, MaxSetOptions, Option{value, e, b, out, in});
                     }
                 }
             }
@@ -1059,6 +1064,84 @@ bool GroupingSearch::exchangeSetsForGap(GapWork &work, long steps)
         const qint64 in = option.in.sum - option.out.sum;
         const int inCount = option.in.count - option.out.count;
         if (tryForGap(work, moves, {{option.from, in, inCount}, {option.to, -in, -inCount}}))
+            return true;
+    }
+    return false;
+}
+
+// The members of two groups with no fixed person trade places whole, which leaves every mean as
+// it is, and one more pupil joins the group that gets the seats to spare: a group holding a
+// must-together block of the best scores comes down to the others only with one more pupil than
+// its own seats allow, and the trade may mend a gender target as well.
+bool GroupingSearch::relocateForGap(GapWork &work, long steps)
+{
+    const int groups = view->groupCount();
+    if (work.looked >= steps)
+        return false;
+    struct Option
+    {
+        GapValue value;
+        int from; // the members of `from` move to `to`, and `to`'s to `from`
+        int to;
+        PersonId joining;
+    };
+    std::vector<Option> options;
+    long evaluated = 0;
+    // What the trade does to the sums where `from`'s members go, where `to`'s go, and where q
+    // comes from when that is a third group.
+    const auto shifts = [&](int from, int to, PersonId q) {
+        const std::size_t f = std::size_t(from);
+        const std::size_t t = std::size_t(to);
+        const int c = view->positionOf(q);
+        const qint64 sq = view->scoreOf(q);
+        const qint64 leftAt = c == to ? sq : 0;
+        return std::array<GapShift, 3>{
+            GapShift{to, work.sums[f] + sq - work.sums[t], work.counts[f] + 1 - work.counts[t]},
+            GapShift{from, work.sums[t] - leftAt - work.sums[f],
+                     work.counts[t] - int(c == to) - work.counts[f]},
+            GapShift{c, -sq, -1}};
+    };
+    const auto allMovable = [this](int position) {
+        const std::vector<PersonId> &members = view->membersOf(position);
+        return std::all_of(members.begin(), members.end(), [this](PersonId p) { return isMovable(p); });
+    };
+    for (int from = 0; from < groups; ++from) {
+        for (int to = 0; to < groups; ++to) {
+            const std::size_t f = std::size_t(from);
+            const std::size_t t = std::size_t(to);
+            if (capacity[t] <= capacity[f] || capacity[t] - view->sizeOf(from) <= 0 ||
+                view->sizeOf(to) > capacity[f] || !allMovable(from) || !allMovable(to))
+                continue;
+            for (PersonId q : work.pool) {
+                const int c = view->positionOf(q);
+                const int sq = view->scoreOf(q);
+                if (c == from || sq < 0)
+                    continue;
+                ++evaluated;
+                const auto [there, here, away] = shifts(from, to, q);
+                const GapValue value = c == to ? work.after({there, here}) : work.after({there, here, away});
+                if (better(value, work.value))
+                    keepBest(options, MaxRelocations, Option{value, from, to, q});
+            }
+        }
+    }
+    work.looked += evaluated / SetsPerStep + 1;
+    std::vector<PersonMove> moves;
+    for (const Option &option : options) {
+        const PersonId q = option.joining;
+        const int c = view->positionOf(q);
+        moves.clear();
+        for (PersonId m : view->membersOf(option.from))
+            moves.push_back({m, option.from, option.to});
+        for (PersonId m : view->membersOf(option.to)) {
+            if (m != q)
+                moves.push_back({m, option.to, option.from});
+        }
+        if (c != option.to)
+            moves.push_back({q, c, option.to});
+        const auto [there, here, away] = shifts(option.from, option.to, q);
+        if (c == option.to ? tryForGap(work, moves, {there, here})
+                           : tryForGap(work, moves, {there, here, away}))
             return true;
     }
     return false;
@@ -1160,7 +1243,7 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
             limit += steps;
         }
         descendForGap(work, limit);
-        if (rotateForGap(work, limit) || exchangeSetsForGap(work, limit))
+        if (rotateForGap(work, limit) || exchangeSetsForGap(work, limit) || relocateForGap(work, limit))
             continue;
         if (better(work.value, work.bestValue)) {
             work.bestValue = work.value;

@@ -54,6 +54,9 @@ public:
     static constexpr long MaxSetPairs = 50000;
     static constexpr std::size_t MaxSetOptions = 128;
     static constexpr long SetsPerStep = 2;
+    // Trades of two groups' members whole with one pupil joining (relocateForGap) that the tiers
+    // above are asked about, best first.
+    static constexpr std::size_t MaxRelocations = 32;
 
 private:
     struct Candidate;
@@ -78,6 +81,7 @@ private:
     void descendForGap(GapWork &work, long steps);
     bool rotateForGap(GapWork &work, long steps);
     bool exchangeSetsForGap(GapWork &work, long steps);
+    bool relocateForGap(GapWork &work, long steps);
     std::vector<PersonId> movableIn(int position) const;
     void kickForGap(GapWork &work);
     SeatingPlan current() const;
