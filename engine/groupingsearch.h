@@ -44,7 +44,7 @@ public:
     static constexpr long DefaultEvaluations = 90000;
     static constexpr int MaxStaleRounds = 12;
     static constexpr long DefaultGapSteps = 40000;
-    static constexpr long GapRounds = 4;
+    static constexpr long GapRounds = 6;
     static constexpr double NoticeableGap = 50; // hundredths of a point
     // Persons of an extreme group exchanged at once for as many of another (exchangeSetsForGap),
     // the most sets of one size judged for one pair of groups (groups of ten: four for four),

@@ -406,7 +406,7 @@ void TestGroupingSearch::narrowGap_data()
     // Eight changes looked at leave a band missing and the gap far above half a point (one round
     // ends at "2 145800"); the further rounds of eight fill the bands and narrow it.
     QTest::newRow("fewSteps_gapAboveHalfPoint_moreRounds")
-        << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 0 43200"_s << 8L;
+        << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 0 16200"_s << 8L;
 
     // Two groups of sixty, the most a configuration allows being a hundred: the exchanges of
     // several persons at once are bounded by their count, which in groups this large runs into
