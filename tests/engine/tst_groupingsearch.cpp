@@ -400,6 +400,23 @@ void TestGroupingSearch::narrowGap_data()
                           "scores": {"男1": 9000, "男2": 9000, "男3": 9000, "男4": 3000, "男5": 7500},
                           "together": [["男1", "男2", "男3"]]})")
         << u"1 2 3 | 4 5 0 0"_s << u"0 0 0 0 0 3 0"_s << steps;
+    // The same with leaders 男5 and 男6 of 60 and 男4 (30) in a third group: the triple takes the
+    // group of four with 男4, each leader is left alone with 60 points, 15 below (x 2^8), and a
+    // band the groups lacked is mended on the way.
+    QTest::newRow("groupsTraded_pupilFromThirdGroup")
+        << QByteArray(R"({"boys": 6, "girls": 0, "groups": [[1, 3], [2, 4], [3, 2]], "balance": true,
+                          "leaders": ["男1", "男5", "男6"],
+                          "scores": {"男1": 9000, "男2": 9000, "男3": 9000, "男4": 3000, "男5": 6000,
+                                     "男6": 6000},
+                          "together": [["男1", "男2", "男3"]]})")
+        << u"1 2 3 | 5 0 0 0 | 6 4"_s << u"0 0 0 0 0 3 384000"_s << steps;
+    // With 男5 fixed, the group of four never trades its members, and the gap stays.
+    QTest::newRow("fixedPupil_groupsNotTraded")
+        << QByteArray(R"({"boys": 5, "girls": 0, "groups": [[1, 3], [2, 4]], "balance": true,
+                          "leaders": ["男1", "男5"], "fixed": [["男5", 2, 2]],
+                          "scores": {"男1": 9000, "男2": 9000, "男3": 9000, "男4": 3000, "男5": 7500},
+                          "together": [["男1", "男2", "男3"]]})")
+        << u"1 2 3 | 4 5 0 0"_s << u"0 0 0 0 0 3 960000"_s << steps;
     const QByteArray nine = R"({"boys": 9, "girls": 0, "groups": [[1, 3], [2, 3], [3, 3]], "balance": true,
         "scores": {"男1": 1100, "男2": 2300, "男3": 3500, "男4": 4700, "男5": 5200, "男6": 6400, "男7": 7800,
                    "男8": 8600, "男9": 9900}, "leaders": []})";
