@@ -370,6 +370,13 @@ void TestGroupingSearch::narrowGap_data()
     // The two leaders stay apart, so the best is 10 + 50, 20 + 60, 30 + 40: 10 points (x 2^4).
     QTest::newRow("leadersApart_tenPoints")
         << six + R"("leaders": ["男1", "男6"]})" << u"1 2 | 3 4 | 5 6"_s << u"0 0 1 0 0 0 16000"_s << steps;
+    // 男5 and 男6 have no score, and a group of them has no mean: 10 + 90 against 20 + 30 (25
+    // points, x 2^4) beats any plan that gives each group a score (30 at best), if the unscored
+    // group's mean is not taken for zero.
+    QTest::newRow("unscoredGroup_noMean")
+        << QByteArray(R"({"boys": 6, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
+                          "leaders": [], "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 9000}})")
+        << u"1 2 | 3 4 | 5 6"_s << u"0 0 3 0 0 0 40000"_s << steps;
     // 男4 and 男5 stay together (45); 男1 and 男3 share a group and 男2 takes the free seat: 25.
     QTest::newRow("togetherKept_freeSeatUsed")
         << QByteArray(R"({"boys": 5, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
