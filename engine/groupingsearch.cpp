@@ -721,6 +721,25 @@ struct GroupingSearch::GapWork
                   [this](int a, int b) { return means[std::size_t(a)] > means[std::size_t(b)]; });
     }
 
+    // The highest and the lowest mean of the groups a change leaves alone (`any` false when none
+    // of them has one): the first and the last of byMean it does not touch, a step or three in,
+    // where a pass over all ten would cost the descent most of its time.
+    struct Extremes
+    {
+        double highest = 0;
+        double lowest = 0;
+        bool any = false;
+    };
+    template <typename Touched> Extremes untouched(Touched &&touched) const
+    {
+        const auto alone = [&](int g) { return !touched(g); };
+        const auto high = std::find_if(byMean.begin(), byMean.end(), alone);
+        if (high == byMean.end())
+            return {};
+        return {means[std::size_t(*high)],
+                means[std::size_t(*std::find_if(byMean.rbegin(), byMean.rend(), alone))], true};
+    }
+
     GapValue after(std::initializer_list<GapShift> shifts) const
     {
         std::array<double, 3> shifted{};
@@ -736,22 +755,9 @@ struct GroupingSearch::GapWork
             if (++i == shifted.size())
                 break;
         }
-        // The groups the change leaves alone: their highest and lowest means are the first and
-        // the last of byMean it does not touch, a step or three in, where a pass over all ten
-        // would cost the descent most of its time.
-        const auto untouched = [&](int g) {
-            return std::none_of(shifts.begin(), shifts.end(),
-                                [g](const GapShift &s) { return s.group == g; });
-        };
-        double highest = 0;
-        double lowest = 0;
-        bool any = false;
-        const auto high = std::find_if(byMean.begin(), byMean.end(), untouched);
-        if (high != byMean.end()) {
-            highest = means[std::size_t(*high)];
-            lowest = means[std::size_t(*std::find_if(byMean.rbegin(), byMean.rend(), untouched))];
-            any = true;
-        }
+        auto [highest, lowest, any] = untouched([&](int g) {
+            return std::any_of(shifts.begin(), shifts.end(), [g](const GapShift &s) { return s.group == g; });
+        });
         for (std::size_t k = 0; k < i; ++k) {
             if (!scored[k])
                 continue;
@@ -1012,22 +1018,10 @@ bool GroupingSearch::exchangeSetsForGap(GapWork &work, long steps)
             if (stopRequested())
                 return false;
             // The extremes and the spread of the groups the exchange leaves alone.
-            double high = 0;
-            double low = 0;
-            bool any = false;
+            const auto [high, low, any] = work.untouched([e, b](int g) { return g == e || g == b; });
             double spread = work.spread;
-            for (int g = 0; g < groups; ++g) {
-                if (work.counts[std::size_t(g)] == 0)
-                    continue;
-                const double mean = work.means[std::size_t(g)];
-                if (g == e || g == b) {
-                    spread -= work.distance(mean);
-                    continue;
-                }
-                high = any ? std::max(high, mean) : mean;
-                low = any ? std::min(low, mean) : mean;
-                any = true;
-            }
+            for (int g : {e, b})
+                spread -= work.counts[std::size_t(g)] > 0 ? work.distance(work.means[std::size_t(g)]) : 0;
             const std::vector<PersonId> inB = movableIn(b);
             for (int size = 2; size <= MaxSetExchange; ++size) {
                 // Sets of large groups, by the hundred thousand, would take the time of the
@@ -1110,16 +1104,18 @@ bool GroupingSearch::relocateForGap(GapWork &work, long steps)
                      work.counts[t] - int(c == to) - work.counts[f]},
             GapShift{c, -sq, -1}};
     };
-    const auto allMovable = [this](int position) {
-        const std::vector<PersonId> &members = view->membersOf(position);
-        return std::all_of(members.begin(), members.end(), [this](PersonId p) { return isMovable(p); });
-    };
+    std::vector<char> allMovable(std::size_t(groups), 0);
+    for (int g = 0; g < groups; ++g) {
+        const std::vector<PersonId> &members = view->membersOf(g);
+        allMovable[std::size_t(g)] =
+            std::all_of(members.begin(), members.end(), [this](PersonId p) { return isMovable(p); });
+    }
     for (int from = 0; from < groups; ++from) {
         for (int to = 0; to < groups; ++to) {
             const std::size_t f = std::size_t(from);
             const std::size_t t = std::size_t(to);
             if (capacity[t] <= capacity[f] || capacity[t] - view->sizeOf(from) <= 0 ||
-                view->sizeOf(to) > capacity[f] || !allMovable(from) || !allMovable(to))
+                view->sizeOf(to) > capacity[f] || !allMovable[f] || !allMovable[t])
                 continue;
             for (PersonId q : work.pool) {
                 const int c = view->positionOf(q);
