@@ -695,6 +695,8 @@ struct GroupingSearch::GapWork
     GapValue value;
     GapValue bestValue;
     std::vector<std::vector<PersonId>> bestMembers;
+    std::vector<std::vector<PersonId>> exhausted; // members by group, sorted, where no change helped
+    int stuck = 0;
     std::vector<PersonId> pool;                // who may move: movable and seated
     std::vector<std::vector<PersonId>> blocks; // must-together requirements sharing a pupil, joined
     long looked = 0;
@@ -817,6 +819,7 @@ bool GroupingSearch::tryForGap(GapWork &work, const std::vector<PersonMove> &mov
     if (better(work.value, work.bestValue)) {
         work.bestValue = work.value;
         work.bestMembers = membersNow();
+        work.stuck = 0;
     }
     return true;
 }
@@ -1154,7 +1157,8 @@ bool GroupingSearch::relocateForGap(GapWork &work, long steps)
 
 // Out of a local best: a block into another group, each member taking a free seat or the place of
 // someone there of the member's own kind where there is one; or a few exchanges of persons of one
-// kind. Made only where they keep the tiers above.
+// kind, more of them the more kicks in a row the descent has undone. Made only where they keep the
+// tiers above.
 void GroupingSearch::kickForGap(GapWork &work)
 {
     const int groups = view->groupCount();
@@ -1195,7 +1199,7 @@ void GroupingSearch::kickForGap(GapWork &work)
             changeForGap(work, moves);
         return;
     }
-    const int kicks = 1 + int(random() % 3);
+    const int kicks = 1 + int(random() % 3) + std::min(work.stuck, MaxKickGrowth);
     for (int i = 0; i < kicks && work.pool.size() > 1; ++i) {
         const PersonId p = work.pool[random() % work.pool.size()];
         const int a = view->positionOf(p);
@@ -1239,20 +1243,35 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
     work.value = work.bestValue = work.after({});
     work.bestMembers = membersNow();
     // A gap still above half a point, which a teacher reads off the log, earns up to
-    // GapRounds - 1 more rounds of the same work; a smaller one stops after the first.
+    // GapRounds - 1 more rounds of the same work (fewer for a far gap); a smaller one stops
+    // after the first.
     long limit = steps;
     while (!stopRequested() && work.value.first > Tolerance) {
         if (work.looked >= limit) {
-            if (limit >= GapRounds * steps || work.bestValue.first <= NoticeableGap)
+            const long rounds = work.bestValue.first > FarGap ? FarGapRounds : GapRounds;
+            if (limit >= rounds * steps || work.bestValue.first <= NoticeableGap)
                 break;
             limit += steps;
         }
         descendForGap(work, limit);
-        if (rotateForGap(work, limit) || exchangeSetsForGap(work, limit) || relocateForGap(work, limit))
-            continue;
+        // Most kicks are undone by the descent, back to the local best where the changes below
+        // have all been tried. They draw nothing at random, so they would fail there again, and
+        // they are a third of the work that follows a kick.
+        std::vector<std::vector<PersonId>> reached = membersNow();
+        for (auto &members : reached)
+            std::sort(members.begin(), members.end());
+        if (reached != work.exhausted) {
+            if (rotateForGap(work, limit) || exchangeSetsForGap(work, limit) || relocateForGap(work, limit))
+                continue;
+            if (work.looked < limit && !stopRequested())
+                work.exhausted = std::move(reached);
+        } else {
+            ++work.stuck;
+        }
         if (better(work.value, work.bestValue)) {
             work.bestValue = work.value;
             work.bestMembers = membersNow();
+            work.stuck = 0;
         } else {
             restoreForGap(work);
         }

@@ -432,6 +432,16 @@ void TestGroupingSearch::narrowGap_data()
     QTest::newRow("fewSteps_gapAboveHalfPoint_moreRounds")
         << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 0 16200"_s << 8L;
 
+    // Twelve pupils in groups of four, with leaders and gender targets: the narrowing first stops
+    // at 1.5 points, where no exchange, rotation or trade is left, and gets to 0.25 (x 4^4) only
+    // by trying them again at each plan the kicks lead to.
+    QTest::newRow("kicks_changesTriedAgain")
+        << QByteArray(R"({"boys": 6, "girls": 6, "groups": [[1, 4, 2], [2, 4, 2], [3, 4]], "balance": true,
+                          "leaders": ["男4", "女6", "男3"],
+                          "scores": {"女1": 6500, "女2": 5100, "女3": 4200, "女4": 6900, "女5": 9400,
+                                     "女6": 9100, "男1": 6900, "男2": 6000, "男3": 7900, "男4": 8000,
+                                     "男5": 9200, "男6": 4700}})")
+        << u"1 2 3 4 | 5 6 7 8 | 9 10 11 12"_s << u"0 0 0 0 0 0 6400"_s << steps;
     // Two groups of sixty, the most a configuration allows being a hundred: the exchanges of
     // several persons at once are bounded by their count, which in groups this large runs into
     // the millions, and the narrowing still closes the gap with the others.
