@@ -1243,13 +1243,11 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
     work.value = work.bestValue = work.after({});
     work.bestMembers = membersNow();
     // A gap still above half a point, which a teacher reads off the log, earns up to
-    // GapRounds - 1 more rounds of the same work (fewer for a far gap); a smaller one stops
-    // after the first.
+    // GapRounds - 1 more rounds of the same work; a smaller one stops after the first.
     long limit = steps;
     while (!stopRequested() && work.value.first > Tolerance) {
         if (work.looked >= limit) {
-            const long rounds = work.bestValue.first > FarGap ? FarGapRounds : GapRounds;
-            if (limit >= rounds * steps || work.bestValue.first <= NoticeableGap)
+            if (limit >= GapRounds * steps || work.bestValue.first <= NoticeableGap)
                 break;
             limit += steps;
         }

@@ -35,7 +35,7 @@ public:
     // cheap enough to try them by the ten thousand in the time the ordered score tries a few
     // thousand. `steps` counts the changes looked at, instead of the evaluation budget, so a seed
     // always gives one result; a gap above NoticeableGap after them gets up to GapRounds times
-    // as many (FarGapRounds while it is above FarGap).
+    // as many.
     SeatingPlan narrowGap(const SeatingPlan &start, long steps = DefaultGapSteps);
 
     const OrderedScore &score() const { return bestScore; }
@@ -46,11 +46,6 @@ public:
     static constexpr long DefaultGapSteps = 40000;
     static constexpr long GapRounds = 12;
     static constexpr double NoticeableGap = 50; // hundredths of a point
-    // A gap of more points than this is held there by the tiers above, as far as the exact
-    // reference shows (each such class's gap is within half a point of its optimum): rounds past
-    // FarGapRounds narrow it by little, and they were the slowest generates' time.
-    static constexpr double FarGap = 200; // hundredths of a point
-    static constexpr long FarGapRounds = 6;
     // Persons of an extreme group exchanged at once for as many of another (exchangeSetsForGap),
     // the most sets of one size judged for one pair of groups (groups of ten: four for four),
     // the best of those exchanges that the tiers above are asked about, and how many sets the
