@@ -696,7 +696,7 @@ struct GroupingSearch::GapWork
     GapValue bestValue;
     std::vector<std::vector<PersonId>> bestMembers;
     std::vector<std::vector<PersonId>> exhausted; // members by group, sorted, where no change helped
-    int stuck = 0;
+    int stuck = 0; // kicks in a row the descent undid since the best plan last improved
     std::vector<PersonId> pool;                // who may move: movable and seated
     std::vector<std::vector<PersonId>> blocks; // must-together requirements sharing a pupil, joined
     long looked = 0;
@@ -1253,8 +1253,9 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
         }
         descendForGap(work, limit);
         // Most kicks are undone by the descent, back to the local best where the changes below
-        // have all been tried. They draw nothing at random, so they would fail there again, and
-        // they are a third of the work that follows a kick.
+        // have all been tried. They draw nothing at random, so they would all but surely fail
+        // there again (the descent's order may break a tie otherwise), and they are a third of
+        // the work that follows a kick.
         std::vector<std::vector<PersonId>> reached = membersNow();
         for (auto &members : reached)
             std::sort(members.begin(), members.end());
