@@ -696,7 +696,8 @@ struct GroupingSearch::GapWork
     GapValue bestValue;
     std::vector<std::vector<PersonId>> bestMembers;
     std::vector<std::vector<PersonId>> exhausted; // members by group, sorted, where no change helped
-    int stuck = 0; // kicks in a row the descent undid since the best plan last improved
+    // Kicks in a row that the descent undid, since the best plan last improved.
+    int stuck = 0;
     std::vector<PersonId> pool;                // who may move: movable and seated
     std::vector<std::vector<PersonId>> blocks; // must-together requirements sharing a pupil, joined
     long looked = 0;
