@@ -817,11 +817,18 @@ bool GroupingSearch::tryForGap(GapWork &work, const std::vector<PersonMove> &mov
         return false;
     changeForGap(work, moves);
     work.value = next;
-    if (better(work.value, work.bestValue)) {
-        work.bestValue = work.value;
-        work.bestMembers = membersNow();
-        work.stuck = 0;
-    }
+    keepIfBest(work);
+    return true;
+}
+
+// Whether the plan as it is now is the best so far, which it then becomes.
+bool GroupingSearch::keepIfBest(GapWork &work)
+{
+    if (!better(work.value, work.bestValue))
+        return false;
+    work.bestValue = work.value;
+    work.bestMembers = membersNow();
+    work.stuck = 0;
     return true;
 }
 
@@ -1268,13 +1275,8 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
         } else {
             ++work.stuck;
         }
-        if (better(work.value, work.bestValue)) {
-            work.bestValue = work.value;
-            work.bestMembers = membersNow();
-            work.stuck = 0;
-        } else {
+        if (!keepIfBest(work))
             restoreForGap(work);
-        }
         kickForGap(work);
         work.value = work.after({});
     }

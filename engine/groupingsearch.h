@@ -80,6 +80,7 @@ private:
     void changeForGap(GapWork &work, const std::vector<PersonMove> &moves);
     bool tryForGap(GapWork &work, const std::vector<PersonMove> &moves,
                    std::initializer_list<GapShift> shifts);
+    bool keepIfBest(GapWork &work);
     void restoreForGap(GapWork &work);
     void descendForGap(GapWork &work, long steps);
     bool rotateForGap(GapWork &work, long steps);
