@@ -254,6 +254,11 @@ bool GroupingSearch::tryDoubleExchanges()
 {
     const std::vector<PersonId> hot = hotPersons();
     std::vector<PersonMove> moves;
+    // Copies, as a term judged on the changed view reorders the lists; kept from one person to
+    // the next, since the search comes here hundreds of thousands of times.
+    std::vector<PersonId> inB;
+    std::vector<PersonId> there;
+    std::vector<PersonId> inC;
     for (PersonId p : hot) {
         const int a = view->positionOf(p);
         if (a < 0 || !isMovable(p))
@@ -262,7 +267,7 @@ bool GroupingSearch::tryDoubleExchanges()
             if (b == a)
                 continue;
             unsigned tried = 0;
-            const std::vector<PersonId> inB = view->membersOf(b);
+            inB.assign(view->membersOf(b).begin(), view->membersOf(b).end());
             for (PersonId q : inB) {
                 if (!isMovable(q) || interchangeable(p, q))
                     continue;
@@ -271,7 +276,7 @@ bool GroupingSearch::tryDoubleExchanges()
                 // The second exchange: someone of group a or b (after the first) with someone of
                 // a third group, one of each kind per group.
                 for (int side : {a, b}) {
-                    std::vector<PersonId> there;
+                    there.clear();
                     for (PersonId x : view->membersOf(side)) {
                         if (x != p && x != q)
                             there.push_back(x);
@@ -288,7 +293,7 @@ bool GroupingSearch::tryDoubleExchanges()
                             if (c == a || c == b)
                                 continue;
                             unsigned triedY = 0;
-                            const std::vector<PersonId> inC = view->membersOf(c);
+                            inC.assign(view->membersOf(c).begin(), view->membersOf(c).end());
                             for (PersonId y : inC) {
                                 if (!isMovable(y) || interchangeable(x, y))
                                     continue;
@@ -758,9 +763,10 @@ struct GroupingSearch::GapWork
             if (++i == shifted.size())
                 break;
         }
-        auto [highest, lowest, any] = untouched([&](int g) {
-            return std::any_of(shifts.begin(), shifts.end(), [g](const GapShift &s) { return s.group == g; });
-        });
+        unsigned touched = 0; // by group, a bit each: a grouping has at most GroupCount groups
+        for (const GapShift &shift : shifts)
+            touched |= 1u << unsigned(shift.group);
+        auto [highest, lowest, any] = untouched([touched](int g) { return (touched >> unsigned(g)) & 1u; });
         for (std::size_t k = 0; k < i; ++k) {
             if (!scored[k])
                 continue;

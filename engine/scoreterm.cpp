@@ -4,31 +4,9 @@
 #include "classscores.h"
 
 #include <algorithm>
+#include <array>
 
 namespace Velmora {
-
-namespace {
-
-std::size_t bitIndex(GroupingView::Trait trait)
-{
-    switch (trait) {
-    case GroupingView::Boy:
-        return 0;
-    case GroupingView::Leader:
-        return 1;
-    case GroupingView::Boarder:
-        return 2;
-    case GroupingView::HighBand:
-        return 3;
-    case GroupingView::MiddleBand:
-        return 4;
-    case GroupingView::LowBand:
-        return 5;
-    }
-    return 0;
-}
-
-} // namespace
 
 GroupingView::GroupingView(const Grouping &grouping, PersonTraits personTraits)
     : traits(std::move(personTraits.kinds)), scores(std::move(personTraits.scores))
@@ -60,17 +38,6 @@ GroupingView::GroupingView(const Grouping &grouping, PersonTraits personTraits)
             unseated.push_back(PersonId(p));
         }
     }
-}
-
-int GroupingView::count(int position, Trait trait) const
-{
-    return tally[std::size_t(position)][bitIndex(trait)];
-}
-
-int GroupingView::scoredCount(int position) const
-{
-    const auto &t = tally[std::size_t(position)];
-    return t[bitIndex(HighBand)] + t[bitIndex(MiddleBand)] + t[bitIndex(LowBand)];
 }
 
 void GroupingView::move(PersonId p, int to)
@@ -196,6 +163,15 @@ struct TouchedGroups
     bool empty() const { return size == 0; }
 };
 
+// Whether a person with `trait` changes group: the leaders' and the boarders' tallies stay as
+// they are otherwise, which is so for most of the changes the search looks at.
+bool movesAny(const GroupingView &view, const std::vector<PersonMove> &moves, GroupingView::Trait trait)
+{
+    return std::any_of(moves.begin(), moves.end(), [&](const PersonMove &m) {
+        return m.from != m.to && (view.traitsOf(m.person) & trait) != 0;
+    });
+}
+
 TouchedGroups touchedGroups(const GroupingView &view, const std::vector<PersonMove> &moves)
 {
     TouchedGroups touched;
@@ -241,8 +217,13 @@ public:
     {
         const QList<int> enabled = state.enabledGroups();
         const QMap<PersonId, SeatRef> accepted = acceptedFixedSeats(state);
-        for (auto it = accepted.cbegin(); it != accepted.cend(); ++it)
+        for (auto it = accepted.cbegin(); it != accepted.cend(); ++it) {
             fixed.push_back({it.key(), int(enabled.indexOf(it.value().group - 1))});
+            if (it.key() >= 1) {
+                isFixed.resize(std::max(isFixed.size(), std::size_t(it.key()) + 1), 0);
+                isFixed[std::size_t(it.key())] = 1;
+            }
+        }
     }
 
     qint64 cost(const GroupingView &view) const override
@@ -255,6 +236,11 @@ public:
 
     std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
     {
+        const bool movesFixed = std::any_of(moves.begin(), moves.end(), [this](const PersonMove &m) {
+            return m.person >= 1 && std::size_t(m.person) < isFixed.size() && isFixed[std::size_t(m.person)];
+        });
+        if (!movesFixed)
+            return 0;
         qint64 change = 0;
         for (const auto &[person, position] : fixed) {
             int after = view.positionOf(person);
@@ -269,6 +255,7 @@ public:
 
 private:
     std::vector<std::pair<PersonId, int>> fixed;
+    std::vector<char> isFixed; // by PersonId, up to the last fixed person
 };
 
 class RequirementTerm : public ScoreTerm
@@ -302,6 +289,9 @@ public:
             for (auto &list : *lists)
                 list.erase(std::unique(list.begin(), list.end()), list.end());
         }
+        named.assign(people, 0);
+        for (std::size_t p = 0; p < people; ++p)
+            named[p] = !togetherOf[p].empty() || !separateOf[p].empty();
     }
 
     qint64 cost(const GroupingView &view) const override
@@ -324,81 +314,99 @@ public:
     std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
     {
         // Most candidate changes move nobody a requirement names.
-        bool touches = false;
-        for (const PersonMove &m : moves) {
-            if (m.person >= 1 && std::size_t(m.person) < togetherOf.size() &&
-                (!togetherOf[std::size_t(m.person)].empty() || !separateOf[std::size_t(m.person)].empty()))
-                touches = true;
-        }
-        if (!touches)
+        const auto isNamed = [this](PersonId p) {
+            return p >= 1 && std::size_t(p) < named.size() && named[std::size_t(p)];
+        };
+        if (std::none_of(moves.begin(), moves.end(), [&](const PersonMove &m) { return isNamed(m.person); }))
             return 0;
+        // Where each person moved ends up: their last move says so. A change of more persons than
+        // this is judged on the changed view instead, which is rare and right all the same.
+        constexpr std::size_t MostMoved = 32;
+        struct Moved
+        {
+            PersonId person;
+            int before;
+            int after;
+            bool counts; // named by a requirement, and in another group after
+        };
+        std::array<Moved, MostMoved> moved;
+        std::size_t count = 0;
+        for (const PersonMove &m : moves) {
+            const auto known = std::find_if(moved.begin(), moved.begin() + long(count),
+                                            [&](const Moved &e) { return e.person == m.person; });
+            if (known != moved.begin() + long(count)) {
+                known->after = m.to;
+            } else if (count == MostMoved) {
+                return std::nullopt;
+            } else {
+                moved[count++] = {m.person, view.positionOf(m.person), m.to, false};
+            }
+        }
         const auto before = [&view](PersonId p) { return view.positionOf(p); };
         const auto after = [&](PersonId p) {
-            int position = view.positionOf(p);
-            for (const PersonMove &m : moves) {
-                if (m.person == p)
-                    position = m.to;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (moved[i].person == p)
+                    return moved[i].after;
             }
-            return position;
+            return view.positionOf(p);
         };
         qint64 change = 0;
         bool firstMoved = false;
-        // A requirement is judged once, at the first move that touches it.
-        const auto seenBefore = [&](std::size_t upTo, int r, bool separate) {
+        // A requirement is judged once, at the first person moved whom it names.
+        for (std::size_t i = 0; i < count; ++i)
+            moved[i].counts = isNamed(moved[i].person) && moved[i].before != moved[i].after;
+        const auto counts = [&](std::size_t i) { return moved[i].counts; };
+        const auto judgedBefore = [&](std::size_t upTo, int r, bool separate) {
             for (std::size_t k = 0; k < upTo; ++k) {
-                const PersonId q = moves[k].person;
-                if (q < 1 || std::size_t(q) >= togetherOf.size())
+                if (!counts(k))
                     continue;
-                const auto &list = separate ? separateOf[std::size_t(q)] : togetherOf[std::size_t(q)];
+                const std::size_t q = std::size_t(moved[k].person);
+                const auto &list = separate ? separateOf[q] : togetherOf[q];
                 if (std::find(list.begin(), list.end(), r) != list.end())
                     return true;
             }
             return false;
         };
-        for (std::size_t k = 0; k < moves.size(); ++k) {
-            const PersonId p = moves[k].person;
-            if (p < 1 || std::size_t(p) >= togetherOf.size())
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!counts(i))
                 continue;
-            firstMoved = firstMoved || firstCount[std::size_t(p)] > 0;
-            for (int r : togetherOf[std::size_t(p)]) {
-                if (!seenBefore(k, r, false))
+            const std::size_t p = std::size_t(moved[i].person);
+            firstMoved = firstMoved || firstCount[p] > 0;
+            for (int r : togetherOf[p]) {
+                if (!judgedBefore(i, r, false))
                     change += qint64(split(together.at(r), after)) - qint64(split(together.at(r), before));
             }
-            for (int s : separateOf[std::size_t(p)]) {
-                if (!seenBefore(k, s, true))
+            for (int s : separateOf[p]) {
+                if (!judgedBefore(i, s, true))
                     change += qint64(joined(separate.at(s), after)) - qint64(joined(separate.at(s), before));
             }
         }
         if (firstMoved) {
             // Pairs of requirements sharing a group: only the groups a first member left or joined
             // change, and their counts come from their members.
-            std::array<int, 2 * GroupCount> positions{};
-            int count = 0;
-            for (const PersonMove &m : moves) {
-                for (int position : {m.from, m.to}) {
-                    if (position >= 0 && std::find(positions.begin(), positions.begin() + count, position) ==
-                                             positions.begin() + count)
-                        positions[std::size_t(count++)] = position;
+            std::array<int, 2 * MostMoved> positions;
+            std::size_t touched = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (!counts(i) || firstCount[std::size_t(moved[i].person)] == 0)
+                    continue;
+                for (int position : {moved[i].before, moved[i].after}) {
+                    if (position >= 0 && std::find(positions.begin(), positions.begin() + long(touched),
+                                                   position) == positions.begin() + long(touched))
+                        positions[touched++] = position;
                 }
             }
-            for (int i = 0; i < count; ++i) {
-                const int position = positions[std::size_t(i)];
+            for (std::size_t t = 0; t < touched; ++t) {
+                const int position = positions[t];
                 qint64 countBefore = 0;
                 for (PersonId q : view.membersOf(position))
                     countBefore += firstCount[std::size_t(q)];
                 qint64 countAfter = countBefore;
-                for (std::size_t k = 0; k < moves.size(); ++k) {
-                    const PersonId q = moves[k].person;
-                    if (q < 1 || std::size_t(q) >= firstCount.size() || firstCount[std::size_t(q)] == 0)
+                for (std::size_t i = 0; i < count; ++i) {
+                    const PersonId q = moved[i].person;
+                    if (!counts(i) || firstCount[std::size_t(q)] == 0)
                         continue;
-                    // Only the last move of a person says where they end up.
-                    bool later = false;
-                    for (std::size_t j = k + 1; j < moves.size(); ++j)
-                        later = later || moves[j].person == q;
-                    if (later)
-                        continue;
-                    countAfter += (after(q) == position ? firstCount[std::size_t(q)] : 0) -
-                                  (before(q) == position ? firstCount[std::size_t(q)] : 0);
+                    countAfter += (moved[i].after == position ? firstCount[std::size_t(q)] : 0) -
+                                  (moved[i].before == position ? firstCount[std::size_t(q)] : 0);
                 }
                 change += countAfter * (countAfter - 1) / 2 - countBefore * (countBefore - 1) / 2;
             }
@@ -441,6 +449,7 @@ private:
     std::vector<qint64> firstCount; // by PersonId: requirements this person comes first in
     std::vector<std::vector<int>> togetherOf;
     std::vector<std::vector<int>> separateOf;
+    std::vector<char> named; // by PersonId: in some requirement
 };
 
 class LeaderTerm : public ScoreTerm
@@ -458,6 +467,8 @@ public:
 
     std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
     {
+        if (!movesAny(view, moves, GroupingView::Leader))
+            return 0;
         qint64 change = 0;
         for (const TouchedGroup &g : touchedGroups(view, moves))
             change += qint64(g.leadersAfter != 1) - qint64(g.leaders != 1);
@@ -490,6 +501,8 @@ public:
 
     std::optional<qint64> delta(const GroupingView &view, const std::vector<PersonMove> &moves) const override
     {
+        if (!movesAny(view, moves, GroupingView::Boarder))
+            return 0;
         const TouchedGroups touched = touchedGroups(view, moves);
         if (touched.empty())
             return 0;

@@ -63,10 +63,15 @@ public:
     {
         return p >= 1 && std::size_t(p) < traits.size() ? traits[std::size_t(p)] : 0;
     }
-    // How many persons with `trait` sit at `position`.
-    int count(int position, Trait trait) const;
+    // How many persons with `trait` sit at `position`. Inline: the terms' deltas ask for it
+    // several times for each of the search's hundreds of thousands of candidate changes.
+    int count(int position, Trait trait) const { return tally[std::size_t(position)][bitIndex(trait)]; }
     // The persons with a score at `position`, and the sum of their scores in hundredths.
-    int scoredCount(int position) const;
+    int scoredCount(int position) const
+    {
+        const auto &t = tally[std::size_t(position)];
+        return t[bitIndex(HighBand)] + t[bitIndex(MiddleBand)] + t[bitIndex(LowBand)];
+    }
     qint64 scoreSum(int position) const { return sums[std::size_t(position)]; }
     int scoreOf(PersonId p) const
     {
@@ -80,6 +85,13 @@ public:
 
 private:
     void move(PersonId p, int to);
+    static constexpr std::size_t bitIndex(Trait trait)
+    {
+        std::size_t index = 0;
+        while (index + 1 < TraitCount && !(unsigned(trait) & (1u << index)))
+            ++index;
+        return index;
+    }
 
     std::vector<std::vector<PersonId>> groups;
     std::vector<PersonId> unseated;

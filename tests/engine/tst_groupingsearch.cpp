@@ -112,8 +112,11 @@ void TestGroupingSearch::termDeltas_matchCosts()
         if (people < 2)
             continue;
         for (int step = 0; step < 40; ++step) {
+            // Mostly the exchanges and rotations of the search; now and then a whole group's
+            // trade and more, past what a term keeps track of without the changed view.
+            const int count = step % 8 == 7 ? 20 + int(random() % 21) : 1 + int(random() % 3);
             std::vector<PersonMove> moves;
-            for (int k = 0; k < 1 + int(random() % 3); ++k) {
+            for (int k = 0; k < count; ++k) {
                 const PersonId p = 1 + PersonId(random() % std::uint32_t(people));
                 const int to = int(random() % std::uint32_t(enabled.size() + 1)) - 1;
                 int from = view.positionOf(p);
@@ -125,13 +128,14 @@ void TestGroupingSearch::termDeltas_matchCosts()
                     moves.push_back({p, from, to});
             }
             const OrderedScore before = scoreOf(terms, view);
-            std::vector<qint64> deltas;
+            std::vector<std::optional<qint64>> deltas;
             for (const ScoreTermPointer &term : terms)
-                deltas.push_back(term->delta(view, moves).value_or(0));
+                deltas.push_back(term->delta(view, moves));
             view.apply(moves);
             const OrderedScore after = scoreOf(terms, view);
             for (std::size_t t = 0; t < terms.size(); ++t) {
-                QVERIFY2(after[t] - before[t] == deltas[t],
+                // A term without a delta is judged on the changed view, as the search does.
+                QVERIFY2(!deltas[t] || after[t] - before[t] == *deltas[t],
                          qPrintable(u"case %1 step %2 term %3"_s.arg(caseNumber).arg(step).arg(t)));
             }
             if (random() % 2) {
