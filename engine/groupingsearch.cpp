@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <limits>
 #include <numeric>
 
 namespace Velmora {
@@ -1169,6 +1171,66 @@ bool GroupingSearch::relocateForGap(GapWork &work, long steps)
     return false;
 }
 
+// As a set, not person by person: a block of a boy leader, a girl and a girl boarder finds no
+// boy leader and no girl boarder among two girls (one a leader) and three boys (one a boarder),
+// though the girl leader, the other girl and the boy boarder keep every tally of both groups.
+// The first of equals wins, and the caller shuffles the candidates.
+std::optional<std::vector<PersonId>> sameTallies(const std::vector<unsigned char> &traits,
+                                                 const std::vector<char> &named,
+                                                 const std::vector<PersonId> &block,
+                                                 const std::vector<PersonId> &candidates, std::size_t count)
+{
+    if (count > candidates.size())
+        return std::nullopt;
+    // A requirement outranks every tally, and the leaders, the boarders, the boys and the bands
+    // follow in the order of their tiers; each weight exceeds the most the ones below it add up to.
+    constexpr std::array<std::pair<unsigned char, qint64>, 6> Weights{{{GroupingView::Leader, 1 << 15},
+                                                                       {GroupingView::Boarder, 1 << 10},
+                                                                       {GroupingView::Boy, 1 << 5},
+                                                                       {GroupingView::HighBand, 1},
+                                                                       {GroupingView::MiddleBand, 1},
+                                                                       {GroupingView::LowBand, 1}}};
+    std::array<int, Weights.size()> wanted{};
+    for (PersonId m : block) {
+        for (std::size_t k = 0; k < Weights.size(); ++k)
+            wanted[k] += (traits[std::size_t(m)] & Weights[k].first) != 0;
+    }
+    // Past this many sets, in order, the best of those looked at stands: a kick is a guess, and a
+    // block of five into a group of twelve would have 792 of them.
+    constexpr long MostSets = 512;
+    std::vector<std::size_t> at(count);
+    std::iota(at.begin(), at.end(), std::size_t(0));
+    std::vector<PersonId> chosen(candidates.begin(), candidates.begin() + long(count));
+    qint64 bestCost = std::numeric_limits<qint64>::max();
+    for (long looked = 0; looked < MostSets; ++looked) {
+        std::array<int, Weights.size()> got{};
+        qint64 cost = 0;
+        for (std::size_t i : at) {
+            const PersonId v = candidates[i];
+            cost += named[std::size_t(v)] ? qint64(1) << 20 : 0;
+            for (std::size_t k = 0; k < Weights.size(); ++k)
+                got[k] += (traits[std::size_t(v)] & Weights[k].first) != 0;
+        }
+        for (std::size_t k = 0; k < Weights.size(); ++k)
+            cost += Weights[k].second * std::abs(got[k] - wanted[k]);
+        if (cost < bestCost) {
+            bestCost = cost;
+            for (std::size_t i = 0; i < count; ++i)
+                chosen[i] = candidates[at[i]];
+        }
+        // The next set in lexicographic order of the indices.
+        std::size_t k = count;
+        while (k > 0 && at[k - 1] == candidates.size() - count + k - 1)
+            --k;
+        if (k == 0)
+            break;
+        ++at[k - 1];
+        for (std::size_t j = k; j < count; ++j)
+            at[j] = at[j - 1] + 1;
+    }
+    return chosen;
+}
+
 // Out of a local best: a block into another group, each member taking a free seat or the place of
 // someone there of the member's own kind where there is one; or a few exchanges of persons of one
 // kind, more of them the more kicks in a row the descent has undone. Made only where they keep the
@@ -1185,30 +1247,17 @@ void GroupingSearch::kickForGap(GapWork &work)
         if (from < 0 || from == to ||
             std::any_of(block.begin(), block.end(), [&](PersonId m) { return view->positionOf(m) != from; }))
             return;
-        int free = freeSeats(to);
         std::vector<PersonId> candidates = movableIn(to);
         std::shuffle(candidates.begin(), candidates.end(), random);
-        constexpr unsigned char Kind = GroupingView::Boy | GroupingView::Leader | GroupingView::Boarder;
-        for (PersonId m : block) {
+        const std::size_t needed = block.size() - std::min(block.size(), std::size_t(freeSeats(to)));
+        const std::optional<std::vector<PersonId>> back =
+            sameTallies(traits, named, block, candidates, needed);
+        if (!back)
+            return;
+        for (PersonId m : block)
             moves.push_back({m, from, to});
-            if (free > 0) {
-                --free;
-                continue;
-            }
-            // A twin keeps every tally, one of the kind all but the bands; a named one may cost
-            // a requirement.
-            const auto rank = [&](PersonId v) {
-                const unsigned char a = traits[std::size_t(v)];
-                const unsigned char b = traits[std::size_t(m)];
-                return (named[std::size_t(v)] ? 1 : 0) + (a == b ? 0 : (a & Kind) == (b & Kind) ? 2 : 4);
-            };
-            const auto victim = std::min_element(candidates.begin(), candidates.end(),
-                                                 [&](PersonId x, PersonId y) { return rank(x) < rank(y); });
-            if (victim == candidates.end())
-                return;
-            moves.push_back({*victim, to, from});
-            candidates.erase(victim);
-        }
+        for (PersonId v : *back)
+            moves.push_back({v, to, from});
         if (allowedForGap(moves))
             changeForGap(work, moves);
         return;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <random>
 
 namespace Velmora {
@@ -128,5 +129,14 @@ private:
     long budget;
     const std::atomic_bool *stop;
 };
+
+// Who leaves a group that a must-together block of `block` moves into whole, when it has `count`
+// free seats too few: the `count` of `candidates` whose leaders, boarders, boys and bands, as a
+// set, come closest to the block's, persons no requirement names first. None when there are not
+// that many. `traits` (GroupingView's kinds) and `named` are by PersonId.
+std::optional<std::vector<PersonId>> sameTallies(const std::vector<unsigned char> &traits,
+                                                 const std::vector<char> &named,
+                                                 const std::vector<PersonId> &block,
+                                                 const std::vector<PersonId> &candidates, std::size_t count);
 
 } // namespace Velmora
