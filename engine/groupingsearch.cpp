@@ -128,6 +128,7 @@ bool GroupingSearch::tryMoves(PersonId p)
     const int offset = int(random() % std::uint32_t(qMax(1, groups)));
     std::vector<PersonMove> moves;
     // By value: a term without a delta is judged on the changed view, which reorders the lists.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
     const auto tryAll = [&](const std::vector<PersonId> partners, int to) {
         unsigned tried = 0; // kinds of anonymous persons already tried there
         for (PersonId q : partners) {
@@ -843,6 +844,7 @@ bool GroupingSearch::keepIfBest(GapWork &work)
 std::vector<std::vector<PersonId>> GroupingSearch::membersNow() const
 {
     std::vector<std::vector<PersonId>> members;
+    members.reserve(std::size_t(view->groupCount()));
     for (int g = 0; g < view->groupCount(); ++g)
         members.push_back(view->membersOf(g));
     return members;
