@@ -119,7 +119,7 @@ void SeatingExporter::exportToFile(const QString &outputPath)
 
 std::optional<QString> SeatingExporter::checkedTemplate(const QString &outputName)
 {
-    const std::optional<QString> templateFile = chooseTemplate();
+    std::optional<QString> templateFile = chooseTemplate();
     if (!templateFile)
         return std::nullopt;
     state.templatePath = *templateFile;
