@@ -943,6 +943,22 @@ bool GroupingSearch::rotateForGap(GapWork &work, long steps)
 
 namespace {
 
+// The next set of ascending indices below `n`, in lexicographic order, in place; false after the
+// last one.
+template <typename Index> bool nextSet(Index *first, Index *last, std::size_t n)
+{
+    const std::size_t size = std::size_t(last - first);
+    std::size_t k = size;
+    while (k > 0 && std::size_t(first[k - 1]) == n - size + k - 1)
+        --k;
+    if (k == 0)
+        return false;
+    ++first[k - 1];
+    for (std::size_t j = k; j < size; ++j)
+        first[j] = first[j - 1] + 1;
+    return true;
+}
+
 // Some movable members of one group: their score sum and how many of them have a score.
 struct MemberSet
 {
@@ -981,14 +997,8 @@ std::vector<MemberSet> memberSets(const GroupingView &view, const std::vector<Pe
             set.count += view.scoreOf(p) >= 0;
         }
         sets.push_back(set);
-        int k = size - 1;
-        while (k >= 0 && at[std::size_t(k)] == n - size + k)
-            --k;
-        if (k < 0)
+        if (!nextSet(at.data(), at.data() + size, std::size_t(n)))
             break;
-        ++at[std::size_t(k)];
-        for (int m = k + 1; m < size; ++m)
-            at[std::size_t(m)] = at[std::size_t(m - 1)] + 1;
     }
     return sets;
 }
@@ -1220,15 +1230,8 @@ std::optional<std::vector<PersonId>> sameTallies(const std::vector<unsigned char
             for (std::size_t i = 0; i < count; ++i)
                 chosen[i] = candidates[at[i]];
         }
-        // The next set in lexicographic order of the indices.
-        std::size_t k = count;
-        while (k > 0 && at[k - 1] == candidates.size() - count + k - 1)
-            --k;
-        if (k == 0)
+        if (!nextSet(at.data(), at.data() + count, candidates.size()))
             break;
-        ++at[k - 1];
-        for (std::size_t j = k; j < count; ++j)
-            at[j] = at[j - 1] + 1;
     }
     return chosen;
 }

@@ -355,10 +355,9 @@ public:
         // A requirement is judged once, at the first person moved whom it names.
         for (std::size_t i = 0; i < count; ++i)
             moved[i].counts = isNamed(moved[i].person) && moved[i].before != moved[i].after;
-        const auto counts = [&](std::size_t i) { return moved[i].counts; };
         const auto judgedBefore = [&](std::size_t upTo, int r, bool separate) {
             for (std::size_t k = 0; k < upTo; ++k) {
-                if (!counts(k))
+                if (!moved[k].counts)
                     continue;
                 const std::size_t q = std::size_t(moved[k].person);
                 const auto &list = separate ? separateOf[q] : togetherOf[q];
@@ -368,7 +367,7 @@ public:
             return false;
         };
         for (std::size_t i = 0; i < count; ++i) {
-            if (!counts(i))
+            if (!moved[i].counts)
                 continue;
             const std::size_t p = std::size_t(moved[i].person);
             firstMoved = firstMoved || firstCount[p] > 0;
@@ -387,7 +386,7 @@ public:
             std::array<int, 2 * MostMoved> positions;
             std::size_t touched = 0;
             for (std::size_t i = 0; i < count; ++i) {
-                if (!counts(i) || firstCount[std::size_t(moved[i].person)] == 0)
+                if (!moved[i].counts || firstCount[std::size_t(moved[i].person)] == 0)
                     continue;
                 for (int position : {moved[i].before, moved[i].after}) {
                     if (position >= 0 && std::find(positions.begin(), positions.begin() + long(touched),
@@ -403,7 +402,7 @@ public:
                 qint64 countAfter = countBefore;
                 for (std::size_t i = 0; i < count; ++i) {
                     const PersonId q = moved[i].person;
-                    if (!counts(i) || firstCount[std::size_t(q)] == 0)
+                    if (!moved[i].counts || firstCount[std::size_t(q)] == 0)
                         continue;
                     countAfter += (moved[i].after == position ? firstCount[std::size_t(q)] : 0) -
                                   (moved[i].before == position ? firstCount[std::size_t(q)] : 0);
