@@ -38,8 +38,6 @@ void DraftsTest::snakeDraft_deals_data()
         << six +
                R"("scores": {"男1": 6000, "男2": 5000, "男3": 4000, "女1": 3000, "女2": 2000, "女3": 1000}})"
         << u"1 6 | 2 5 | 3 4"_s;
-    QTest::newRow("pupils without a score last")
-        << six + R"("scores": {"男1": 6000, "男3": 4000, "女1": 3000, "女3": 1000}})" << u"1 5 | 3 2 | 4 6"_s;
     QTest::newRow("a fixed pupil keeps the seat and the others go round it")
         << six +
                R"("fixed": [["女3", 3, 1]], )"
