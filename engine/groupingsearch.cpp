@@ -1285,7 +1285,7 @@ void GroupingSearch::kickForGap(GapWork &work)
     }
 }
 
-SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
+SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps, long rounds)
 {
     setUp(start);
     const OrderedScore startScore = currentScore;
@@ -1311,11 +1311,11 @@ SeatingPlan GroupingSearch::narrowGap(const SeatingPlan &start, long steps)
     work.value = work.bestValue = work.after({});
     work.bestMembers = membersNow();
     // A gap still above half a point, which a teacher reads off the log, earns up to
-    // GapRounds - 1 more rounds of the same work; a smaller one stops after the first.
+    // rounds - 1 more rounds of the same work; a smaller one stops after the first.
     long limit = steps;
     while (!stopRequested() && work.value.first > Tolerance) {
         if (work.looked >= limit) {
-            if (limit >= GapRounds * steps || work.bestValue.first <= NoticeableGap)
+            if (limit >= rounds * steps || work.bestValue.first <= NoticeableGap)
                 break;
             limit += steps;
         }

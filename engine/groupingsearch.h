@@ -35,9 +35,9 @@ public:
     // exchanges that leave every one of those tiers as it is, chosen by the means alone, which is
     // cheap enough to try them by the ten thousand in the time the ordered score tries a few
     // thousand. `steps` counts the changes looked at, instead of the evaluation budget, so a seed
-    // always gives one result; a gap above NoticeableGap after them gets up to GapRounds times
+    // always gives one result; a gap above NoticeableGap after them gets up to `rounds` times
     // as many.
-    SeatingPlan narrowGap(const SeatingPlan &start, long steps = DefaultGapSteps);
+    SeatingPlan narrowGap(const SeatingPlan &start, long steps = DefaultGapSteps, long rounds = GapRounds);
 
     const OrderedScore &score() const { return bestScore; }
     bool isMovable(PersonId p) const;

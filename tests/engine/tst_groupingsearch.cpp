@@ -366,32 +366,34 @@ void TestGroupingSearch::narrowGap_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("score"); // fixed, requirements, leaders, boarders, gender, bands, gap
     QTest::addColumn<long>("steps");
+    QTest::addColumn<long>("rounds");
     constexpr long steps = GroupingSearch::DefaultGapSteps;
+    constexpr long rounds = GroupingSearch::GapRounds;
 
     const QByteArray six = R"({"boys": 6, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
         "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 4000, "男5": 5000, "男6": 6000}, )";
     // 10 + 60, 20 + 50, 30 + 40.
     QTest::newRow("pairs_closed") << six + R"("leaders": []})" << u"1 2 | 3 4 | 5 6"_s << u"0 0 3 0 0 0 0"_s
-                                  << steps;
+                                  << steps << rounds;
     // The two leaders stay apart, so the best is 10 + 50, 20 + 60, 30 + 40: 10 points (x 2^4).
-    QTest::newRow("leadersApart_tenPoints")
-        << six + R"("leaders": ["男1", "男6"]})" << u"1 2 | 3 4 | 5 6"_s << u"0 0 1 0 0 0 16000"_s << steps;
+    QTest::newRow("leadersApart_tenPoints") << six + R"("leaders": ["男1", "男6"]})" << u"1 2 | 3 4 | 5 6"_s
+                                            << u"0 0 1 0 0 0 16000"_s << steps << rounds;
     // 男5 and 男6 have no score, and a group of them has no mean: 10 + 90 against 20 + 30 (25
     // points, x 2^4) beats any plan that gives each group a score (30 at best), if the unscored
     // group's mean is not taken for zero.
     QTest::newRow("unscoredGroup_noMean")
         << QByteArray(R"({"boys": 6, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
                           "leaders": [], "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 9000}})")
-        << u"1 2 | 3 4 | 5 6"_s << u"0 0 3 0 0 0 40000"_s << steps;
+        << u"1 2 | 3 4 | 5 6"_s << u"0 0 3 0 0 0 40000"_s << steps << rounds;
     // 男4 and 男5 stay together (45); 男1 and 男3 share a group and 男2 takes the free seat: 25.
     QTest::newRow("togetherKept_freeSeatUsed")
         << QByteArray(R"({"boys": 5, "girls": 0, "groups": [[1, 2], [2, 2], [3, 2]], "balance": true,
                           "scores": {"男1": 1000, "男2": 2000, "男3": 3000, "男4": 4000, "男5": 5000},
                           "together": [["男4", "男5"]]})")
-        << u"1 2 | 3 0 | 4 5"_s << u"0 0 3 0 0 0 40000"_s << steps;
+        << u"1 2 | 3 0 | 4 5"_s << u"0 0 3 0 0 0 40000"_s << steps << rounds;
     // A fixed pupil keeps group and seat: 男6 (60) stays with 男5 (50), so 10 + 40 and 20 + 30 at best.
     QTest::newRow("fixedKept") << six + R"("fixed": [["男6", 3, 2], ["男5", 3, 1]]})" << u"1 2 | 3 4 | 5 6"_s
-                               << u"0 0 3 0 0 0 48000"_s << steps;
+                               << u"0 0 3 0 0 0 48000"_s << steps << rounds;
     // Four must-together triples of a low, a middle and a high score (100, 110, 140 and 150
     // points), two to a group whatever the plan (two findings): any exchange of fewer than three
     // persons breaks a triple, and 100 + 150 against 110 + 140 closes the gap.
@@ -402,7 +404,7 @@ void TestGroupingSearch::narrowGap_data()
                                      "男11": 9200, "男12": 9800},
                           "together": [["男1", "男5", "男9"], ["男2", "男6", "男10"],
                                        ["男3", "男7", "男11"], ["男4", "男8", "男12"]]})")
-        << u"1 5 9 2 6 10 | 3 7 11 4 8 12"_s << u"0 2 2 0 0 0 0"_s << steps;
+        << u"1 5 9 2 6 10 | 3 7 11 4 8 12"_s << u"0 2 2 0 0 0 0"_s << steps << rounds;
     // A must-together triple of 90 points, its leader 男1, in the group of three, and a leader of
     // 75 with a pupil of 30 in the group of four. No exchange keeps both the triple and a leader
     // to each group; the two groups trade members whole and 男4 joins the triple: 75 and 75. With
@@ -412,7 +414,7 @@ void TestGroupingSearch::narrowGap_data()
                           "leaders": ["男1", "男5"],
                           "scores": {"男1": 9000, "男2": 9000, "男3": 9000, "男4": 3000, "男5": 7500},
                           "together": [["男1", "男2", "男3"]]})")
-        << u"1 2 3 | 4 5 0 0"_s << u"0 0 0 0 0 3 0"_s << steps;
+        << u"1 2 3 | 4 5 0 0"_s << u"0 0 0 0 0 3 0"_s << steps << rounds;
     // The same with leaders 男5 and 男6 of 60 and 男4 (30) in a third group: the triple takes the
     // group of four with 男4, each leader is left alone with 60 points, 15 below (x 2^8), and a
     // band the groups lacked is mended on the way.
@@ -422,21 +424,26 @@ void TestGroupingSearch::narrowGap_data()
                           "scores": {"男1": 9000, "男2": 9000, "男3": 9000, "男4": 3000, "男5": 6000,
                                      "男6": 6000},
                           "together": [["男1", "男2", "男3"]]})")
-        << u"1 2 3 | 5 0 0 0 | 6 4"_s << u"0 0 0 0 0 3 384000"_s << steps;
+        << u"1 2 3 | 5 0 0 0 | 6 4"_s << u"0 0 0 0 0 3 384000"_s << steps << rounds;
     // With 男5 fixed, the group of four never trades its members, and the gap stays.
     QTest::newRow("fixedPupil_groupsNotTraded")
         << QByteArray(R"({"boys": 5, "girls": 0, "groups": [[1, 3], [2, 4]], "balance": true,
                           "leaders": ["男1", "男5"], "fixed": [["男5", 2, 2]],
                           "scores": {"男1": 9000, "男2": 9000, "男3": 9000, "男4": 3000, "男5": 7500},
                           "together": [["男1", "男2", "男3"]]})")
-        << u"1 2 3 | 4 5 0 0"_s << u"0 0 0 0 0 3 960000"_s << steps;
+        << u"1 2 3 | 4 5 0 0"_s << u"0 0 0 0 0 3 960000"_s << steps << rounds;
     const QByteArray nine = R"({"boys": 9, "girls": 0, "groups": [[1, 3], [2, 3], [3, 3]], "balance": true,
         "scores": {"男1": 1100, "男2": 2300, "男3": 3500, "男4": 4700, "男5": 5200, "男6": 6400, "男7": 7800,
                    "男8": 8600, "男9": 9900}, "leaders": []})";
     // Eight changes looked at leave a band missing and the gap far above half a point (one round
     // ends at "2 145800"); the further rounds of eight fill the bands and narrow it.
     QTest::newRow("fewSteps_gapAboveHalfPoint_moreRounds")
-        << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 0 16200"_s << 8L;
+        << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 0 16200"_s << 8L << rounds;
+    // The rounds a generate grants are all it gets; none or fewer than none still make one.
+    QTest::newRow("fewSteps_oneRound")
+        << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 2 145800"_s << 8L << 1L;
+    QTest::newRow("fewSteps_noRounds_oneAllTheSame")
+        << nine << u"1 2 3 | 4 5 6 | 7 8 9"_s << u"0 0 3 0 0 2 145800"_s << 8L << -3L;
 
     // Twelve pupils in groups of four, with leaders and gender targets: the narrowing first stops
     // at 1.5 points, where no exchange, rotation or trade is left, and gets to 0.25 (x 4^4) only
@@ -447,7 +454,7 @@ void TestGroupingSearch::narrowGap_data()
                           "scores": {"女1": 6500, "女2": 5100, "女3": 4200, "女4": 6900, "女5": 9400,
                                      "女6": 9100, "男1": 6900, "男2": 6000, "男3": 7900, "男4": 8000,
                                      "男5": 9200, "男6": 4700}})")
-        << u"1 2 3 4 | 5 6 7 8 | 9 10 11 12"_s << u"0 0 0 0 0 0 6400"_s << steps;
+        << u"1 2 3 4 | 5 6 7 8 | 9 10 11 12"_s << u"0 0 0 0 0 0 6400"_s << steps << rounds;
     // Two groups of sixty, the most a configuration allows being a hundred: the exchanges of
     // several persons at once are bounded by their count, which in groups this large runs into
     // the millions, and the narrowing still closes the gap with the others.
@@ -465,7 +472,7 @@ void TestGroupingSearch::narrowGap_data()
         halves[(boy - 1) / 60].append(QString::number(boy));
     QTest::newRow("largeGroups_setsBounded")
         << QJsonDocument(large).toJson() << halves[0].join(u' ') + u" | "_s + halves[1].join(u' ')
-        << u"0 0 2 0 0 0 0"_s << steps;
+        << u"0 0 2 0 0 0 0"_s << steps << rounds;
 }
 
 void TestGroupingSearch::narrowGap()
@@ -474,18 +481,19 @@ void TestGroupingSearch::narrowGap()
     QFETCH(QString, start);
     QFETCH(QString, score);
     QFETCH(long, steps);
+    QFETCH(long, rounds);
     const ClassState state = classOf(json);
     const ScoreTerms terms = builtInTerms(state);
     const SeatingPlan before = planOf(state, start);
     GroupingSearch search(state, terms, 5);
-    const SeatingPlan result = search.narrowGap(before, steps);
+    const SeatingPlan result = search.narrowGap(before, steps, rounds);
     QCOMPARE(tiersText(search.score()), score);
     QCOMPARE(scoreOf(terms, GroupingView(result.members(), personTraits(state))), search.score());
     const QMap<PersonId, SeatRef> fixed = acceptedFixedSeats(state);
     for (auto it = fixed.cbegin(); it != fixed.cend(); ++it)
         QCOMPARE(result.occupant(it.value()), it.key());
     GroupingSearch again(state, terms, 5);
-    QCOMPARE(again.narrowGap(before, steps), result);
+    QCOMPARE(again.narrowGap(before, steps, rounds), result);
 }
 
 // Persons as "bLOH*": a boy or a girl, then L a leader, O a boarder, H, M or W the high, middle or
