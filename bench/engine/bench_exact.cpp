@@ -593,11 +593,16 @@ public:
         }
     }
 
-    template <typename Solve> Optimum solve(int index, Solve &&solveNow)
+    // `gap` is the generate's, which the solve is asked to beat by half a point.
+    template <typename Solve> Optimum solve(int index, double gap, Solve &&solveNow)
     {
         const auto it = entries.constFind(index);
-        // A settled solve holds under any model; an open one is worth asking a new model.
-        if (it != entries.cend() && (it->current || it->optimum.proven))
+        // A settled solve holds under any model; an open one is worth asking a new model. One
+        // settled by proving no plan below its cutoff says nothing of a gap that has since grown
+        // past the cutoff by more than half a point, short of the plan it found.
+        const bool outgrown = it != entries.cend() && it->optimum.proven &&
+                              gap - it->optimum.gapBound > HalfPoint && gap - it->optimum.gap <= HalfPoint;
+        if (it != entries.cend() && (it->current || it->optimum.proven) && !outgrown)
             return it->optimum;
         Optimum found = solveNow();
         if (it != entries.cend())
@@ -612,6 +617,8 @@ public:
         }
         return found;
     }
+
+    static constexpr double HalfPoint = 0.5 + 1e-6;
 
 private:
     // The gap's model: 1 had one big-M row per count and looked for the optimum; 2 splits the
@@ -744,22 +751,22 @@ int main(int argc, char **argv)
         const double gotGap = gapOf(withScores, balanced.plan);
         ++gapJudged;
         // No gap is below zero, so one within half a point needs no solve, which is the slow one.
-        if (gotGap <= 0.5 + 1e-6) {
+        if (gotGap <= GapCache::HalfPoint) {
             ++gapWithin;
         } else {
             // Whether some plan is more than half a point below: a far quicker question for the
             // solver than how far below the best one is.
             withBands.gap = gotGap;
-            const Optimum gap =
-                gapCache.solve(i, [&] { return solve(withScores, Stage::Gap, withBands, gotGap - 0.5); });
-            if (gotGap - gap.gapBound <= 0.5 + 1e-6)
+            const Optimum gap = gapCache.solve(
+                i, gotGap, [&] { return solve(withScores, Stage::Gap, withBands, gotGap - 0.5); });
+            if (gotGap - gap.gapBound <= GapCache::HalfPoint)
                 ++gapWithin;
-            else if (gotGap - gap.gap <= 0.5 + 1e-6)
+            else if (gotGap - gap.gap <= GapCache::HalfPoint)
                 ++gapOpen;
             ++gapSolved;
             gapSettled += gap.proven;
             gapExcess.push_back(gotGap - gap.gap);
-            if (verbose && gotGap - gap.gapBound > 0.5 + 1e-6)
+            if (verbose && gotGap - gap.gapBound > GapCache::HalfPoint)
                 std::printf("  class %d: gap %.3f, optimum %.3f (bound %.3f)%s\n", i, gotGap, gap.gap,
                             gap.gapBound, gap.proven ? "" : ", not settled");
         }
