@@ -69,6 +69,8 @@ private Q_SLOTS:
     void generate_data();
     void generate();
     void generate_randomClassesKeepInvariants();
+    void generate_balancingCostsNoTierAbove_data();
+    void generate_balancingCostsNoTierAbove();
     void generate_sameSeedSameChoiceAndLog();
 };
 
@@ -278,6 +280,46 @@ void TestGroupRules::generate_randomClassesKeepInvariants()
         QVERIFY2(named == qMin<qint64>(score.tier(OrderedScore::BrokenRequirements), 20),
                  qPrintable(QString::fromUtf8(context) + u"\n"_s +
                             selected.log.mid(selected.log.indexOf(u"分组完成"_s)).join(u'\n')));
+    }
+}
+
+void TestGroupRules::generate_balancingCostsNoTierAbove_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("scoredEighths"); // of the pupils, the rest without a score
+    QTest::newRow("all scored") << 31u << 8;
+    QTest::newRow("most scored") << 32u << 6;
+    QTest::newRow("few scored") << 33u << 1;
+}
+
+// Ticking "按成绩均衡分组" never costs the teacher a requirement, a leader, a boarder's balance or
+// a gender target the same generate keeps without it: the balancing starts from that plan and
+// every search after it, tried again or not, only keeps a better one.
+void TestGroupRules::generate_balancingCostsNoTierAbove()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, scoredEighths);
+    std::mt19937 random(seed);
+    for (int round = 0; round < 4; ++round) {
+        ClassState state = Test::randomClass(random);
+        for (const QString &name : state.roster.idToName) {
+            if (int(random() % 8) < scoredEighths)
+                state.roster.scores.insert(name, int(random() % 200) * 50);
+        }
+        state.balanceByScores = false;
+        const Generated plain = generatePlanAndLog(state, seed + round, 3);
+        state.balanceByScores = true;
+        const Generated balanced = generatePlanAndLog(state, seed + round, 3);
+        std::vector<qint64> before;
+        std::vector<qint64> after;
+        const OrderedScore plainScore = scoreGrouping(state, plain.grouping);
+        const OrderedScore balancedScore = scoreGrouping(state, balanced.grouping);
+        for (int t = 0; t < OrderedScore::ScoreBands; ++t) {
+            before.push_back(plainScore[std::size_t(t)]);
+            after.push_back(balancedScore[std::size_t(t)]);
+        }
+        QVERIFY2(after <= before, qPrintable(u"round %1: %2 against %3"_s.arg(round).arg(
+                                      formatScore(balancedScore), formatScore(plainScore))));
     }
 }
 
