@@ -149,4 +149,12 @@ ClassState classFromJson(const QJsonObject &json)
     return state;
 }
 
+void drawScores(ClassState &state, std::mt19937 &random, int eighths)
+{
+    for (const QString &name : state.roster.idToName) {
+        if (int(random() % 8) < eighths)
+            state.roster.scores.insert(name, int(random() % 200) * 50);
+    }
+}
+
 } // namespace Velmora::Test

@@ -30,4 +30,8 @@ ClassState classFromJson(const QJsonObject &json);
 // fixed seats (clashing and invalid ones too) and overlapping requirements.
 ClassState randomClass(std::mt19937 &random);
 
+// Gives about `eighths` eighths of the roster a score of 0 to 99.5 points in half points, the
+// others none.
+void drawScores(ClassState &state, std::mt19937 &random, int eighths);
+
 } // namespace Velmora::Test

@@ -74,10 +74,8 @@ void DraftsTest::keptTalliesDraft_keepsTiersAboveGap()
     for (int round = 0; round < 4; ++round) {
         ClassState state = Test::randomClass(random);
         state.balanceByScores = balanced;
-        for (const QString &name : state.roster.idToName) {
-            if (balanced && random() % 8 != 0)
-                state.roster.scores.insert(name, int(random() % 140) * 50);
-        }
+        if (balanced)
+            Test::drawScores(state, random, 7);
         const SeatingPlan plan = generatePlan(state, seedSequence(seed + round)).plan;
         const SeatingPlan draft = Bench::keptTalliesDraft(state, plan);
 

@@ -302,10 +302,7 @@ void TestGroupRules::generate_balancingCostsNoTierAbove()
     std::mt19937 random(seed);
     for (int round = 0; round < 4; ++round) {
         ClassState state = Test::randomClass(random);
-        for (const QString &name : state.roster.idToName) {
-            if (int(random() % 8) < scoredEighths)
-                state.roster.scores.insert(name, int(random() % 200) * 50);
-        }
+        Test::drawScores(state, random, scoredEighths);
         state.balanceByScores = false;
         const Generated plain = generatePlanAndLog(state, seed + round, 3);
         state.balanceByScores = true;
