@@ -30,6 +30,9 @@ constexpr long RelocationEvaluations = 3000;
 // The same for a band a group lacks, at the end, when every try also has to keep the gap: more
 // work per try finds no more of them and takes the time a generate may take.
 constexpr long BandRelocationEvaluations = 1500;
+// The same for a share of a broken requirement, when the balancing is tried again: there are
+// more of them, and half the work finds as many bands.
+constexpr long ShareRelocationEvaluations = 750;
 // The work of the last search, which balances the scores. The gap is then narrowed by exchanges
 // judged on the means alone (GroupingSearch::narrowGap), which do more for it in the time: twice
 // this search and fewer of those exchanges leave fewer of the reference classes within half a
@@ -125,7 +128,7 @@ private:
                    bool balancing = false);
     void proveOrImprove();
     void tryOtherBreaks();
-    void relocateRequirements(int tier, bool balancing);
+    void relocateRequirements(int tier, bool balancing, bool byShares = false);
     void balanceScores();
     QList<GenerateReport::Change> pruneChanges(const SeatingPlan &start);
     QList<GenerateReport::Cost> costs();
@@ -290,14 +293,29 @@ void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others
 // girls or boys another group lacks (or fill a small group with one score band), and moving it
 // elsewhere takes several exchanges that each cost a leader or a boarder's balance on the way.
 // Each requirement, joined with those it shares a pupil with, is tried whole in every other
-// group, with a short search to mend what the move upset.
-void Finisher::relocateRequirements(int tier, bool balancing)
+// group, with a short search to mend what the move upset. With `byShares`, one left broken across
+// groups is tried share by share instead: moving it whole asks for the layout that breaking it
+// was the way out of, while one group's share moved elsewhere can free the seat a band needs.
+void Finisher::relocateRequirements(int tier, bool balancing, bool byShares)
 {
     const qint64 bound = lowerBounds(balancing ? terms : plainTerms)[std::size_t(tier)];
     if (bestScore[std::size_t(tier)] <= bound)
         return;
     const int people = state.roster.maleCount() + state.roster.femaleCount();
-    for (const QList<PersonId> &members : RequirementRules::togetherBlocks(state.mustTogether, people)) {
+    const long evaluations = balancing ? BandRelocationEvaluations : RelocationEvaluations;
+    QList<std::pair<QList<PersonId>, long>> tries;
+    for (const QList<PersonId> &block : RequirementRules::togetherBlocks(state.mustTogether, people)) {
+        QMap<int, QList<PersonId>> shares; // by position
+        for (PersonId p : block)
+            shares[best.positionOf(best.seatOf(p).group)].append(p);
+        if (!byShares || shares.size() == 1) {
+            tries.append({block, evaluations});
+            continue;
+        }
+        for (const QList<PersonId> &share : std::as_const(shares))
+            tries.append({share, ShareRelocationEvaluations});
+    }
+    for (const auto &[members, work] : std::as_const(tries)) {
         const int from = best.positionOf(best.seatOf(members.first()).group);
         for (int to = 0; to < best.groupCount(); ++to) {
             if (to == from || stopped())
@@ -305,7 +323,7 @@ void Finisher::relocateRequirements(int tier, bool balancing)
             std::vector<int> layout(std::size_t(people) + 1, -1);
             for (PersonId p : members)
                 layout[std::size_t(p)] = to;
-            tryLayout(layout, balancing ? BandRelocationEvaluations : RelocationEvaluations, balancing);
+            tryLayout(layout, work, balancing);
             if (bestScore[std::size_t(tier)] <= bound)
                 return;
         }
@@ -326,7 +344,7 @@ void Finisher::balanceScores()
             best = found;
             bestScore = search.score();
         }
-        relocateRequirements(OrderedScore::ScoreBands, true);
+        relocateRequirements(OrderedScore::ScoreBands, true, retries > 0);
         if (retries > 0 && kept.second < bestScore) {
             best = kept.first;
             bestScore = kept.second;
@@ -335,8 +353,8 @@ void Finisher::balanceScores()
             break;
         // Which bands a group ends up lacking turns on where the balancing search first takes the
         // plan, and the relocation cannot undo that. Another search from the same start, with
-        // other draws, reaches the bands' optimum in four of the seven reference classes that
-        // missed it.
+        // other draws and the broken requirements moved share by share, reaches the bands'
+        // optimum in six of the seven reference classes that missed it.
         kept = {best, bestScore};
         best = unbalanced;
         bestScore = unbalancedScore;
