@@ -7,6 +7,9 @@
 #include "requirementfeasibility.h"
 #include "requirementrules.h"
 
+#include <algorithm>
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace Velmora {
@@ -295,35 +298,50 @@ void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others
 // Each requirement, joined with those it shares a pupil with, is tried whole in every other
 // group, with a short search to mend what the move upset. With `byShares`, one left broken across
 // groups is tried share by share instead: moving it whole asks for the layout that breaking it
-// was the way out of, while one group's share moved elsewhere can free the seat a band needs.
+// was the way out of, while one group's share moved elsewhere can free the seat a band needs. A
+// share is only moved out of or into a group that lacks a band: elsewhere it mends none, and the
+// tries cost a sixth of the slowest generates.
 void Finisher::relocateRequirements(int tier, bool balancing, bool byShares)
 {
     const qint64 bound = lowerBounds(balancing ? terms : plainTerms)[std::size_t(tier)];
     if (bestScore[std::size_t(tier)] <= bound)
         return;
     const int people = state.roster.maleCount() + state.roster.femaleCount();
-    const long evaluations = balancing ? BandRelocationEvaluations : RelocationEvaluations;
-    QList<std::pair<QList<PersonId>, long>> tries;
+    QList<std::pair<QList<PersonId>, bool>> tries; // members, a share of a broken requirement
     for (const QList<PersonId> &block : RequirementRules::togetherBlocks(state.mustTogether, people)) {
         QMap<int, QList<PersonId>> shares; // by position
         for (PersonId p : block)
             shares[best.positionOf(best.seatOf(p).group)].append(p);
         if (!byShares || shares.size() == 1) {
-            tries.append({block, evaluations});
+            tries.append({block, false});
             continue;
         }
         for (const QList<PersonId> &share : std::as_const(shares))
-            tries.append({share, ShareRelocationEvaluations});
+            tries.append({share, true});
     }
-    for (const auto &[members, work] : std::as_const(tries)) {
+    const std::optional<ClassScores> scores = byShares ? std::optional<ClassScores>(state) : std::nullopt;
+    for (const auto &[members, share] : std::as_const(tries)) {
         const int from = best.positionOf(best.seatOf(members.first()).group);
+        std::vector<char> lacking(std::size_t(best.groupCount()), 1);
+        if (share) {
+            const QList<GroupScores> groups = groupScores(*scores, best);
+            for (qsizetype position = 0; position < groups.size(); ++position) {
+                const GroupScores &g = groups.at(position);
+                lacking[std::size_t(position)] =
+                    g.judgedByBands() && std::count(g.bands.cbegin(), g.bands.cend(), 0) > 0;
+            }
+        }
         for (int to = 0; to < best.groupCount(); ++to) {
-            if (to == from || stopped())
+            if (to == from || stopped() ||
+                (share && from >= 0 && !lacking[std::size_t(from)] && !lacking[std::size_t(to)]))
                 continue;
             std::vector<int> layout(std::size_t(people) + 1, -1);
             for (PersonId p : members)
                 layout[std::size_t(p)] = to;
-            tryLayout(layout, work, balancing);
+            tryLayout(layout,
+                      share ? ShareRelocationEvaluations
+                            : (balancing ? BandRelocationEvaluations : RelocationEvaluations),
+                      balancing);
             if (bestScore[std::size_t(tier)] <= bound)
                 return;
         }
