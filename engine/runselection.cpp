@@ -300,7 +300,7 @@ void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others
 // groups is tried share by share instead: moving it whole asks for the layout that breaking it
 // was the way out of, while one group's share moved elsewhere can free the seat a band needs. A
 // share is only moved out of or into a group that lacks a band: elsewhere it mends none, and the
-// tries cost a sixth of the slowest generates.
+// tries elsewhere took a sixth of the work of the slowest class that makes them.
 void Finisher::relocateRequirements(int tier, bool balancing, bool byShares)
 {
     const qint64 bound = lowerBounds(balancing ? terms : plainTerms)[std::size_t(tier)];
