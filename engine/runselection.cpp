@@ -45,7 +45,7 @@ constexpr long BalanceEvaluations = GroupingSearch::DefaultEvaluations / 6;
 // the bound says none need lack; the narrowing gives up rounds for each try, so that the
 // slowest reference classes still finish in the time a generate may take.
 constexpr int BandRetries = 2;
-constexpr long RoundsPerBandRetry = 4;
+constexpr long RoundsPerBandRetry = 5;
 // Suspects of a conflict beyond this are not tried one by one.
 constexpr int MaxConflictSuspects = 60;
 
@@ -296,11 +296,12 @@ void Finisher::finish(const SeatingPlan &start, const QList<SeatingPlan> &others
 // girls or boys another group lacks (or fill a small group with one score band), and moving it
 // elsewhere takes several exchanges that each cost a leader or a boarder's balance on the way.
 // Each requirement, joined with those it shares a pupil with, is tried whole in every other
-// group, with a short search to mend what the move upset. With `byShares`, one left broken across
-// groups is tried share by share instead: moving it whole asks for the layout that breaking it
-// was the way out of, while one group's share moved elsewhere can free the seat a band needs. A
-// share is only moved out of or into a group that lacks a band: elsewhere it mends none, and the
-// tries elsewhere took a sixth of the work of the slowest class that makes them.
+// group, with a short search to mend what the move upset. With `byShares` (the balancing tried
+// again), one left broken across groups is tried share by share instead: moving it whole asks for
+// the layout that breaking it was the way out of, while one group's share moved elsewhere can
+// free the seat a band needs. A share is only moved out of or into a group that lacks a band
+// (elsewhere it mends none, and those tries took a sixth of the work of the slowest class that
+// makes them), and a whole requirement moved so gets twice the work.
 void Finisher::relocateRequirements(int tier, bool balancing, bool byShares)
 {
     const qint64 bound = lowerBounds(balancing ? terms : plainTerms)[std::size_t(tier)];
@@ -322,8 +323,8 @@ void Finisher::relocateRequirements(int tier, bool balancing, bool byShares)
     const std::optional<ClassScores> scores = byShares ? std::optional<ClassScores>(state) : std::nullopt;
     for (const auto &[members, share] : std::as_const(tries)) {
         const int from = best.positionOf(best.seatOf(members.first()).group);
-        std::vector<char> lacking(std::size_t(best.groupCount()), 1);
-        if (share) {
+        std::vector<char> lacking(std::size_t(best.groupCount()), 0);
+        if (byShares) {
             const QList<GroupScores> groups = groupScores(*scores, best);
             for (qsizetype position = 0; position < groups.size(); ++position) {
                 const GroupScores &g = groups.at(position);
@@ -332,16 +333,20 @@ void Finisher::relocateRequirements(int tier, bool balancing, bool byShares)
             }
         }
         for (int to = 0; to < best.groupCount(); ++to) {
-            if (to == from || stopped() ||
-                (share && from >= 0 && !lacking[std::size_t(from)] && !lacking[std::size_t(to)]))
+            if (to == from || stopped())
                 continue;
+            const bool forBand = from >= 0 && (lacking[std::size_t(from)] || lacking[std::size_t(to)]);
+            if (share && from >= 0 && !forBand)
+                continue;
+            long work = balancing ? BandRelocationEvaluations : RelocationEvaluations;
+            if (share)
+                work = ShareRelocationEvaluations;
+            else if (forBand)
+                work = 2 * BandRelocationEvaluations;
             std::vector<int> layout(std::size_t(people) + 1, -1);
             for (PersonId p : members)
                 layout[std::size_t(p)] = to;
-            tryLayout(layout,
-                      share ? ShareRelocationEvaluations
-                            : (balancing ? BandRelocationEvaluations : RelocationEvaluations),
-                      balancing);
+            tryLayout(layout, work, balancing);
             if (bestScore[std::size_t(tier)] <= bound)
                 return;
         }
@@ -372,7 +377,7 @@ void Finisher::balanceScores()
         // Which bands a group ends up lacking turns on where the balancing search first takes the
         // plan, and the relocation cannot undo that. Another search from the same start, with
         // other draws and the broken requirements moved share by share, reaches the bands'
-        // optimum in six of the seven reference classes that missed it.
+        // optimum in all seven reference classes that missed it.
         kept = {best, bestScore};
         best = unbalanced;
         bestScore = unbalancedScore;
